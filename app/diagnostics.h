@@ -1,0 +1,49 @@
+#pragma once
+// One way to report (printMessage) and one way to fail (PANIC / ASSERT).
+//
+// PANIC: a failed platform or device call. Prints "PANIC: ...", runs the fatal
+//        handler (the timeline save, once main has registered it), then stops.
+// ASSERT: a broken invariant or exceeded limit. Prints "ASSERT: ...", then stops;
+//        the fatal handler is not run.
+// To stop is a breakpoint trap: no unwinding, no clean-up.
+#include <cstdint>
+
+#include "platform/os.h"
+
+// printf-style; the text lands in one of four 4096-byte ring buffers (valid until
+// four further messages have been printed), goes to the debugger output and to
+// standard output. Returns the result of the standard-output write.
+int printMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The ring buffer that message (ringIndex AND 3) was formatted into; for tests.
+const char* messageRingBuffer(uint32_t slot);
+uint32_t messageRingIndex();
+
+using FatalHandlerFunction = void (*)(void* pointer);
+struct FatalHandler {
+  FatalHandlerFunction function = nullptr;
+  void* pointer = nullptr;
+};
+
+// The handler a PANIC runs before stopping (RenderApp holds it; main sets it).
+FatalHandler& fatalHandler();
+void setFatalHandler(FatalHandlerFunction function, void* pointer);
+
+// Runs the fatal handler, if one is set, and returns.
+void fatalStop();
+
+#define PANIC(...)                      \
+  do {                                  \
+    printMessage("PANIC: " __VA_ARGS__); \
+    fatalStop();                        \
+    osBreakpointStop();                 \
+  } while (0)
+
+// ASSERT(condition, "text\n", args...): stops with "ASSERT: text" when condition is false.
+#define ASSERT(condition, ...)              \
+  do {                                      \
+    if (!(condition)) {                     \
+      printMessage("ASSERT: " __VA_ARGS__); \
+      osBreakpointStop();                   \
+    }                                       \
+  } while (0)

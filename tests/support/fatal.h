@@ -1,0 +1,17 @@
+#pragma once
+// Death-test helpers for the program's fatal stops. Messages go to standard output,
+// which gtest does not watch, so the child sends standard output to standard error.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+
+// The statement must stop the process with the breakpoint trap and print a message
+// matching `regex`.
+#define EXPECT_FATAL(statement, regex)                                                  \
+  EXPECT_EXIT(                                                                          \
+      {                                                                                 \
+        dup2(STDERR_FILENO, STDOUT_FILENO);                                             \
+        statement;                                                                      \
+      },                                                                                \
+      ::testing::KilledBySignal(SIGTRAP), regex)
