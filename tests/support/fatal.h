@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 
 // The statement must stop the process with the breakpoint trap and print a message
 // matching `regex`.
 #define EXPECT_FATAL(statement, regex)                                                  \
   EXPECT_EXIT(                                                                          \
       {                                                                                 \
+        fflush(stdout);                                                                 \
         dup2(STDERR_FILENO, STDOUT_FILENO);                                             \
         statement;                                                                      \
       },                                                                                \
