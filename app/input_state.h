@@ -1,0 +1,31 @@
+#pragma once
+// Keyboard and mouse state, filled by the frame loop's message pump and read by the
+// camera's free-flight mode. Keys are indexed by Windows virtual-key codes (letters
+// by their upper-case ASCII code, Escape 27) on every platform: the platform layer
+// translates its own key codes into them.
+#include <cstdint>
+#include <cstring>
+
+inline constexpr uint32_t kInputKeyCount = 512;
+inline constexpr uint32_t kInputButtonCount = 3;
+inline constexpr uint32_t kVirtualKeyEscape = 27;
+
+enum MouseButton : uint32_t { MOUSE_BUTTON_LEFT = 0, MOUSE_BUTTON_MIDDLE = 1, MOUSE_BUTTON_RIGHT = 2 };
+
+struct InputState {
+  uint8_t keyDown[kInputKeyCount];           // key is held
+  uint8_t buttonDown[kInputButtonCount];     // left, middle, right button is held
+  uint8_t keyPressed[kInputKeyCount];        // key went down during this iteration
+  uint8_t buttonPressed[kInputButtonCount];  // button went down during this iteration
+  float mouseX, mouseY;                      // last mouse position, client pixels
+  int32_t wheel;                             // wheel amount received this iteration (unused)
+};
+
+inline void clearInputState(InputState& input) { memset(&input, 0, sizeof(input)); }
+
+// Start of an iteration: forget what went down during the previous one.
+inline void clearPressedInput(InputState& input) {
+  memset(input.keyPressed, 0, sizeof(input.keyPressed));
+  memset(input.buttonPressed, 0, sizeof(input.buttonPressed));
+  input.wheel = 0;
+}
