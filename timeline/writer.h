@@ -1,0 +1,31 @@
+#pragma once
+// Writes the timeline back out in the JSON form it is read from: as
+// "tarnix_timeline.json" and as the header "code/tarnix_timeline.json.h" that holds the
+// same text as the string constant TIMELINE_JSON_DATA, so an edited timeline can be
+// built back into the program. Both paths are relative to the working directory.
+// File errors print a message and are otherwise ignored: this runs as the fatal hook.
+#include <string>
+
+#include "timeline/timeline.h"
+
+inline constexpr const char* TIMELINE_FILE_NAME = "tarnix_timeline.json";
+
+// One line of JSON, no whitespace but the space after "__bookmarks__":. With
+// `escaped`, every structural double quote is written as \" so the text can sit
+// inside a C string literal (track and easing names are inserted unchanged).
+std::string serializeTimeline(const Timeline* timeline, bool escaped);
+
+// The header text: "#pragma once\n", the constant's declaration, the escaped JSON
+// text and the closing quote.
+std::string timelineHeaderText(const Timeline* timeline);
+
+// Writes TIMELINE_FILE_NAME, then (while it is still open) the header at
+// "code/tarnix_timeline.json.h".
+void saveTimeline(const Timeline* timeline);
+
+// Writes the header at `path`; false (after a message) when it cannot.
+bool saveTimelineHeader(const Timeline* timeline, const char* path);
+
+// Fatal-handler form of saveTimeline: `timelineVariable` points at the variable that
+// holds the Timeline pointer (nothing is written while it is null).
+void saveTimelineFatalHook(void* timelineVariable);
