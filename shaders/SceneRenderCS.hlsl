@@ -1,0 +1,292 @@
+// Path-traces the particles (every particle is a sphere): the nearest sphere along the camera ray
+// fills the G-buffer, then a few jittered samples with up to five bounces give the noisy colour.
+#include "ParticleConfig.h"
+
+ByteAddressBuffer particles : register(t0);
+#define PARTICLE_BUFFER particles
+#include "particle_access.hlsli"
+
+RWTexture2D<float4> outputTexture : register(u0);
+RWTexture2D<float4> velocityBuffer : register(u1);
+RWTexture2D<float4> positionBuffer : register(u2);
+RWTexture2D<float4> normalBuffer : register(u3);
+RWTexture2D<float> depthBuffer : register(u4);
+ConstantBuffer<ConstantBufferData> constantData : register(b0);
+ConstantBuffer<ParticleSceneData> particleScene : register(b1);
+ConstantBuffer<SimulationData> simData : register(b2);
+
+static const float FLOAT_MAX = 3.4028235e38;
+static const float2 SAMPLE_OFFSETS[5] = {float2(0, 0), float2(-1, -1), float2(1, -1), float2(-1, 1), float2(1, 1)};
+
+float rand(float2 s) { return frac(sin(dot(s, float2(12.9898, 78.233))) * 43758.5453); }
+float rand2(float2 s) { return frac(cos(dot(s, float2(4.898, 7.23))) * 23421.6308594); }
+
+// Row k of a matrix as its 16 bytes lie in the constant buffer (HLSL packs matrices by column,
+// so a stored row is a column of the HLSL matrix).
+float4 storedRow(float4x4 m, int k) { return float4(m[0][k], m[1][k], m[2][k], m[3][k]); }
+
+float3 unproject(float2 ndc) {
+  float4 v = float4(ndc, 1, 1);
+  float4x4 m = constantData.invViewProjMtx;
+  float4 p = float4(dot(storedRow(m, 0), v), dot(storedRow(m, 1), v), dot(storedRow(m, 2), v),
+                    dot(storedRow(m, 3), v));
+  return p.xyz / p.w;
+}
+
+float4 project(float4x4 m, float3 p) {
+  return p.x * storedRow(m, 0) + p.y * storedRow(m, 1) + p.z * storedRow(m, 2) + storedRow(m, 3);
+}
+float2 toNdc(float4 clip) { return clip.xy / clip.w; }
+
+struct Hit {
+  bool found;
+  float t;
+  float3 hitPoint;
+  float3 normal;
+  float3 farPoint;
+  uint index;
+};
+
+Hit noHit() {
+  Hit h;
+  h.found = false; h.t = FLOAT_MAX; h.hitPoint = 0; h.normal = 0; h.farPoint = 0; h.index = 0;
+  return h;
+}
+
+// Nearest visible sphere along o + t d; a strictly smaller t replaces the current hit.
+Hit traceSpheres(float3 o, float3 d, uint count) {
+  Hit best = noHit();
+  for (uint i = 0; i < count; ++i) {
+    ParticleData p = loadParticle(i);
+    if (p.visible == 0) continue;
+    float3 oc = o - p.position;
+    float a = dot(d, d);
+    float b = 2.0 * dot(oc, d);
+    float k = dot(oc, oc) - p.radius * p.radius;
+    float disc = b * b - 4.0 * a * k;
+    if (disc < 0.0) continue;
+    float root = sqrt(disc);
+    float t0 = (-b - root) / (2.0 * a);
+    float t1 = (root - b) / (2.0 * a);
+    float t = t0 > 0.0 ? t0 : t1;
+    if (t < 0.0 || !(t < best.t)) continue;
+    best.found = true;
+    best.t = t;
+    best.hitPoint = o + t * d;
+    best.normal = normalize(best.hitPoint - p.position);
+    best.farPoint = o + max(t0, t1) * d;
+    best.index = i;
+  }
+  return best;
+}
+
+// Value noise in [0, 1] with its gradient (xyz of the result's second part).
+float hashLattice(float m) { return frac(sin(m) * 753.5); }
+float noiseWithGradient(float3 q, out float3 gradient) {
+  float3 i = floor(q);
+  float3 f = frac(q);
+  float3 w = f * f * (3.0 - 2.0 * f);
+  float3 dw = 6.0 * f * (1.0 - f);
+  float m = i.x + 157.0 * i.y + 113.0 * i.z;
+  float h0 = hashLattice(m), h1 = hashLattice(m + 1.0);
+  float h157 = hashLattice(m + 157.0), h158 = hashLattice(m + 158.0);
+  float h113 = hashLattice(m + 113.0), h114 = hashLattice(m + 114.0);
+  float h270 = hashLattice(m + 270.0), h271 = hashLattice(m + 271.0);
+  float k1 = h1 - h0, k2 = h157 - h0, k3 = h113 - h0;
+  float k4 = h0 - h1 - h157 + h158;
+  float k5 = h0 - h157 - h113 + h270;
+  float k6 = h0 - h1 - h113 + h114;
+  float k7 = -h0 + h1 + h157 - h158 + h113 - h114 - h270 + h271;
+  gradient = dw * float3(k1 + k4 * w.y + k6 * w.z + k7 * w.y * w.z,
+                         k2 + k5 * w.z + k4 * w.x + k7 * w.z * w.x,
+                         k3 + k6 * w.x + k5 * w.y + k7 * w.x * w.y);
+  return h0 + k1 * w.x + k2 * w.y + k3 * w.z + k4 * w.x * w.y + k5 * w.y * w.z + k6 * w.z * w.x +
+         k7 * w.x * w.y * w.z;
+}
+float noise(float3 q) {
+  float3 unused;
+  return noiseWithGradient(q, unused);
+}
+
+struct Surface {
+  float eta, transparency, metallic, reflection, emissive;
+  float3 albedo;
+};
+
+Surface surfaceOf(ParticleData p, float3 P) {
+  Material mat = p.material;
+  Surface s;
+  s.eta = mat.indexOfRefraction; s.transparency = mat.transparency; s.metallic = mat.metallic;
+  s.reflection = mat.reflection; s.emissive = mat.emissive; s.albedo = mat.albedo;
+  uint scene = simData.scene;
+  uint id = p.id;
+  if (scene == 0) {
+    s.transparency = 1;
+    if (id == 1) {
+      float n = 0.5 * noise(P) + 0.25 * noise(1.8 * P) + 0.125 * noise(3.24 * P);
+      s.eta = 0.9 + 0.15 * n;
+      s.reflection = 0.5 + 0.5 * n;
+      s.albedo = 0;
+    } else {
+      s.eta = 0.5;
+      s.emissive = 1;
+    }
+  } else if (scene == 1) {
+    if (id >= 3 && id <= 7) {
+      float4 v = 0;
+      float weight = 0.5, scale = 0.015, gradientScale = 1.0;
+      for (int k = 0; k < 3; ++k) {
+        float3 g;
+        float n = noiseWithGradient(scale * P, g);
+        v += weight * float4(n, gradientScale * g);
+        weight *= 0.5; scale *= 1.8; gradientScale *= 1.8;
+      }
+      s.reflection = clamp(length(v), 0.2, 1.0);
+    } else if (id == 9 && simData.frame < 5560) {
+      // Pulses with the beat that also swells this sphere's radius in the simulation.
+      float e = exp2(-72.1347504 * frac(simData.time * 0.0004167));
+      float g = 0.585 + 0.415 * e;
+      s.albedo = float3(g, g, 0.65 + 0.35 * e);
+    } else if (id != 2) {
+      s.reflection = 0.5 * noise(0.5 * P) + 0.25 * noise(0.9 * P) + 0.125 * noise(1.62 * P);
+    }
+  } else {
+    s.eta = 0; s.transparency = 0; s.metallic = 0; s.reflection = 0; s.emissive = 0; s.albedo = 0;
+  }
+  return s;
+}
+
+float3 backgroundColor() {
+  uint frame = simData.frame;
+  if (frame <= 3254) return particleScene.backgroundColor;
+  if (frame < 6150) return float3(0.0044, 0.0071, 0.0068);
+  return float3(0.044, 0.071, 0.068);
+}
+
+// Orthonormal tangent and bitangent around axis a.
+void frameAround(float3 a, out float3 t, out float3 b) {
+  if (abs(a.x) > abs(a.z)) t = float3(-a.y, a.x, 0);
+  else t = float3(0, -a.z, a.y);
+  t = normalize(t);
+  b = normalize(cross(a, t));
+}
+
+float3 tracePath(float3 origin, float3 dir, inout float2 seed, uint count) {
+  float3 throughput = 1;
+  float3 radiance = 0;
+  for (int bounce = 0; bounce < 5; ++bounce) {
+    Hit hit = traceSpheres(origin, dir, count);
+    if (!hit.found) {
+      float sky = 1.0 - dir.y;
+      radiance += throughput * sky * sky * backgroundColor();
+      break;
+    }
+    ParticleData p = loadParticle(hit.index);
+    Surface s = surfaceOf(p, hit.hitPoint);
+
+    float3 N = normalize(hit.normal);
+    float3 V = normalize(-dir);
+    float cosV = saturate(dot(N, V));
+    float3 F0 = 0.04 + (s.albedo - 0.04) * s.metallic;
+    float3 F = F0 + (1.0 - F0) * pow(1.0 - cosV, 5.0);
+    float prob = saturate(max(F.r, max(F.g, F.b)) * s.reflection);
+    float u = rand(seed + float2(-1, 1));
+
+    float3 weight;
+    if (s.transparency > 0.0) {
+      seed += float2(-1, 1);
+      if (u < prob) {
+        dir = normalize(reflect(dir, N));
+        origin = hit.hitPoint + 0.001 * dir;
+        weight = F / max(prob, 0.001);
+      } else {
+        float3 n = normalize(p.position - hit.farPoint);
+        float cosI = dot(dir, n);
+        float k = 1.0 - s.eta * s.eta * (1.0 - cosI * cosI);
+        weight = (s.albedo + (1.0 - s.albedo) * s.transparency) * 1.1 / max(1.0 - prob, 0.001);
+        if (k >= 0.0) {
+          dir = normalize(s.eta * dir - (s.eta * cosI + sqrt(k)) * n);
+          origin = hit.farPoint + 0.001 * dir;
+        } else {
+          // Total internal reflection (an index above 1): there is no refracted ray, so the
+          // path reflects off the sphere instead of following a zero-length direction.
+          dir = normalize(reflect(dir, N));
+          origin = hit.hitPoint + 0.001 * dir;
+        }
+      }
+    } else {
+      float2 s2 = seed + float2(-2, 2);
+      seed = s2;
+      float r1 = rand(s2);
+      float r2 = rand2(s2);
+      float phi = 6.2831855 * r1;
+      float3 lobe = float3(cos(phi) * sqrt(1.0 - r2), sin(phi) * sqrt(1.0 - r2), sqrt(r2));
+      float3 T, B;
+      if (u < prob) {
+        float3 R = normalize(reflect(dir, N));
+        frameAround(R, T, B);
+        float3 sampleDir = lobe.x * T + lobe.y * B + lobe.z * R;
+        dir = R + prob * (sampleDir - R);
+        weight = F / max(prob, 0.001);
+      } else {
+        frameAround(N, T, B);
+        dir = lobe.x * T + lobe.y * B + lobe.z * N;
+        weight = s.albedo / max(1.0 - prob, 0.001);
+      }
+      origin = hit.hitPoint + 0.001 * dir;
+    }
+    throughput *= weight;
+    if (s.emissive > 0.0) radiance += s.albedo * s.emissive * throughput;
+  }
+  return radiance;
+}
+
+[numthreads(32, 32, 1)]
+void main(uint3 dispatchId : SV_DispatchThreadID) {
+  uint2 px = dispatchId.xy;
+  float2 res = constantData.resolution.xy;
+  float3 cameraPos = constantData.cameraPos;
+  uint count = min(particleScene.numParticles, particleCapacity());
+
+  float2 uv = float2(px) / res;
+  float2 ndc = 2.0 * uv - 1.0;
+  float3 dir = normalize(unproject(ndc) - cameraPos);
+
+  Hit primary = traceSpheres(cameraPos, dir, count);
+  float3 primaryPoint = cameraPos + dir * FLOAT_MAX;
+  float3 normal = -dir;
+  uint id = 0;
+  float depth = 1.0;
+  float2 velocity = 0;
+  if (primary.found) {
+    ParticleData p = loadParticle(primary.index);
+    primaryPoint = primary.hitPoint;
+    normal = primary.normal;
+    id = p.id;
+    float4 clip = project(constantData.viewProjMtx, primaryPoint);
+    depth = clip.z / clip.w;
+    float2 surfaceMotion = toNdc(project(constantData.prevViewProjMtx, primaryPoint)) - toNdc(clip);
+    float2 particleMotion = toNdc(project(constantData.viewProjMtx, p.prevPosition)) -
+                            toNdc(project(constantData.viewProjMtx, p.position));
+    velocity = 0.5 * (surfaceMotion + particleMotion);
+  }
+
+  float t = constantData.time;
+  if (px.x % 4 == 0 || px.y % 4 == 0) t = fmod(t, 1.0);
+  float2 seed = float2(cos(t) + uv.x, cos(t) + uv.y);
+
+  // The offsets table has five entries and the sum is divided by the count: keep it in 1..4.
+  uint sampleCount = clamp(constantData.sampleCount, 1u, 4u);
+  float3 total = 0;
+  for (uint s = 0; s <= sampleCount; ++s) {
+    float2 sampleUv = uv + SAMPLE_OFFSETS[s] / res;
+    float3 sampleDir = normalize(unproject(2.0 * sampleUv - 1.0) - cameraPos);
+    total += tracePath(cameraPos, sampleDir, seed, count);
+  }
+
+  outputTexture[px] = float4(total / float(sampleCount), 1);
+  velocityBuffer[px] = float4(velocity, 0, 1);
+  positionBuffer[px] = float4(primaryPoint, float(id));
+  normalBuffer[px] = float4(normal, 1);
+  depthBuffer[px] = depth;
+}
