@@ -55,7 +55,8 @@ inline bool Succeeded(HRESULT hr) { return hr >= 0; }
 // b/t/s/u registers by these amounts).
 constexpr uint32_t kBindingCbvBase = 0;
 constexpr uint32_t kBindingSrvBase = 10;
-constexpr uint32_t kBindingSamplerBase = 20;
+// Samplers start at 24, not 20: the temporal pass reads t0..t10, which take bindings 10..20.
+constexpr uint32_t kBindingSamplerBase = 24;
 constexpr uint32_t kBindingUavBase = 30;
 constexpr uint32_t kRootConstantsMaxBytes = 16;
 
