@@ -87,7 +87,7 @@ bool describe(FcPattern* font, bool substitute, FontFileMatch* match) {
   FcChar8* style = nullptr;
   FcPatternGetString(font, FC_FAMILY, 0, &family);
   FcPatternGetString(font, FC_STYLE, 0, &style);
-  snprintf(match->description, sizeof(match->description), "%s %s (%s)",
+  snprintf(match->description, sizeof(match->description), "%.160s %.80s (%.380s)",
            family ? reinterpret_cast<const char*>(family) : "?",
            style ? reinterpret_cast<const char*>(style) : "?", match->path);
   match->substitute = substitute;
