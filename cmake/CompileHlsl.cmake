@@ -1,4 +1,5 @@
 # HLSL -> SPIR-V at build time (glslang), validated with spirv-val, embedded as byte arrays.
+# Registers b/t/s/u are shifted to the binding bases of platform/gfx.h (kBinding*Base).
 #
 #   tarnix_add_shader_library(<target>
 #     HEADER <generated header name, e.g. shader_blobs.h>
@@ -13,6 +14,25 @@
 find_program(TARNIX_GLSLANG glslangValidator REQUIRED)
 find_program(TARNIX_SPIRV_VAL spirv-val REQUIRED)
 set(TARNIX_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/EmbedBinary.cmake)
+
+# The register-class binding bases come from the graphics layer's header, so the shader build and
+# the root-signature-to-descriptor-set mapping cannot drift apart.
+function(tarnix_read_binding_base name out)
+  file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../platform/gfx.h line REGEX "constexpr uint32_t ${name} = [0-9]+;")
+  if(NOT line MATCHES "= ([0-9]+)")
+    message(FATAL_ERROR "platform/gfx.h does not define ${name}")
+  endif()
+  set(${out} ${CMAKE_MATCH_1} PARENT_SCOPE)
+endfunction()
+tarnix_read_binding_base(kBindingCbvBase TARNIX_SHIFT_CBUFFER)
+tarnix_read_binding_base(kBindingSrvBase TARNIX_SHIFT_TEXTURE)
+tarnix_read_binding_base(kBindingSamplerBase TARNIX_SHIFT_SAMPLER)
+tarnix_read_binding_base(kBindingUavBase TARNIX_SHIFT_UAV)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../platform/gfx.h)
+# Rewritten only when a base changes, so that (and not every edit of gfx.h) recompiles the shaders.
+set(TARNIX_SHIFT_STAMP ${CMAKE_BINARY_DIR}/shader_binding_shifts.txt)
+file(CONFIGURE OUTPUT ${TARNIX_SHIFT_STAMP}
+  CONTENT "b ${TARNIX_SHIFT_CBUFFER} t ${TARNIX_SHIFT_TEXTURE} s ${TARNIX_SHIFT_SAMPLER} u ${TARNIX_SHIFT_UAV}\n")
 
 function(tarnix_add_shader_library target)
   cmake_parse_arguments(S "" "HEADER" "SHADERS;DEPENDS;FLAGS" ${ARGN})
@@ -35,11 +55,12 @@ function(tarnix_add_shader_library target)
     add_custom_command(
       OUTPUT ${spv}
       COMMAND ${TARNIX_GLSLANG} -D -V -e main -S ${stage} --target-env vulkan1.1 --hlsl-iomap
-              --shift-cbuffer-binding 0 --shift-texture-binding 10 --shift-sampler-binding 20
-              --shift-uav-binding 30 ${S_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_SOURCE_DIR}/shaders
+              --shift-cbuffer-binding ${TARNIX_SHIFT_CBUFFER} --shift-texture-binding ${TARNIX_SHIFT_TEXTURE}
+              --shift-sampler-binding ${TARNIX_SHIFT_SAMPLER} --shift-uav-binding ${TARNIX_SHIFT_UAV}
+              ${S_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_SOURCE_DIR}/shaders
               --quiet ${src_abs} -o ${spv}
       COMMAND ${TARNIX_SPIRV_VAL} --target-env vulkan1.1 ${spv}
-      DEPENDS ${src_abs} ${S_DEPENDS}
+      DEPENDS ${src_abs} ${S_DEPENDS} ${TARNIX_SHIFT_STAMP}
       COMMENT "HLSL ${symbol} (${stage})"
       VERBATIM)
     add_custom_command(
