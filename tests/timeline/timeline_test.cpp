@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/fatal.h"
+#include "timeline/easing.h"
+#include "timeline/timeline.h"
+#include "tools/timeline_header/embedded_timeline.h"
+
+namespace {
+
+uint32_t easing(const char* name) { return findEasingIndex(name); }
+
+struct TimelineTest : ::testing::Test {
+  Timeline* timeline = createTimeline(200);
+  void TearDown() override { destroyTimeline(timeline); }
+
+  void putFloat(const char* name, uint32_t frame, float value, const char* curve) {
+    setFloatKey(timeline, name, frame, &value, easing(curve));
+  }
+  void putUint(const char* name, uint32_t frame, uint32_t value, const char* curve) {
+    setUintKey(timeline, name, frame, &value, easing(curve));
+  }
+  FrameValue at(const char* name, uint32_t frame, uint32_t* easingOut = nullptr) {
+    return evaluate(findTrack(timeline, name), frame, easingOut);
+  }
+};
+
+TEST_F(TimelineTest, TracksWithoutKeysGiveZeroOfTheirTypeEverywhere) {
+  addTrack(timeline, "f3", TrackType::FLOAT3);
+  addTrack(timeline, "unknown", static_cast<TrackType>(4));
+  for (uint32_t frame : {0u, 77u, 199u}) {
+    uint32_t reported = 99;
+    FrameValue value = at("f3", frame, &reported);
+    EXPECT_EQ(value.type, TrackType::FLOAT3);
+    EXPECT_EQ(value.words[0] | value.words[1] | value.words[2], 0u);
+    EXPECT_EQ(reported, 0u);
+    // A type code the store does not know is reported as INVALID.
+    EXPECT_EQ(at("unknown", frame).type, TrackType::INVALID);
+  }
+  EXPECT_EQ(findTrack(timeline, "f3")->keys.count, 200u);
+}
+
+TEST_F(TimelineTest, LinearSegmentHitsKeysExactlyAndHoldsAfterTheLast) {
+  addTrack(timeline, "f", TrackType::FLOAT);
+  putFloat("f", 10, 1.0f, "Linear");
+  putFloat("f", 110, 3.0f, "ElasticOut");
+
+  // Before the first key: zero, not the first key's value.
+  uint32_t reported = 99;
+  EXPECT_EQ(at("f", 9, &reported).floatValue, 0.0f);
+  EXPECT_EQ(reported, 0u);
+
+  EXPECT_EQ(at("f", 10, &reported).floatValue, 1.0f);
+  EXPECT_EQ(reported, easing("Linear"));
+  EXPECT_FLOAT_EQ(at("f", 60).floatValue, 2.0f);
+  EXPECT_FLOAT_EQ(at("f", 35).floatValue, 1.5f);
+  // The next key's own curve governs only the segment after it.
+  EXPECT_EQ(at("f", 110, &reported).floatValue, 3.0f);
+  EXPECT_EQ(reported, easing("ElasticOut"));
+  EXPECT_EQ(at("f", 160).floatValue, 3.0f);
+  EXPECT_EQ(at("f", 199).floatValue, 3.0f);
+}
+
+TEST_F(TimelineTest, NoneHoldsUntilTheNextKeyAndExactHitsIgnoreThePreviousCurve) {
+  addTrack(timeline, "f", TrackType::FLOAT);
+  putFloat("f", 0, 1.0f, "None");
+  putFloat("f", 100, 3.0f, "BackIn");
+  putFloat("f", 150, 4.0f, "None");
+  EXPECT_EQ(at("f", 1).floatValue, 1.0f);
+  EXPECT_EQ(at("f", 99).floatValue, 1.0f);
+  EXPECT_EQ(at("f", 100).floatValue, 3.0f);
+  // BackIn dips below its start: between 3 and 4 the value first goes under 3.
+  EXPECT_LT(at("f", 120).floatValue, 3.0f);
+  EXPECT_EQ(at("f", 150).floatValue, 4.0f);
+}
+
+TEST_F(TimelineTest, Float3BlendsEachComponentWithTheSameCurve) {
+  addTrack(timeline, "v", TrackType::FLOAT3);
+  const float from[3] = {0.0f, 10.0f, -4.0f};
+  const float to[3] = {2.0f, 10.0f, 4.0f};
+  setFloat3Key(timeline, "v", 0, from, easing("QuadraticIn"));
+  setFloat3Key(timeline, "v", 100, to, easing("None"));
+  FrameValue value = at("v", 50);
+  EXPECT_EQ(value.type, TrackType::FLOAT3);
+  EXPECT_FLOAT_EQ(value.float3[0], 0.5f);
+  EXPECT_FLOAT_EQ(value.float3[1], 10.0f);
+  EXPECT_FLOAT_EQ(value.float3[2], -2.0f);
+}
+
+TEST(TimelineUint, BlendTruncatesTowardZero) {
+  Timeline* timeline = createTimeline(10843);
+  addTrack(timeline, "n", TrackType::UINT);
+  const uint32_t from = 64, to = 128;
+  setUintKey(timeline, "n", 0, &from, findEasingIndex("Linear"));
+  setUintKey(timeline, "n", 3254, &to, 0);
+  const Track* track = findTrack(timeline, "n");
+  EXPECT_EQ(evaluate(track, 1).uintValue, 64u);  // 64.0197
+  EXPECT_EQ(evaluate(track, 3253).uintValue, 127u);
+  EXPECT_EQ(evaluate(track, 3254).uintValue, 128u);
+  EXPECT_EQ(evaluate(track, 10842).uintValue, 128u);
+  destroyTimeline(timeline);
+}
+
+TEST(TimelineUint, OvershootingCurvesGoBelowThePreviousKeyAndWrap) {
+  Timeline* timeline = createTimeline(101);
+  addTrack(timeline, "n", TrackType::UINT);
+  const uint32_t from = 0, to = 100;
+  setUintKey(timeline, "n", 0, &from, findEasingIndex("BackIn"));
+  setUintKey(timeline, "n", 100, &to, 0);
+  const Track* track = findTrack(timeline, "n");
+  // -0.0167: between -1 and 0 truncates to 0.
+  EXPECT_EQ(evaluate(track, 1).uintValue, 0u);
+  // -10.0004 truncates to -10, whose low 32 bits are 2^32 - 10.
+  EXPECT_EQ(evaluate(track, 42).uintValue, 4294967286u);
+  EXPECT_EQ(evaluate(track, 100).uintValue, 100u);
+  destroyTimeline(timeline);
+}
+
+TEST_F(TimelineTest, SettersReplaceKeysAndAddressTheFirstTrackOfAName) {
+  addTrack(timeline, "dup", TrackType::FLOAT);
+  addTrack(timeline, "dup", TrackType::UINT);
+  putFloat("dup", 5, 1.0f, "None");
+  putFloat("dup", 5, 2.0f, "Linear");  // replaces (the old key is freed; ASan checks)
+  uint32_t reported = 0;
+  EXPECT_EQ(evaluate(timeline->tracks[0], 5, &reported).floatValue, 2.0f);
+  EXPECT_EQ(reported, easing("Linear"));
+  EXPECT_EQ(evaluate(timeline->tracks[1], 5).uintValue, 0u);
+
+  // No track of that name: silently nothing.
+  putFloat("missing", 5, 1.0f, "None");
+  EXPECT_EQ(timeline->tracks.count, 2u);
+}
+
+TEST(TimelineLifecycle, ClearKeepsFrameCountAndReleasesEverything) {
+  Timeline* timeline = createTimeline(50);
+  EXPECT_EQ(timeline->callbackTag, 0u);
+  addTrack(timeline, "a", TrackType::UINT);
+  const uint32_t value = 7;
+  setUintKey(timeline, "a", 3, &value, 0);
+  timeline->bookmarks.push(3);
+  clearTimeline(timeline);
+  EXPECT_EQ(timeline->tracks.count, 0u);
+  EXPECT_EQ(timeline->bookmarks.count, 0u);
+  EXPECT_EQ(timeline->frameCount, 50u);
+  addTrack(timeline, "a", TrackType::UINT);
+  EXPECT_EQ(timeline->tracks[0]->keys.count, 50u);
+  destroyTimeline(timeline);
+}
+
+using TimelineDeathTest = TimelineTest;
+
+TEST_F(TimelineDeathTest, FrameLimitsStopWithTheLargestValidIndex) {
+  addTrack(timeline, "f", TrackType::FLOAT);
+  EXPECT_EQ(at("f", 199).floatValue, 0.0f);  // the last frame is valid
+  EXPECT_FATAL(at("f", 200), "ASSERT: Exceeded frame index. Max frame index is 199\n");
+  EXPECT_FATAL(putFloat("f", 200, 1.0f, "None"),
+               "ASSERT: Exceeded frame index. Max frame index is 199\n");
+}
+
+TEST_F(TimelineDeathTest, SettersRefuseAnotherTypeNamingWhatTheyExpected) {
+  addTrack(timeline, "f", TrackType::FLOAT);
+  addTrack(timeline, "u", TrackType::UINT);
+  const float three[3] = {1, 2, 3};
+  const uint32_t one = 1;
+  EXPECT_FATAL(setUintKey(timeline, "f", 0, &one, 0), "ASSERT: Track is UINT type\n");
+  EXPECT_FATAL(setFloatKey(timeline, "u", 0, three, 0), "ASSERT: Track is FLOAT type\n");
+  EXPECT_FATAL(setFloat3Key(timeline, "f", 0, three, 0), "ASSERT: Track is FLOAT3 type\n");
+}
+
+TEST_F(TimelineDeathTest, RefusesEasingsOutsideTheTableAndOverlongNames) {
+  addTrack(timeline, "f", TrackType::FLOAT);
+  const float value = 1.0f;
+  EXPECT_FATAL(setFloatKey(timeline, "f", 0, &value, EASING_COUNT),
+               "ASSERT: Easing index 32 is outside the easing table");
+  std::string longName(256, 'n');
+  EXPECT_FATAL(addTrack(timeline, longName.c_str(), TrackType::FLOAT),
+               "ASSERT: Track name is longer than 255 characters");
+  addTrack(timeline, std::string(255, 'n').c_str(), TrackType::FLOAT);
+  EXPECT_NE(findTrack(timeline, std::string(255, 'n').c_str()), nullptr);
+}
+
+// The presentation's own timeline, as the program evaluates it.
+struct EmbeddedTimeline : ::testing::Test {
+  Timeline* timeline = nullptr;
+  void SetUp() override {
+    timeline = createTimeline(EMBEDDED_TIMELINE_FRAME_COUNT);
+    buildEmbeddedTimeline(timeline);
+  }
+  void TearDown() override { destroyTimeline(timeline); }
+  FrameValue at(const char* name, uint32_t frame) {
+    return evaluate(findTrack(timeline, name), frame);
+  }
+};
+
+TEST_F(EmbeddedTimeline, SceneSwitchesAtFrame3254) {
+  EXPECT_EQ(at("SM::SceneID", 3253).uintValue, 0u);
+  EXPECT_EQ(at("SM::SceneID", 3254).uintValue, 1u);
+  EXPECT_EQ(at("SM::SceneID", 10842).uintValue, 1u);
+  EXPECT_EQ(at("SM::NumPart", 3253).uintValue, 64u);
+  EXPECT_EQ(at("SM::NumPart", 3254).uintValue, 128u);
+}
+
+TEST_F(EmbeddedTimeline, CameraAndBrightnessFollowTheirSegments) {
+  EXPECT_EQ(at("CM::Pos", 435).float3[2], -208.84f);
+  EXPECT_EQ(at("CM::Pos", 436).float3[2], -208.0f);
+  float middle = at("CM::Pos", 790).float3[2];
+  EXPECT_NEAR(middle, (-208.0f + -157.38f) / 2, 1e-3);
+  EXPECT_EQ(at("CM::Pos", 1144).float3[2], -157.38f);
+
+  EXPECT_EQ(at("CM::Bright", 0).floatValue, 0.0f);
+  EXPECT_EQ(at("CM::Bright", 439).floatValue, 0.0f);
+  EXPECT_NEAR(at("CM::Bright", 509).floatValue, 0.5f, 1e-6);
+  EXPECT_EQ(at("CM::Bright", 579).floatValue, 1.0f);
+  EXPECT_EQ(at("CM::Bright", 7215).floatValue, 0.0f);
+  EXPECT_EQ(at("CM::Bright", 7400).floatValue, 0.0f);
+
+  EXPECT_EQ(at("DF::FocusPt", 3255).floatValue, 0.0001f);
+  EXPECT_EQ(at("DF::FocusPt", 3377).floatValue, 0.0001f);
+  EXPECT_GT(at("DF::FocusPt", 3379).floatValue, 0.0001f);
+}
+
+TEST_F(EmbeddedTimeline, EveryTrackStartsWithAKeyAtFrameZero) {
+  ASSERT_EQ(timeline->tracks.count, 13u);
+  for (const Track* track : timeline->tracks) EXPECT_NE(track->keys[0], nullptr) << track->name;
+}
+
+}  // namespace
