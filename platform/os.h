@@ -1,6 +1,6 @@
 #pragma once
 // The operating-system services the program uses: the high-resolution counter,
-// sleeping, debugger output, the breakpoint stop and whole-file writes.
+// sleeping, threads, debugger output, the breakpoint stop and whole-file writes.
 // Implemented once per OS (platform/linux/ here).
 #include <cstddef>
 #include <cstdint>
@@ -24,3 +24,24 @@ void osDebugOutput(const char* text);
 
 // Creates (or truncates) the file at path and writes size bytes. False on any failure.
 bool osWriteFile(const char* path, const void* data, size_t size);
+
+// Threads. A thread is a plain record holding the system's handle (0: none).
+using OsThreadFunction = uint32_t (*)(void* argument);
+struct OsThread {
+  uintptr_t handle = 0;
+};
+
+enum class OsThreadPriority : uint32_t { Normal, TimeCritical };
+
+// Starts function(argument) at once on a new thread whose stack holds at least
+// stackBytes (the system's minimum is used when that is larger). False on failure,
+// with thread->handle left 0.
+bool osCreateThread(OsThread* thread, OsThreadFunction function, void* argument, size_t stackBytes);
+
+// Best effort: raising a priority may need privileges the process lacks; false then,
+// and the thread keeps running at its old priority.
+bool osSetThreadPriority(OsThread* thread, OsThreadPriority priority);
+
+// Waits without time-out for the thread to end, releases it and returns its result.
+// A thread that was never created (handle 0) returns 0 at once.
+uint32_t osJoinThread(OsThread* thread);

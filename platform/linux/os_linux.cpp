@@ -5,6 +5,9 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <limits.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 uint64_t osPerformanceCounter() {
@@ -67,4 +70,58 @@ bool osWriteFile(const char* path, const void* data, size_t size) {
   bool ok = size == 0 || fwrite(data, 1, size, file) == size;
   ok = (fclose(file) == 0) && ok;
   return ok;
+}
+
+namespace {
+struct ThreadStart {
+  OsThreadFunction function;
+  void* argument;
+};
+
+void* threadEntry(void* pointer) {
+  ThreadStart start = *static_cast<ThreadStart*>(pointer);
+  delete static_cast<ThreadStart*>(pointer);
+  return reinterpret_cast<void*>(uintptr_t(start.function(start.argument)));
+}
+}  // namespace
+
+bool osCreateThread(OsThread* thread, OsThreadFunction function, void* argument, size_t stackBytes) {
+  thread->handle = 0;
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  if (stackBytes < size_t(PTHREAD_STACK_MIN)) stackBytes = size_t(PTHREAD_STACK_MIN);
+  bool ok = pthread_attr_setstacksize(&attributes, stackBytes) == 0;
+  auto* start = new ThreadStart{function, argument};
+  pthread_t id{};
+  ok = ok && pthread_create(&id, &attributes, threadEntry, start) == 0;
+  pthread_attr_destroy(&attributes);
+  if (!ok) {
+    delete start;
+    return false;
+  }
+  static_assert(sizeof(pthread_t) <= sizeof(uintptr_t));
+  thread->handle = uintptr_t(id);
+  return true;
+}
+
+bool osSetThreadPriority(OsThread* thread, OsThreadPriority priority) {
+  if (thread->handle == 0) return false;
+  pthread_t id = pthread_t(thread->handle);
+  sched_param parameters{};
+  int policy = SCHED_OTHER;
+  if (priority == OsThreadPriority::TimeCritical) {
+    // The highest real-time priority; without CAP_SYS_NICE (or an rtprio limit) the
+    // system refuses and the thread stays a normal one.
+    policy = SCHED_FIFO;
+    parameters.sched_priority = sched_get_priority_max(SCHED_FIFO);
+  }
+  return pthread_setschedparam(id, policy, &parameters) == 0;
+}
+
+uint32_t osJoinThread(OsThread* thread) {
+  if (thread->handle == 0) return 0;
+  void* result = nullptr;
+  pthread_join(pthread_t(thread->handle), &result);
+  thread->handle = 0;
+  return uint32_t(reinterpret_cast<uintptr_t>(result));
 }

@@ -1,0 +1,321 @@
+// The wave-out device on SDL2 audio. SDL pulls samples through its audio callback;
+// that callback takes the written blocks in order, copies them into SDL's buffer and
+// reports each finished block through the done-callback. The position is the frame
+// being heard: everything taken from blocks before SDL's current buffer, plus how far
+// the device has played into that buffer by the counter.
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+#include "platform/os.h"
+#include "platform/wave_out.h"
+
+namespace {
+
+constexpr uint32_t kRingCapacity = 256;      // blocks queued at once; a power of two
+constexpr uint16_t kSdlBufferFrames = 512;  // ~11.6 ms at 44.1 kHz
+
+}  // namespace
+
+struct WaveOutDevice {
+  SDL_AudioDeviceID id = 0;
+  WaveOutCallback callback = nullptr;
+  void* instance = nullptr;
+  uint32_t sampleRate = 0;
+  uint32_t bytesPerFrame = 0;
+  uint32_t channels = 0;
+  bool isFloat = false;
+  std::atomic<uint32_t> volume{0xFFFFFFFFu};
+
+  // Written blocks: any thread appends under writeMutex; only the audio callback
+  // (or reset, which first locks the callback out) takes them off.
+  std::mutex writeMutex;
+  WaveHeader* ring[kRingCapacity] = {};
+  std::atomic<uint32_t> written{0};
+  std::atomic<uint32_t> taken{0};
+  WaveHeader* current = nullptr;  // the block being copied (audio thread)
+  uint32_t currentOffset = 0;
+
+  // What the last callback put into SDL's buffer, published with a sequence lock so the
+  // position query never blocks the audio thread.
+  std::atomic<uint32_t> sequence{0};
+  std::atomic<uint64_t> bytesBeforeBuffer{0};
+  std::atomic<uint32_t> bytesInBuffer{0};
+  std::atomic<uint64_t> bufferTicks{0};
+  uint64_t bytesConsumed = 0;  // audio thread (and reset, with the callback locked out)
+};
+
+namespace {
+
+void publishBuffer(WaveOutDevice* device, uint64_t before, uint32_t inBuffer, uint64_t ticks) {
+  device->sequence.fetch_add(1, std::memory_order_acq_rel);  // odd: being written
+  device->bytesBeforeBuffer.store(before, std::memory_order_relaxed);
+  device->bytesInBuffer.store(inBuffer, std::memory_order_relaxed);
+  device->bufferTicks.store(ticks, std::memory_order_relaxed);
+  device->sequence.fetch_add(1, std::memory_order_release);  // even: complete
+}
+
+// Bytes the listener has heard so far.
+uint64_t heardBytes(WaveOutDevice* device) {
+  uint64_t before, ticks;
+  uint32_t inBuffer;
+  for (;;) {
+    uint32_t start = device->sequence.load(std::memory_order_acquire);
+    before = device->bytesBeforeBuffer.load(std::memory_order_relaxed);
+    inBuffer = device->bytesInBuffer.load(std::memory_order_relaxed);
+    ticks = device->bufferTicks.load(std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if ((start & 1) == 0 && device->sequence.load(std::memory_order_relaxed) == start) break;
+  }
+  if (inBuffer == 0) return before;
+  uint64_t elapsedTicks = osPerformanceCounter() - ticks;
+  double playedFrames = double(elapsedTicks) / double(osPerformanceFrequency()) * device->sampleRate;
+  uint64_t played = uint64_t(playedFrames) * device->bytesPerFrame;
+  return before + std::min<uint64_t>(played, inBuffer / device->bytesPerFrame * device->bytesPerFrame);
+}
+
+void applyVolume(WaveOutDevice* device, Uint8* stream, uint32_t bytes) {
+  uint32_t volume = device->volume.load(std::memory_order_relaxed);
+  if (volume == 0xFFFFFFFFu) return;
+  float gains[2] = {float(volume & 0xFFFF) / 65535.0f, float(volume >> 16) / 65535.0f};
+  if (device->isFloat) {
+    float* samples = reinterpret_cast<float*>(stream);
+    for (uint32_t i = 0; i < bytes / 4; ++i) samples[i] *= gains[i % device->channels == 0 ? 0 : 1];
+  } else {
+    int16_t* samples = reinterpret_cast<int16_t*>(stream);
+    for (uint32_t i = 0; i < bytes / 2; ++i)
+      samples[i] = int16_t(float(samples[i]) * gains[i % device->channels == 0 ? 0 : 1]);
+  }
+}
+
+void finishCurrent(WaveOutDevice* device) {
+  WaveHeader* header = device->current;
+  device->current = nullptr;
+  header->flags = (header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
+  if (device->callback) device->callback(device, kWaveMessageDone, device->instance, header, 0);
+}
+
+void SDLCALL fillAudio(void* userdata, Uint8* stream, int length) {
+  auto* device = static_cast<WaveOutDevice*>(userdata);
+  uint32_t capacity = uint32_t(length);
+  uint32_t filled = 0;
+  while (filled < capacity) {
+    if (!device->current) {
+      uint32_t taken = device->taken.load(std::memory_order_relaxed);
+      if (taken == device->written.load(std::memory_order_acquire)) break;
+      device->current = device->ring[taken % kRingCapacity];
+      device->currentOffset = 0;
+      device->taken.store(taken + 1, std::memory_order_release);
+    }
+    WaveHeader* header = device->current;
+    uint32_t count = std::min(header->bufferLength - device->currentOffset, capacity - filled);
+    if (count > 0) std::memcpy(stream + filled, static_cast<Uint8*>(header->data) + device->currentOffset, count);
+    filled += count;
+    device->currentOffset += count;
+    if (device->currentOffset == header->bufferLength) finishCurrent(device);
+  }
+  applyVolume(device, stream, filled);
+  std::memset(stream + filled, 0, capacity - filled);  // an underrun plays silence
+  publishBuffer(device, device->bytesConsumed, filled, osPerformanceCounter());
+  device->bytesConsumed += filled;
+}
+
+bool formatSupported(const WaveFormatExtensible* format) {
+  if (!format || format->formatTag != kWaveFormatExtensible || format->cbSize < 22) return false;
+  bool isFloat = waveGuidEqual(format->subFormat, kWaveSubFormatIeeeFloat) && format->bitsPerSample == 32;
+  bool isPcm16 = waveGuidEqual(format->subFormat, kWaveSubFormatPcm) && format->bitsPerSample == 16;
+  if (!isFloat && !isPcm16) return false;
+  if (format->channels < 1 || format->channels > 8) return false;
+  if (format->samplesPerSec < 8000 || format->samplesPerSec > 192000) return false;
+  uint32_t blockAlign = uint32_t(format->channels) * format->bitsPerSample / 8;
+  return format->blockAlign == blockAlign && format->avgBytesPerSec == format->samplesPerSec * blockAlign &&
+         format->validBitsPerSample == format->bitsPerSample;
+}
+
+SDL_AudioSpec sdlSpec(const WaveFormatExtensible* format, WaveOutDevice* device) {
+  SDL_AudioSpec spec{};
+  spec.freq = int(format->samplesPerSec);
+  spec.format = format->bitsPerSample == 32 ? AUDIO_F32SYS : AUDIO_S16SYS;
+  spec.channels = Uint8(format->channels);
+  spec.samples = kSdlBufferFrames;
+  spec.callback = device ? fillAudio : nullptr;
+  spec.userdata = device;
+  return spec;
+}
+
+WaveResult sdlOpen(WaveOutHandle* handle, uint32_t deviceId, const WaveFormatExtensible* format,
+                   WaveOutCallback callback, void* instance, uint32_t flags) {
+  if (flags & ~(kWaveFormatQuery | kWaveCallbackFunction)) return kWaveInvalidFlag;
+  if (deviceId != kWaveMapper) return kWaveBadDeviceId;
+  if (!formatSupported(format)) return kWaveBadFormat;
+  bool query = (flags & kWaveFormatQuery) != 0;
+  if (!query && !handle) return kWaveInvalidParameter;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kWaveNoDriver;
+
+  // A query opens the device and closes it again: SDL converts any sample format the
+  // hardware wants, so "accepted" means "the default device opens with it".
+  auto* device = query ? nullptr : new WaveOutDevice;
+  SDL_AudioSpec desired = sdlSpec(format, device);
+  if (query) desired.callback = [](void*, Uint8* stream, int length) { std::memset(stream, 0, size_t(length)); };
+  SDL_AudioSpec obtained{};
+  SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &desired, &obtained, 0);
+  if (id == 0) {
+    delete device;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return kWaveNoDriver;
+  }
+  if (query) {
+    SDL_CloseAudioDevice(id);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return kWaveNoError;
+  }
+  device->id = id;
+  device->callback = (flags & kWaveCallbackFunction) ? callback : nullptr;
+  device->instance = instance;
+  device->sampleRate = format->samplesPerSec;
+  device->bytesPerFrame = format->blockAlign;
+  device->channels = format->channels;
+  device->isFloat = format->bitsPerSample == 32;
+  *handle = device;
+  if (device->callback) device->callback(device, kWaveMessageOpen, instance, nullptr, 0);
+  SDL_PauseAudioDevice(id, 0);
+  return kWaveNoError;
+}
+
+WaveResult checkHeader(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
+  if (!device) return kWaveInvalidHandle;
+  if (!header || headerSize < sizeof(WaveHeader)) return kWaveInvalidParameter;
+  return kWaveNoError;
+}
+
+WaveResult sdlPrepareHeader(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
+  if (WaveResult result = checkHeader(device, header, headerSize)) return result;
+  header->flags |= kWaveHeaderPrepared;
+  return kWaveNoError;
+}
+
+WaveResult sdlUnprepareHeader(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
+  if (WaveResult result = checkHeader(device, header, headerSize)) return result;
+  if (header->flags & kWaveHeaderInQueue) return kWaveStillPlaying;
+  header->flags &= ~kWaveHeaderPrepared;
+  return kWaveNoError;
+}
+
+WaveResult sdlWrite(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
+  if (WaveResult result = checkHeader(device, header, headerSize)) return result;
+  if (!(header->flags & kWaveHeaderPrepared)) return kWaveUnprepared;
+  if (header->flags & kWaveHeaderInQueue) return kWaveStillPlaying;
+  if (!header->data && header->bufferLength > 0) return kWaveInvalidParameter;
+  std::lock_guard<std::mutex> lock(device->writeMutex);
+  uint32_t written = device->written.load(std::memory_order_relaxed);
+  if (written - device->taken.load(std::memory_order_acquire) >= kRingCapacity) return kWaveNoMemory;
+  header->flags = (header->flags & ~kWaveHeaderDone) | kWaveHeaderInQueue;
+  device->ring[written % kRingCapacity] = header;
+  device->written.store(written + 1, std::memory_order_release);
+  return kWaveNoError;
+}
+
+WaveResult sdlReset(WaveOutHandle device) {
+  if (!device) return kWaveInvalidHandle;
+  WaveHeader* returned[kRingCapacity + 1];
+  uint32_t count = 0;
+  SDL_LockAudioDevice(device->id);  // the audio callback is not running from here on
+  {
+    std::lock_guard<std::mutex> lock(device->writeMutex);
+    if (device->current) returned[count++] = device->current;
+    device->current = nullptr;
+    uint32_t written = device->written.load(std::memory_order_relaxed);
+    for (uint32_t i = device->taken.load(std::memory_order_relaxed); i != written; ++i)
+      returned[count++] = device->ring[i % kRingCapacity];
+    device->taken.store(written, std::memory_order_relaxed);
+    device->bytesConsumed = 0;
+    publishBuffer(device, 0, 0, osPerformanceCounter());
+  }
+  SDL_UnlockAudioDevice(device->id);
+  // Outside the locks, so a callback that writes again cannot dead-lock.
+  for (uint32_t i = 0; i < count; ++i) {
+    returned[i]->flags = (returned[i]->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
+    if (device->callback) device->callback(device, kWaveMessageDone, device->instance, returned[i], 0);
+  }
+  return kWaveNoError;
+}
+
+WaveResult sdlClose(WaveOutHandle device) {
+  if (!device) return kWaveInvalidHandle;
+  SDL_LockAudioDevice(device->id);
+  bool busy = device->current || device->taken.load() != device->written.load();
+  SDL_UnlockAudioDevice(device->id);
+  if (busy) return kWaveStillPlaying;
+  SDL_CloseAudioDevice(device->id);
+  if (device->callback) device->callback(device, kWaveMessageClose, device->instance, nullptr, 0);
+  delete device;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return kWaveNoError;
+}
+
+WaveResult sdlGetPosition(WaveOutHandle device, WaveTime* time, uint32_t timeSize) {
+  if (!device) return kWaveInvalidHandle;
+  if (!time || timeSize < sizeof(WaveTime)) return kWaveInvalidParameter;
+  uint64_t bytes = heardBytes(device);
+  uint64_t frames = bytes / device->bytesPerFrame;
+  switch (time->type) {
+    case kWaveTimeMs:
+      time->u.ms = uint32_t(frames * 1000 / device->sampleRate);
+      break;
+    case kWaveTimeBytes:
+      time->u.bytes = uint32_t(bytes);
+      break;
+    default:  // samples, and the answer for units this device does not keep
+      time->type = kWaveTimeSamples;
+      time->u.sample = uint32_t(frames);
+      break;
+  }
+  return kWaveNoError;
+}
+
+WaveResult sdlSetVolume(WaveOutHandle device, uint32_t volume) {
+  if (!device) return kWaveInvalidHandle;
+  device->volume.store(volume, std::memory_order_relaxed);
+  return kWaveNoError;
+}
+
+const char* resultText(WaveResult result) {
+  switch (result) {
+    case kWaveNoError: return "The specified command was carried out.";
+    case kWaveError: return "Undefined external error.";
+    case kWaveBadDeviceId: return "A device ID has been used that is out of range for your system.";
+    case kWaveInvalidHandle: return "The specified device handle is invalid.";
+    case kWaveNoDriver: return "There is no sound device, or its driver could not be opened.";
+    case kWaveNoMemory: return "Unable to allocate or lock memory.";
+    case kWaveNotSupported: return "The function requested by a message is not supported.";
+    case kWaveInvalidFlag: return "An invalid flag was passed to a system function.";
+    case kWaveInvalidParameter: return "An invalid parameter was passed to a system function.";
+    case kWaveBadFormat: return "The specified format is not supported by the sound device.";
+    case kWaveStillPlaying: return "The buffer is still playing.";
+    case kWaveUnprepared: return "The header has not been prepared.";
+    default: return nullptr;
+  }
+}
+
+WaveResult sdlGetErrorText(WaveResult result, char* text, uint32_t textSize) {
+  if (!text || textSize == 0) return kWaveInvalidParameter;
+  const char* message = resultText(result);
+  WaveResult answer = message ? kWaveNoError : kWaveBadErrorNumber;
+  if (!message) message = "Unknown error code.";
+  size_t length = std::min<size_t>(std::strlen(message), textSize - 1);
+  std::memcpy(text, message, length);
+  text[length] = 0;
+  return answer;
+}
+
+constexpr WaveOutApi kSdlWaveOut = {
+    sdlOpen,  sdlPrepareHeader, sdlUnprepareHeader, sdlWrite,        sdlReset,
+    sdlClose, sdlGetPosition,   sdlSetVolume,       sdlGetErrorText,
+};
+
+}  // namespace
+
+const WaveOutApi* systemWaveOutApi() { return &kSdlWaveOut; }

@@ -1,0 +1,186 @@
+// The SDL2 wave-out device on SDL's dummy driver, which consumes samples at the real
+// rate: blocks finish in order, the position ends where the music ends, reset hands
+// every block back, and the streamer plays a short piece to its end.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "audio/wave_out_streamer.h"
+#include "platform/os.h"
+#include "platform/wave_out.h"
+
+namespace {
+
+struct DummyDriver : ::testing::Environment {
+  void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 1); }
+};
+const auto* gDummyDriver = ::testing::AddGlobalTestEnvironment(new DummyDriver);
+
+// Collects the device's messages.
+struct Listener {
+  std::mutex mutex;
+  std::vector<uint32_t> messages;
+  std::vector<WaveHeader*> done;
+
+  static void onMessage(WaveOutHandle, uint32_t message, void* instance, WaveHeader* header, uintptr_t) {
+    auto* self = static_cast<Listener*>(instance);
+    std::lock_guard<std::mutex> lock(self->mutex);
+    self->messages.push_back(message);
+    if (message == kWaveMessageDone) self->done.push_back(header);
+  }
+  size_t doneCount() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return done.size();
+  }
+};
+
+// Polls until condition holds or timeoutMs pass.
+template <typename Condition>
+bool waitFor(Condition condition, uint32_t timeoutMs) {
+  for (uint32_t waited = 0; waited < timeoutMs; waited += 5) {
+    if (condition()) return true;
+    osSleepMs(5);
+  }
+  return condition();
+}
+
+uint32_t positionIn(const WaveOutApi* api, WaveOutHandle device, uint32_t type) {
+  WaveTime time{};
+  time.type = type;
+  EXPECT_EQ(api->getPosition(device, &time, sizeof(time)), kWaveNoError);
+  EXPECT_EQ(time.type, type);
+  return time.u.sample;
+}
+
+TEST(SdlWaveOutTest, QueryRejectsFormatsItCannotPlay) {
+  const WaveOutApi* api = systemWaveOutApi();
+  WaveFormatExtensible format = makeWaveFormat(2, 44100, 32);
+  EXPECT_EQ(api->open(nullptr, kWaveMapper, &format, nullptr, nullptr, kWaveFormatQuery), kWaveNoError);
+  format = makeWaveFormat(2, 44100, 16);
+  EXPECT_EQ(api->open(nullptr, kWaveMapper, &format, nullptr, nullptr, kWaveFormatQuery), kWaveNoError);
+
+  WaveFormatExtensible odd = makeWaveFormat(2, 44100, 24);
+  EXPECT_EQ(api->open(nullptr, kWaveMapper, &odd, nullptr, nullptr, kWaveFormatQuery), kWaveBadFormat);
+  odd = format;
+  odd.avgBytesPerSec += 1;
+  EXPECT_EQ(api->open(nullptr, kWaveMapper, &odd, nullptr, nullptr, kWaveFormatQuery), kWaveBadFormat);
+  EXPECT_EQ(api->open(nullptr, 3, &format, nullptr, nullptr, kWaveFormatQuery), kWaveBadDeviceId);
+
+  char text[256];
+  EXPECT_EQ(api->getErrorText(kWaveBadFormat, text, sizeof(text)), kWaveNoError);
+  EXPECT_STRNE(text, "");
+  char small[8];
+  EXPECT_EQ(api->getErrorText(WaveResult(999), small, sizeof(small)), kWaveBadErrorNumber);
+  EXPECT_EQ(std::strlen(small), 7u) << "truncated and terminated";
+}
+
+TEST(SdlWaveOutTest, PlaysBlocksInOrderAndStopsAtTheirEnd) {
+  const WaveOutApi* api = systemWaveOutApi();
+  Listener listener;
+  WaveFormatExtensible format = makeWaveFormat(2, 44100, 32);
+  WaveOutHandle device = nullptr;
+  ASSERT_EQ(api->open(&device, kWaveMapper, &format, Listener::onMessage, &listener, kWaveCallbackFunction),
+            kWaveNoError);
+  ASSERT_NE(device, nullptr);
+
+  constexpr uint32_t kFrames = 2048;
+  std::vector<float> samples(3 * kFrames * 2, 0.1f);
+  WaveHeader headers[3] = {};
+  for (uint32_t k = 0; k < 3; ++k) {
+    headers[k].data = samples.data() + k * kFrames * 2;
+    headers[k].bufferLength = kFrames * 8;
+  }
+  EXPECT_EQ(api->write(device, &headers[0], sizeof(WaveHeader)), kWaveUnprepared);
+  for (WaveHeader& header : headers) ASSERT_EQ(api->prepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
+  EXPECT_EQ(api->setVolume(device, 0x80008000u), kWaveNoError);
+  for (WaveHeader& header : headers) ASSERT_EQ(api->write(device, &header, sizeof(WaveHeader)), kWaveNoError);
+  EXPECT_EQ(api->write(device, &headers[0], sizeof(WaveHeader)), kWaveStillPlaying) << "queued twice";
+
+  ASSERT_TRUE(waitFor([&] { return listener.doneCount() == 3; }, 3000));
+  // The last block was handed to SDL; it is heard within one SDL buffer.
+  ASSERT_TRUE(waitFor([&] { return positionIn(api, device, kWaveTimeSamples) == 3 * kFrames; }, 1000));
+  osSleepMs(30);
+  EXPECT_EQ(positionIn(api, device, kWaveTimeSamples), 3 * kFrames) << "underrun plays silence, not time";
+  EXPECT_EQ(positionIn(api, device, kWaveTimeBytes), 3 * kFrames * 8);
+  EXPECT_EQ(positionIn(api, device, kWaveTimeMs), 3 * kFrames * 1000 / 44100);
+  EXPECT_EQ(samples[0], 0.1f) << "volume is applied to SDL's copy, never to the caller's samples";
+
+  {
+    std::lock_guard<std::mutex> lock(listener.mutex);
+    EXPECT_EQ(listener.messages.front(), kWaveMessageOpen);
+    EXPECT_EQ(listener.done, (std::vector<WaveHeader*>{&headers[0], &headers[1], &headers[2]}));
+  }
+  for (WaveHeader& header : headers) {
+    EXPECT_EQ(header.flags & (kWaveHeaderDone | kWaveHeaderInQueue), kWaveHeaderDone);
+    EXPECT_EQ(api->unprepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
+  }
+  EXPECT_EQ(api->close(device), kWaveNoError);
+  EXPECT_EQ(listener.messages.back(), kWaveMessageClose);
+}
+
+TEST(SdlWaveOutTest, ResetHandsBackQueuedBlocksSoCloseSucceeds) {
+  const WaveOutApi* api = systemWaveOutApi();
+  Listener listener;
+  WaveFormatExtensible format = makeWaveFormat(2, 44100, 16);
+  WaveOutHandle device = nullptr;
+  ASSERT_EQ(api->open(&device, kWaveMapper, &format, Listener::onMessage, &listener, kWaveCallbackFunction),
+            kWaveNoError);
+  std::vector<int16_t> samples(2 * 44100 * 2);  // two seconds
+  WaveHeader headers[2] = {};
+  for (uint32_t k = 0; k < 2; ++k) {
+    headers[k].data = samples.data() + k * 44100 * 2;
+    headers[k].bufferLength = 44100 * 4;
+    api->prepareHeader(device, &headers[k], sizeof(WaveHeader));
+    ASSERT_EQ(api->write(device, &headers[k], sizeof(WaveHeader)), kWaveNoError);
+  }
+  EXPECT_EQ(api->close(device), kWaveStillPlaying);
+  EXPECT_EQ(api->unprepareHeader(device, &headers[1], sizeof(WaveHeader)), kWaveStillPlaying);
+  EXPECT_EQ(api->reset(device), kWaveNoError);
+  EXPECT_EQ(listener.doneCount(), 2u);
+  EXPECT_EQ(positionIn(api, device, kWaveTimeSamples), 0u);
+  EXPECT_EQ(api->close(device), kWaveNoError);
+}
+
+TEST(SdlWaveOutTest, StreamerPlaysAShortPieceToTheEnd) {
+  constexpr uint32_t kFrames = 13230;  // 0.3 s: 51 whole blocks, 174 frames never played
+  std::vector<float> source(kFrames * 2);
+  for (uint32_t i = 0; i < kFrames; ++i) source[2 * i] = source[2 * i + 1] = 0.2f * std::sin(0.06f * float(i));
+  std::vector<float> samples(source.size());
+
+  WaveOutStreamer streamer;
+  streamer.api = systemWaveOutApi();
+  streamer.totalFrames = kFrames;
+  streamer.samples = samples.data();
+  streamer.openDevice(source.data());
+  ASSERT_NE(streamer.device, nullptr);
+  ASSERT_FALSE(streamer.silent);
+  EXPECT_EQ(streamer.bitsPerSample, 32u);
+  streamer.startThread();
+  streamer.play();
+
+  const double end = double(streamer.endFrame()) / 44100.0;
+  double last = 0.0;
+  bool monotonic = true;
+  bool reachedEnd = waitFor(
+      [&] {
+        double now = streamer.positionSeconds();
+        monotonic = monotonic && now >= last;
+        last = now;
+        return now >= end;
+      },
+      5000);
+  EXPECT_TRUE(reachedEnd) << "position " << last << " of " << end;
+  EXPECT_TRUE(monotonic);
+  EXPECT_EQ(streamer.playPosition.load(), streamer.endFrame());
+  osSleepMs(30);
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), end) << "the clock stops at the last block";
+  for (const WaveHeader& header : streamer.headers) EXPECT_EQ(header.user, 0u) << "every block finished";
+
+  streamer.shutdown(0);
+  EXPECT_EQ(streamer.device, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,262 @@
+// The streamer against a fake device: format choice and sample fill, which blocks are
+// queued when, error handling, the clock in every unit, and the silent clock.
+#include "audio/wave_out_streamer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tests/audio/fake_wave_out.h"
+
+namespace {
+
+constexpr uint32_t kPieceFrames = 7938000;  // 180 s at 44.1 kHz
+
+// A streamer over the fake device with its own sample buffer (float-sized, as the
+// renderer allocates it).
+struct StreamerFixture : ::testing::Test {
+  WaveOutStreamer streamer;
+  std::vector<float> buffer;
+
+  void SetUp() override { resetFakeWaveOut(); }
+
+  void create(uint32_t totalFrames) {
+    buffer.assign(size_t(totalFrames) * 2, 0.0f);
+    streamer.api = fakeWaveOutApi();
+    streamer.totalFrames = totalFrames;
+    streamer.samples = buffer.data();
+  }
+
+  // Frame index a written block starts at.
+  size_t frameOf(const void* data) const {
+    size_t bytesPerFrame = streamer.channels * (streamer.bitsPerSample / 8);
+    return size_t(static_cast<const uint8_t*>(data) - reinterpret_cast<const uint8_t*>(buffer.data())) / bytesPerFrame;
+  }
+
+  std::string capturedPass() {
+    ::testing::internal::CaptureStdout();
+    streamer.queueBlocks();
+    return ::testing::internal::GetCapturedStdout();
+  }
+};
+
+size_t countOf(const std::string& text, const std::string& word) {
+  size_t count = 0;
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++count;
+  return count;
+}
+
+using StreamerOpenTest = StreamerFixture;
+
+TEST_F(StreamerOpenTest, FloatAcceptedOpensFloatAndCopiesSamplesVerbatim) {
+  create(1024);
+  std::vector<float> source(2048);
+  for (size_t i = 0; i < source.size(); ++i) source[i] = std::sin(float(i)) * 1.5f;  // beyond ±1 kept too
+  streamer.openDevice(source.data());
+
+  FakeWaveOut& fake = fakeWaveOut();
+  ASSERT_EQ(fake.queries.size(), 1u);
+  const WaveFormatExtensible& format = fake.openedFormat;
+  EXPECT_EQ(format.formatTag, 0xFFFE);
+  EXPECT_EQ(format.channels, 2);
+  EXPECT_EQ(format.samplesPerSec, 44100u);
+  EXPECT_EQ(format.avgBytesPerSec, 352800u);
+  EXPECT_EQ(format.blockAlign, 8);
+  EXPECT_EQ(format.bitsPerSample, 32);
+  EXPECT_EQ(format.cbSize, 22);
+  EXPECT_EQ(format.validBitsPerSample, 32);
+  EXPECT_EQ(format.channelMask, 3u);
+  EXPECT_TRUE(waveGuidEqual(format.subFormat, kWaveSubFormatIeeeFloat));
+  EXPECT_EQ(fake.openFlags, kWaveCallbackFunction);
+  EXPECT_EQ(fake.instance, &streamer);
+  EXPECT_EQ(fake.volume, 0xFFFFFFFFu);
+  EXPECT_EQ(streamer.bitsPerSample, 32u);
+  EXPECT_EQ(buffer, source);
+
+  EXPECT_EQ(fake.prepared, 16u);
+  for (uint32_t k = 0; k < 16; ++k) {
+    EXPECT_EQ(streamer.headers[k].bufferLength, 2048u);
+    EXPECT_EQ(frameOf(streamer.headers[k].data), k * 256u);
+    EXPECT_EQ(streamer.headers[k].user, 0u);
+  }
+}
+
+TEST_F(StreamerOpenTest, RefusedFloatFallsBackTo16BitWithRoundedConversion) {
+  create(4);
+  fakeWaveOut().refuseFloat = true;
+  const float source[8] = {1.0f, -1.0f, 0.5f, -0.5f, 2.0f, -2.0f, NAN, 0.0f};
+  streamer.openDevice(source);
+
+  FakeWaveOut& fake = fakeWaveOut();
+  EXPECT_EQ(fake.queries.size(), 1u);  // the fallback is not queried
+  const WaveFormatExtensible& format = fake.openedFormat;
+  EXPECT_EQ(format.avgBytesPerSec, 176400u);
+  EXPECT_EQ(format.blockAlign, 4);
+  EXPECT_EQ(format.bitsPerSample, 16);
+  EXPECT_EQ(format.validBitsPerSample, 16);
+  EXPECT_TRUE(waveGuidEqual(format.subFormat, kWaveSubFormatPcm));
+  EXPECT_EQ(streamer.bitsPerSample, 16u);
+  EXPECT_EQ(streamer.headers[1].bufferLength, 1024u);
+  EXPECT_EQ(frameOf(streamer.headers[1].data), 256u);
+
+  const int16_t* pcm = reinterpret_cast<const int16_t*>(buffer.data());
+  const int16_t expected[8] = {32767, -32767, 16384, -16384, 32767, -32767, 0, 0};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(pcm[i], expected[i]) << "sample " << i;
+}
+
+TEST_F(StreamerOpenTest, MissingSourceLeavesSilence) {
+  create(16);
+  buffer.assign(buffer.size(), 0.25f);
+  streamer.openDevice(nullptr);
+  for (float sample : buffer) ASSERT_EQ(sample, 0.0f);
+}
+
+using StreamerQueueTest = StreamerFixture;
+
+TEST_F(StreamerQueueTest, FirstPassQueuesSixteenConsecutiveBlocksThenOnlyFreedOnes) {
+  create(kPieceFrames);
+  streamer.openDevice(nullptr);
+  FakeWaveOut& fake = fakeWaveOut();
+
+  streamer.queueBlocks();
+  EXPECT_TRUE(fake.writtenData.empty()) << "nothing is queued before play";
+
+  streamer.play();
+  streamer.queueBlocks();
+  ASSERT_EQ(fake.writtenData.size(), 16u);
+  for (size_t k = 0; k < 16; ++k) EXPECT_EQ(frameOf(fake.writtenData[k]), k * 256) << "block " << k;
+  EXPECT_EQ(streamer.playPosition.load(), 4096u);
+
+  streamer.queueBlocks();
+  EXPECT_EQ(fake.writtenData.size(), 16u) << "all headers are in flight";
+
+  // Messages other than "done" free nothing.
+  WaveOutStreamer::onWaveOutMessage(nullptr, kWaveMessageOpen, &streamer, &streamer.headers[0], 0);
+  streamer.queueBlocks();
+  EXPECT_EQ(fake.writtenData.size(), 16u);
+
+  fake.complete(2);
+  streamer.queueBlocks();
+  ASSERT_EQ(fake.writtenData.size(), 18u);
+  EXPECT_EQ(fake.writtenData[16], static_cast<void*>(reinterpret_cast<uint8_t*>(buffer.data()) + 4096 * 8));
+  EXPECT_EQ(frameOf(fake.writtenData[17]), 4352u);
+
+  // play() while playing does not rewind under the streaming thread.
+  streamer.play();
+  EXPECT_EQ(streamer.playPosition.load(), 4608u);
+}
+
+TEST_F(StreamerQueueTest, PlaysToTheLastWholeBlockAndNoFurther) {
+  create(kPieceFrames);
+  streamer.openDevice(nullptr);
+  FakeWaveOut& fake = fakeWaveOut();
+  streamer.play();
+  size_t before;
+  do {
+    before = fake.writtenData.size();
+    streamer.queueBlocks();
+    fake.complete();
+  } while (fake.writtenData.size() != before);
+
+  ASSERT_EQ(fake.writtenData.size(), 31007u);
+  EXPECT_EQ(frameOf(fake.writtenData.back()), 7937536u);
+  EXPECT_EQ(streamer.playPosition.load(), 7937792u);
+  EXPECT_EQ(streamer.endFrame(), 7937792u);
+  EXPECT_TRUE(streamer.playing.load()) << "playing stays set after the end";
+}
+
+TEST_F(StreamerQueueTest, BlockEndingExactlyAtTheLastFrameIsPlayed) {
+  create(512);
+  streamer.openDevice(nullptr);
+  streamer.play();
+  streamer.queueBlocks();
+  ASSERT_EQ(fakeWaveOut().writtenData.size(), 2u);
+  EXPECT_EQ(frameOf(fakeWaveOut().writtenData[1]), 256u);
+}
+
+TEST_F(StreamerQueueTest, FailedWriteFreesTheHeaderAndPrintsOncePerPass) {
+  create(kPieceFrames);
+  streamer.openDevice(nullptr);
+  FakeWaveOut& fake = fakeWaveOut();
+  fake.writeResult = kWaveNoMemory;
+  streamer.play();
+
+  for (int pass = 0; pass < 2; ++pass) {
+    std::string output = capturedPass();
+    EXPECT_EQ(countOf(output, "Audio Error: fake error 7.\n"), 1u) << output;
+    EXPECT_EQ(streamer.headers[0].user, 0u);
+    EXPECT_EQ(streamer.playPosition.load(), 0u);
+  }
+  EXPECT_EQ(fake.writeCalls, 2u) << "a failed write ends the pass";
+
+  fake.writeResult = kWaveNoError;
+  EXPECT_EQ(capturedPass(), "");
+  ASSERT_EQ(fake.writtenData.size(), 16u);
+  EXPECT_EQ(frameOf(fake.writtenData[0]), 0u);
+}
+
+using StreamerClockTest = StreamerFixture;
+
+TEST_F(StreamerClockTest, EveryUnitGivesTheSameSeconds) {
+  create(1024);
+  streamer.openDevice(nullptr);
+  FakeWaveOut& fake = fakeWaveOut();
+
+  fake.positionType = kWaveTimeSamples;
+  fake.positionValue = 66150;
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.5);
+  fake.positionType = kWaveTimeMs;
+  fake.positionValue = 1500;
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.5);
+  fake.positionType = kWaveTimeBytes;
+  fake.positionValue = 529200;  // 1.5 s of float frames
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.5);
+
+  fake.positionType = kWaveTimeSmpte;
+  EXPECT_EQ(streamer.positionSeconds(), 0.0) << "unknown unit";
+  fake.positionType = kWaveTimeSamples;
+  fake.positionResult = kWaveError;
+  EXPECT_EQ(streamer.positionSeconds(), 0.0) << "failed query";
+}
+
+TEST_F(StreamerClockTest, BytesCountIn16BitFrames) {
+  create(1024);
+  fakeWaveOut().refuseFloat = true;
+  streamer.openDevice(nullptr);
+  fakeWaveOut().positionType = kWaveTimeBytes;
+  fakeWaveOut().positionValue = 176400 * 2;
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 2.0);
+}
+
+TEST_F(StreamerClockTest, NoDeviceSaysSoOnceAndKeepsASilentRealTimeClock) {
+  create(kPieceFrames);
+  fakeWaveOut().openResult = kWaveNoDriver;
+  ::testing::internal::CaptureStdout();
+  streamer.openDevice(nullptr);
+  std::string output = ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(output, "Audio Error: fake error 6. Playing without sound.\n");
+  EXPECT_TRUE(streamer.silent);
+  EXPECT_EQ(fakeWaveOut().prepared, 0u);
+
+  EXPECT_EQ(streamer.positionSeconds(), 0.0) << "the clock waits for play";
+  streamer.play();
+  EXPECT_EQ(capturedPass(), "") << "no write is attempted, so nothing is printed";
+  osSleepMs(30);
+  double first = streamer.positionSeconds();
+  osSleepMs(30);
+  double second = streamer.positionSeconds();
+  EXPECT_GE(first, 0.029);
+  EXPECT_GE(second, first + 0.029);
+  EXPECT_LT(second, 5.0);
+
+  // Like a device, it stops at the end of the last whole block.
+  streamer.silentStartTicks -= 200 * osPerformanceFrequency();
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 7937792.0 / 44100.0);
+
+  streamer.shutdown(0);
+  EXPECT_EQ(fakeWaveOut().closes, 0u) << "nothing was open";
+}
+
+}  // namespace
