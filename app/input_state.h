@@ -1,8 +1,8 @@
 #pragma once
-// Keyboard and mouse state, filled by the frame loop's message pump and read by the
-// camera's free-flight mode. Keys are indexed by Windows virtual-key codes (letters
-// by their upper-case ASCII code, Escape 27) on every platform: the platform layer
-// translates its own key codes into them.
+// Keyboard and mouse-button state, filled by the frame loop's message pump and read
+// by the camera's free-flight mode (the mouse position is kept by RenderApp). Keys
+// are indexed by Windows virtual-key codes (letters by their upper-case ASCII code,
+// Escape 27) on every platform: the platform layer translates its own codes.
 #include <cstdint>
 #include <cstring>
 
@@ -17,7 +17,6 @@ struct InputState {
   uint8_t buttonDown[kInputButtonCount];     // left, middle, right button is held
   uint8_t keyPressed[kInputKeyCount];        // key went down during this iteration
   uint8_t buttonPressed[kInputButtonCount];  // button went down during this iteration
-  float mouseX, mouseY;                      // last mouse position, client pixels
   int32_t wheel;                             // wheel amount received this iteration (unused)
 };
 

@@ -27,7 +27,7 @@ void BM_CameraFrame(benchmark::State& state) {
     t += 0.001f;
     camera.pitch = 0.2f * t;
     camera.roll = 0.1f * t;
-    updateCamera(camera, freeFlight, input);
+    updateCamera(camera, freeFlight, input, {0.0f, 0.0f});
     CameraConstants constants = computeCameraConstants(camera);
     benchmark::DoNotOptimize(constants);
   }
@@ -36,7 +36,7 @@ BENCHMARK(BM_CameraFrame)->Arg(0)->Arg(1)->ArgName("freeFlight");
 
 void BM_Invert(benchmark::State& state) {
   Camera camera = startupCamera();
-  updateCamera(camera, false, InputState{});
+  updateCamera(camera, false, InputState{}, {0.0f, 0.0f});
   Float4x4 m = computeCameraConstants(camera).viewProjMtx;
   for (auto _ : state) {
     Float4x4 inv = m;

@@ -33,8 +33,8 @@ void initCamera(Camera& camera, Float3 position) {
   makeCameraProjection(camera.projection, 60.0f);
 }
 
-void updateCamera(Camera& camera, bool freeFlight, const InputState& input) {
-  Float2 current = {input.mouseX, input.mouseY};
+void updateCamera(Camera& camera, bool freeFlight, const InputState& input, Float2 mousePosition) {
+  Float2 current = mousePosition;
   if (freeFlight) {
     // A fresh press starts the drag where the mouse is, so the camera does not jump
     // by however far the mouse travelled while the button was up.

@@ -37,8 +37,9 @@ void makeCameraProjection(Float4x4& projection, float fovDegrees);
 
 // Once per frame, after the timeline has written the camera. freeFlight lets the
 // left mouse button turn the camera and W/S, A/D, Q/E move it; without it the mouse
-// fields merely follow the mouse and only the direction is recomputed.
-void updateCamera(Camera& camera, bool freeFlight, const InputState& input);
+// fields merely follow the mouse and only the direction is recomputed. mousePosition
+// is the pointer in client pixels, as the message pump last saw it.
+void updateCamera(Camera& camera, bool freeFlight, const InputState& input, Float2 mousePosition);
 
 // The view matrix: look-at along the direction, then the roll about the view axis.
 // Also stores the look-at part in camera.lookAt.

@@ -119,7 +119,7 @@ TEST(Matrix, LookAtPutsTheEyeAtTheOriginAndTheTargetDownMinusZ) {
 
 TEST(Camera, StartupViewLooksAtTheOrigin) {
   Camera camera = startupCamera();
-  updateCamera(camera, false, noInput());
+  updateCamera(camera, false, noInput(), {0.0f, 0.0f});
   // yaw 1.57 is a hair short of a quarter turn, hence the x tolerance.
   Float3 origin = projected(transformPoint({0.0f, 0.0f, 0.0f}, viewMatrix(camera)));
   EXPECT_NEAR(origin.z, -80.0f, 1e-3f);
@@ -131,11 +131,9 @@ TEST(Camera, UpdateWithoutFreeFlightOnlyRecomputesDirectionAndFollowsTheMouse) {
   Camera camera = startupCamera();
   camera.pitch = 0.3f;
   InputState input = noInput();
-  input.mouseX = 120.0f;
-  input.mouseY = 45.0f;
   input.keyDown['W'] = 1;  // keys and buttons drive nothing here
   input.buttonDown[MOUSE_BUTTON_LEFT] = input.buttonPressed[MOUSE_BUTTON_LEFT] = 1;
-  updateCamera(camera, false, input);
+  updateCamera(camera, false, input, {120.0f, 45.0f});
   expectNear(camera.position, {0.0f, 0.0f, -80.0f}, 0.0f);
   EXPECT_EQ(camera.yaw, 1.57f);
   EXPECT_EQ(camera.pitch, 0.3f);
@@ -147,7 +145,7 @@ TEST(Camera, UpdateWithoutFreeFlightOnlyRecomputesDirectionAndFollowsTheMouse) {
 
 TEST(Camera, RollTurnsTheViewAboutItsAxis) {
   Camera camera = startupCamera();
-  updateCamera(camera, false, noInput());
+  updateCamera(camera, false, noInput(), {0.0f, 0.0f});
   Float4 level = transformPoint({0.0f, 1.0f, 0.0f}, viewMatrix(camera));
   camera.roll = kPi / 2.0f;
   Float4 rolled = transformPoint({0.0f, 1.0f, 0.0f}, viewMatrix(camera));
@@ -160,7 +158,7 @@ TEST(Camera, ConstantsProjectAndTheTransposedInverseUnprojectsBack) {
   camera.position = {4.0f, -3.0f, -60.0f};
   camera.pitch = 0.2f;
   camera.roll = 0.1f;
-  updateCamera(camera, false, noInput());
+  updateCamera(camera, false, noInput(), {0.0f, 0.0f});
   CameraConstants c = computeCameraConstants(camera);
   expectNear(c.viewProjMtx, multiply(c.viewMtx, camera.projection), 0.0f);
   // The shaders apply invViewProjMtx from the other side, which undoes the transpose.
@@ -175,12 +173,12 @@ TEST(FreeFlight, KeysAccelerateAlongHeadingSideAndUpAndVelocityDecays) {
   Camera camera = startupCamera();  // heading ~ +z
   InputState input = noInput();
   input.keyDown['W'] = 1;
-  updateCamera(camera, true, input);
+  updateCamera(camera, true, input, {0.0f, 0.0f});
   expectNear(camera.velocity, {0.0f, 0.0f, kStep}, 1e-3f);
   EXPECT_NEAR(camera.position.z, -80.0f + kStep * 0.016666668f, 1e-5f);
   input.keyDown['W'] = 0;
   float z = camera.position.z;
-  updateCamera(camera, true, input);
+  updateCamera(camera, true, input, {0.0f, 0.0f});
   EXPECT_NEAR(camera.velocity.z, kStep * 0.97f, 1e-4f);
   EXPECT_GT(camera.position.z, z);  // coasting
 
@@ -190,8 +188,8 @@ TEST(FreeFlight, KeysAccelerateAlongHeadingSideAndUpAndVelocityDecays) {
   InputState all = noInput(), reverse = noInput();
   for (char k : {'W', 'S', 'D', 'A', 'Q', 'E'}) all.keyDown[uint8_t(k)] = 1;
   for (char k : {'S', 'A', 'E'}) reverse.keyDown[uint8_t(k)] = 1;
-  updateCamera(both, true, all);
-  updateCamera(back, true, reverse);
+  updateCamera(both, true, all, {0.0f, 0.0f});
+  updateCamera(back, true, reverse, {0.0f, 0.0f});
   expectNear(both.velocity, {kStep, kStep, kStep}, 1e-5f);
   expectNear(back.velocity, {-kStep, -kStep, -kStep}, 1e-5f);
 }
@@ -200,23 +198,18 @@ TEST(FreeFlight, DraggingWithTheLeftButtonTurnsTheCameraFromWhereThePressBegan) 
   Camera camera = startupCamera();
   InputState input = noInput();
   // The mouse wandered while the button was up; the press itself must not turn.
-  input.mouseX = 500.0f;
-  input.mouseY = 300.0f;
   input.buttonPressed[MOUSE_BUTTON_LEFT] = input.buttonDown[MOUSE_BUTTON_LEFT] = 1;
-  updateCamera(camera, true, input);
+  updateCamera(camera, true, input, {500.0f, 300.0f});
   EXPECT_EQ(camera.yaw, 1.57f);
   EXPECT_EQ(camera.pitch, 0.0f);
 
   clearPressedInput(input);  // held, moved by (+10, -20): 0.1 degree per pixel
-  input.mouseX = 510.0f;
-  input.mouseY = 280.0f;
-  updateCamera(camera, true, input);
+  updateCamera(camera, true, input, {510.0f, 280.0f});
   EXPECT_NEAR(camera.yaw, 1.57f + 10.0f * 0.1f * kPi / 180.0f, 1e-6f);
   EXPECT_NEAR(camera.pitch, -20.0f * 0.1f * kPi / 180.0f, 1e-6f);
 
   input.buttonDown[MOUSE_BUTTON_LEFT] = 0;  // released: the mouse no longer turns it
-  input.mouseX = 900.0f;
   float yaw = camera.yaw;
-  updateCamera(camera, true, input);
+  updateCamera(camera, true, input, {900.0f, 280.0f});
   EXPECT_EQ(camera.yaw, yaw);
 }
