@@ -4,6 +4,8 @@
 // updateCamera then derives the view direction, and in free-flight mode also moves
 // it by keyboard and mouse. viewMatrix and writeCameraConstants turn it into the
 // matrices the passes read.
+#include <cstring>
+
 #include "app/input_state.h"
 #include "gpu/math.h"
 
@@ -55,15 +57,23 @@ struct CameraConstants {
 
 CameraConstants computeCameraConstants(Camera& camera);
 
+// Copies a vector or matrix into a shader-shared field of the same bytes (the shared
+// records spell their fields with the shaders' own vector types).
+template <typename Field, typename Value>
+void copyIntoField(Field& field, const Value& value) {
+  static_assert(sizeof(Field) == sizeof(Value), "field and value differ in size");
+  memcpy(&field, &value, sizeof(Value));
+}
+
 // Writes the camera fields of any record that names them as the scene constants do
 // (cameraPos, viewMtx, viewProjMtx, invViewProjMtx).
 template <typename Constants>
 void writeCameraConstants(Camera& camera, Constants& constants) {
   CameraConstants c = computeCameraConstants(camera);
-  constants.cameraPos = c.cameraPos;
-  constants.viewMtx = c.viewMtx;
-  constants.viewProjMtx = c.viewProjMtx;
-  constants.invViewProjMtx = c.invViewProjMtx;
+  copyIntoField(constants.cameraPos, c.cameraPos);
+  copyIntoField(constants.viewMtx, c.viewMtx);
+  copyIntoField(constants.viewProjMtx, c.viewProjMtx);
+  copyIntoField(constants.invViewProjMtx, c.invViewProjMtx);
 }
 
 // After a frame: the current camera fields become the previous-frame fields that

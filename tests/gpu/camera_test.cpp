@@ -5,6 +5,7 @@
 #include "app/input_state.h"
 #include "gpu/camera.h"
 #include "gpu/math.h"
+#include "shaders/ParticleConfig.h"
 
 namespace {
 
@@ -167,6 +168,22 @@ TEST(Camera, ConstantsProjectAndTheTransposedInverseUnprojectsBack) {
   Float4x4 inverse = c.invViewProjMtx;
   transpose(inverse);
   expectNear(projected(transformPoint(ndc, inverse)), world, 1e-3f);
+}
+
+TEST(Camera, SceneConstantsGetTheCameraFieldsAndKeepThemAsPrevious) {
+  Camera camera = startupCamera();
+  updateCamera(camera, false, noInput(), {0.0f, 0.0f});
+  CameraConstants expected = computeCameraConstants(camera);
+  ConstantBufferData constants = {};
+  constants.resolution = {960.0f, 540.0f, 1.0f};
+  writeCameraConstants(camera, constants);
+  EXPECT_EQ(memcmp(&constants.viewProjMtx, &expected.viewProjMtx, sizeof(Float4x4)), 0);
+  EXPECT_EQ(memcmp(&constants.invViewProjMtx, &expected.invViewProjMtx, sizeof(Float4x4)), 0);
+  EXPECT_EQ(constants.cameraPos.z, -80.0f);
+  EXPECT_EQ(constants.resolution.x, 960.0f);  // neighbours untouched
+  keepCameraConstantsAsPrevious(constants);
+  EXPECT_EQ(memcmp(&constants.prevViewProjMtx, &expected.viewProjMtx, sizeof(Float4x4)), 0);
+  EXPECT_EQ(constants.prevCameraPos.z, -80.0f);
 }
 
 TEST(FreeFlight, KeysAccelerateAlongHeadingSideAndUpAndVelocityDecays) {
