@@ -116,6 +116,10 @@ TEST(Matrix, LookAtPutsTheEyeAtTheOriginAndTheTargetDownMinusZ) {
   // Eye on the target (closer than 1e-6 on every axis): identity, not NaN.
   makeLookAt(m, {1.0f, 2.0f, 3.0f}, {1.0f, 2.0f, 3.0000005f}, {0.0f, 1.0f, 0.0f});
   expectNear(m, identity(), 0.0f);
+
+  // Looking straight down the up axis: up x z vanishes; the matrix stays finite.
+  makeLookAt(m, {0.0f, 5.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f});
+  for (int i = 0; i < 16; ++i) EXPECT_TRUE(std::isfinite((&m.m[0][0])[i])) << i;
 }
 
 TEST(Camera, StartupViewLooksAtTheOrigin) {
