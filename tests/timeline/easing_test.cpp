@@ -66,17 +66,15 @@ TEST(EasingCurves, OutMirrorsInAndInOutJoinsTheirHalves) {
   }
 }
 
-TEST(EasingCurves, ShapesBetweenTheEnds) {
-  EXPECT_FLOAT_EQ(fn("Linear")(0.3f), 0.3f);
+// Pins the In halves, which the mirror test above carries over to the other curves.
+TEST(EasingCurves, InCurvesAtTheMiddle) {
   EXPECT_FLOAT_EQ(fn("QuadraticIn")(0.5f), 0.25f);
-  EXPECT_FLOAT_EQ(fn("CubicOut")(0.5f), 0.875f);
+  EXPECT_FLOAT_EQ(fn("CubicIn")(0.5f), 0.125f);
   EXPECT_FLOAT_EQ(fn("QuarticIn")(0.5f), 0.0625f);
   EXPECT_FLOAT_EQ(fn("QuinticIn")(0.5f), 0.03125f);
-  EXPECT_NEAR(fn("SinusoidalOut")(0.5f), 0.70710677f, 1e-6f);
+  EXPECT_NEAR(fn("SinusoidalIn")(0.5f), 0.29289323f, 1e-6f);
   EXPECT_FLOAT_EQ(fn("ExponentialIn")(0.5f), 1.0f / 32.0f);
   EXPECT_NEAR(fn("CircularIn")(0.6f), 0.2f, 1e-6f);
-  EXPECT_FLOAT_EQ(fn("QuadraticInOut")(0.25f), 0.125f);
-  EXPECT_FLOAT_EQ(fn("CubicInOut")(0.25f), 0.0625f);
 }
 
 TEST(EasingCurves, BackAndElasticLeaveTheUnitRange) {
@@ -105,7 +103,7 @@ TEST(EasingCurves, BackAndElasticLeaveTheUnitRange) {
 TEST(EasingCurves, BounceIsContinuousAndTouchesOneAtEachThreshold) {
   EasingFunction bounceOut = fn("BounceOut");
   // 4/11 takes the second branch: 0.75 + k * (4/11 - 6/11)^2 = 1.
-  EXPECT_NEAR(bounceOut(0.36363637f), 1.0f, 1e-6f);
+  EXPECT_EQ(bounceOut(0.36363637f), 1.0f);
   for (float threshold : {0.36363637f, 0.72727275f, 0.90909094f}) {
     float below = bounceOut(std::nextafter(threshold, 0.0f));
     float at = bounceOut(threshold);
