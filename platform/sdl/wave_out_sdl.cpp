@@ -50,11 +50,20 @@ struct WaveOutDevice {
 
 namespace {
 
+// The audio thread marks a block done while the caller may be asking whether it is
+// still queued: header flags are only touched atomically.
+std::atomic_ref<uint32_t> headerFlags(WaveHeader* header) { return std::atomic_ref<uint32_t>(header->flags); }
+
+void markDone(WaveHeader* header) {
+  headerFlags(header).fetch_or(kWaveHeaderDone, std::memory_order_relaxed);
+  headerFlags(header).fetch_and(~kWaveHeaderInQueue, std::memory_order_release);
+}
+
 void publishBuffer(WaveOutDevice* device, uint64_t before, uint32_t inBuffer, uint64_t ticks) {
   device->sequence.fetch_add(1, std::memory_order_acq_rel);  // odd: being written
-  device->bytesBeforeBuffer.store(before, std::memory_order_relaxed);
-  device->bytesInBuffer.store(inBuffer, std::memory_order_relaxed);
-  device->bufferTicks.store(ticks, std::memory_order_relaxed);
+  device->bytesBeforeBuffer.store(before, std::memory_order_release);
+  device->bytesInBuffer.store(inBuffer, std::memory_order_release);
+  device->bufferTicks.store(ticks, std::memory_order_release);
   device->sequence.fetch_add(1, std::memory_order_release);  // even: complete
 }
 
@@ -64,10 +73,11 @@ uint64_t heardBytes(WaveOutDevice* device) {
   uint32_t inBuffer;
   for (;;) {
     uint32_t start = device->sequence.load(std::memory_order_acquire);
-    before = device->bytesBeforeBuffer.load(std::memory_order_relaxed);
-    inBuffer = device->bytesInBuffer.load(std::memory_order_relaxed);
-    ticks = device->bufferTicks.load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    // Acquire loads keep the second sequence read after them: a value from a newer
+    // publication makes that read see the newer sequence number.
+    before = device->bytesBeforeBuffer.load(std::memory_order_acquire);
+    inBuffer = device->bytesInBuffer.load(std::memory_order_acquire);
+    ticks = device->bufferTicks.load(std::memory_order_acquire);
     if ((start & 1) == 0 && device->sequence.load(std::memory_order_relaxed) == start) break;
   }
   if (inBuffer == 0) return before;
@@ -94,7 +104,7 @@ void applyVolume(WaveOutDevice* device, Uint8* stream, uint32_t bytes) {
 void finishCurrent(WaveOutDevice* device) {
   WaveHeader* header = device->current;
   device->current = nullptr;
-  header->flags = (header->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
+  markDone(header);
   if (device->callback) device->callback(device, kWaveMessageDone, device->instance, header, 0);
 }
 
@@ -193,26 +203,28 @@ WaveResult checkHeader(WaveOutHandle device, WaveHeader* header, uint32_t header
 
 WaveResult sdlPrepareHeader(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
   if (WaveResult result = checkHeader(device, header, headerSize)) return result;
-  header->flags |= kWaveHeaderPrepared;
+  headerFlags(header).fetch_or(kWaveHeaderPrepared, std::memory_order_relaxed);
   return kWaveNoError;
 }
 
 WaveResult sdlUnprepareHeader(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
   if (WaveResult result = checkHeader(device, header, headerSize)) return result;
-  if (header->flags & kWaveHeaderInQueue) return kWaveStillPlaying;
-  header->flags &= ~kWaveHeaderPrepared;
+  if (headerFlags(header).load(std::memory_order_acquire) & kWaveHeaderInQueue) return kWaveStillPlaying;
+  headerFlags(header).fetch_and(~kWaveHeaderPrepared, std::memory_order_relaxed);
   return kWaveNoError;
 }
 
 WaveResult sdlWrite(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
   if (WaveResult result = checkHeader(device, header, headerSize)) return result;
-  if (!(header->flags & kWaveHeaderPrepared)) return kWaveUnprepared;
-  if (header->flags & kWaveHeaderInQueue) return kWaveStillPlaying;
   if (!header->data && header->bufferLength > 0) return kWaveInvalidParameter;
-  std::lock_guard<std::mutex> lock(device->writeMutex);
+  std::lock_guard<std::mutex> lock(device->writeMutex);  // one writer at a time claims the header
+  uint32_t flags = headerFlags(header).load(std::memory_order_acquire);
+  if (!(flags & kWaveHeaderPrepared)) return kWaveUnprepared;
+  if (flags & kWaveHeaderInQueue) return kWaveStillPlaying;
   uint32_t written = device->written.load(std::memory_order_relaxed);
   if (written - device->taken.load(std::memory_order_acquire) >= kRingCapacity) return kWaveNoMemory;
-  header->flags = (header->flags & ~kWaveHeaderDone) | kWaveHeaderInQueue;
+  headerFlags(header).fetch_and(~kWaveHeaderDone, std::memory_order_relaxed);
+  headerFlags(header).fetch_or(kWaveHeaderInQueue, std::memory_order_relaxed);
   device->ring[written % kRingCapacity] = header;
   device->written.store(written + 1, std::memory_order_release);
   return kWaveNoError;
@@ -237,7 +249,7 @@ WaveResult sdlReset(WaveOutHandle device) {
   SDL_UnlockAudioDevice(device->id);
   // Outside the locks, so a callback that writes again cannot dead-lock.
   for (uint32_t i = 0; i < count; ++i) {
-    returned[i]->flags = (returned[i]->flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
+    markDone(returned[i]);
     if (device->callback) device->callback(device, kWaveMessageDone, device->instance, returned[i], 0);
   }
   return kWaveNoError;

@@ -159,6 +159,7 @@ TEST(SdlWaveOutTest, StreamerPlaysAShortPieceToTheEnd) {
   ASSERT_FALSE(streamer.silent);
   EXPECT_EQ(streamer.bitsPerSample, 32u);
   streamer.startThread();
+  uint64_t started = osPerformanceCounter();
   streamer.play();
 
   const double end = double(streamer.endFrame()) / 44100.0;
@@ -172,7 +173,11 @@ TEST(SdlWaveOutTest, StreamerPlaysAShortPieceToTheEnd) {
         return now >= end;
       },
       5000);
+  double elapsed = double(osPerformanceCounter() - started) / double(osPerformanceFrequency());
   EXPECT_TRUE(reachedEnd) << "position " << last << " of " << end;
+  // The position is the sample being heard, so it cannot run ahead of real time by
+  // more than one SDL buffer (512 frames).
+  EXPECT_GE(elapsed, end - 512.0 / 44100.0);
   EXPECT_TRUE(monotonic);
   EXPECT_EQ(streamer.playPosition.load(), streamer.endFrame());
   osSleepMs(30);

@@ -259,4 +259,45 @@ TEST_F(StreamerClockTest, NoDeviceSaysSoOnceAndKeepsASilentRealTimeClock) {
   EXPECT_EQ(fakeWaveOut().closes, 0u) << "nothing was open";
 }
 
+
+using StreamerThreadTest = StreamerFixture;
+
+TEST_F(StreamerThreadTest, ThreadStreamsEveryBlockInOrderAndShutdownTakesTheDeviceBack) {
+  create(256 * 40 + 7);
+  streamer.openDevice(nullptr);
+  FakeWaveOut& fake = fakeWaveOut();
+  fake.completeOnWrite = true;  // each block finishes as soon as it is written
+  streamer.startThread();
+  ASSERT_NE(streamer.thread.handle, 0u);
+  streamer.play();
+  for (int waited = 0; waited < 5000 && streamer.playPosition.load() != streamer.endFrame(); ++waited) osSleepMs(1);
+  streamer.shutdown(0);
+
+  ASSERT_EQ(fake.writtenData.size(), 40u);
+  for (size_t k = 0; k < 40; ++k) EXPECT_EQ(frameOf(fake.writtenData[k]), k * 256) << "block " << k;
+  EXPECT_EQ(streamer.thread.handle, 0u);
+  EXPECT_EQ(fake.resets, 1u);
+  EXPECT_EQ(fake.unprepared, 16u);
+  EXPECT_EQ(fake.closes, 1u);
+  EXPECT_EQ(streamer.device, nullptr);
+}
+
+TEST(OsThreadTest, RunsOnTheRequestedStackAndReturnsItsResult) {
+  // Uses far more stack than the system's minimum, as the printing path does.
+  OsThreadFunction deep = [](void* argument) -> uint32_t {
+    volatile char scratch[96 * 1024];
+    for (size_t i = 0; i < sizeof(scratch); i += 512) scratch[i] = char(i);
+    return uint32_t(scratch[512]) + *static_cast<uint32_t*>(argument);
+  };
+  uint32_t argument = 40;
+  OsThread thread;
+  ASSERT_TRUE(osCreateThread(&thread, deep, &argument, WaveOutStreamer::kThreadStackBytes));
+  osSetThreadPriority(&thread, OsThreadPriority::TimeCritical);  // may be refused; must not matter
+  EXPECT_EQ(osJoinThread(&thread), 40u);
+  EXPECT_EQ(thread.handle, 0u);
+
+  OsThread never;
+  EXPECT_EQ(osJoinThread(&never), 0u) << "joining a thread never created returns at once";
+}
+
 }  // namespace
