@@ -25,16 +25,18 @@ void pushToken(DynamicArray<Token>& tokens, TokenKind kind) {
   tokens.push(token);
 }
 
-// Integer text is "-" or an optional '-' followed by digits; "-" alone is 0.
+// Integer text is "-" or an optional '-' followed by digits; "-" alone is 0. The
+// payload is a 32-bit word: negative text down to -2^31 gives its two's complement,
+// and text up to 2^32 - 1 is accepted too, because the writer prints unsigned track
+// values and bookmarks that way.
 uint32_t convertInteger(const char* first, const char* last, uint32_t line) {
-  int32_t value = 0;
+  int64_t value = 0;
   std::from_chars_result result = std::from_chars(first, last, value);
-  if (result.ec == std::errc::result_out_of_range)
-    PANIC("Integer out of the signed 32-bit range at line %u\n", line);
+  if (result.ec == std::errc::result_out_of_range || value < int64_t(INT32_MIN) ||
+      value > int64_t(UINT32_MAX))
+    PANIC("Integer out of the 32-bit range at line %u\n", line);
   if (result.ec != std::errc()) value = 0;
-  uint32_t word;
-  memcpy(&word, &value, sizeof(word));
-  return word;
+  return uint32_t(value);
 }
 
 // Float text holds one '.', e.g. "1.", "-.5" or "-."; converted as a double and then

@@ -5,7 +5,7 @@
 // syntax error as fatal.
 //
 // Numbers keep the kind of their text: with a decimal point they are floats, without
-// one signed 32-bit integers. Arrays made only of integers, or only of floats, are
+// one 32-bit integers (-2^31 up to 2^32 - 1, kept as the 32-bit word). Arrays made only of integers, or only of floats, are
 // stored packed as 32-bit words; every other array holds value nodes.
 #include <cstdint>
 
@@ -30,7 +30,7 @@ struct Token {
   TokenKind kind;
   union {
     const char* string;  // String: first character inside the input text
-    int32_t intNumber;   // IntNumber
+    int32_t intNumber;   // IntNumber (text above 2^31 - 1 wraps, as its word)
     float floatNumber;   // FloatNumber
     uint32_t word;       // the 32-bit payload of either number kind
   };

@@ -77,10 +77,14 @@ TEST(JsonReader, NumberTextFollowsTheDecimalPointRule) {
 }
 
 TEST(JsonReader, NumbersAtTheRangeLimitsConvertExactly) {
-  Parsed parsed("[-2147483648,2147483647]");
+  // Integers span the signed and the unsigned 32-bit range: the writer prints
+  // unsigned values, the reader keeps 32-bit words.
+  Parsed parsed("[-2147483648,2147483647,4294967295,-0]");
   ASSERT_EQ(parsed.root().array->kind, ArrayKind::Int);
   EXPECT_EQ(int32_t(parsed.root().array->words[0]), INT32_MIN);
   EXPECT_EQ(int32_t(parsed.root().array->words[1]), INT32_MAX);
+  EXPECT_EQ(parsed.root().array->words[2], UINT32_MAX);
+  EXPECT_EQ(parsed.root().array->words[3], 0u);
   // Conversion goes through double and rounds once to single precision.
   Parsed rounded("[0.1,-208.839996,0.025000]");
   ASSERT_EQ(rounded.root().array->kind, ArrayKind::Float);
@@ -181,9 +185,9 @@ TEST(JsonReaderFatal, LexerErrorsNameTheirLine) {
 }
 
 TEST(JsonReaderFatal, NumbersOutOfRangeAreRefused) {
-  EXPECT_FATAL(parseOnly("[2147483648]"), "PANIC: Integer out of the signed 32-bit range at line 1");
-  EXPECT_FATAL(parseOnly("[-2147483649]"), "PANIC: Integer out of the signed 32-bit range");
-  EXPECT_FATAL(parseOnly("[99999999999999999999999]"), "PANIC: Integer out of the signed 32-bit");
+  EXPECT_FATAL(parseOnly("[4294967296]"), "PANIC: Integer out of the 32-bit range at line 1");
+  EXPECT_FATAL(parseOnly("\n[-2147483649]"), "PANIC: Integer out of the 32-bit range at line 2");
+  EXPECT_FATAL(parseOnly("[99999999999999999999999]"), "PANIC: Integer out of the 32-bit range");
   std::string huge = "[" + std::string(40, '9') + ".0]";
   EXPECT_FATAL(parseOnly(huge), "PANIC: Float out of the single-precision range at line 1");
   EXPECT_FATAL(parseOnly("[-" + std::string(400, '9') + ".]"), "PANIC: Float out of the single");

@@ -1,0 +1,50 @@
+#pragma once
+// Binds timeline tracks, purely by name, to the parameters they drive.
+//
+// Every frame updateTimeline evaluates all tracks at the simulation's frame counter
+// and hands each value to applyTrackValue, which writes it into the CPU copy of a
+// shader constant block, the camera, the projection or a frame-loop variable. The
+// uploads recorded later in the frame carry the values to the GPU.
+#include <cstdint>
+#include <functional>
+
+#include "gpu/camera.h"
+#include "shaders/ParticleConfig.h"
+#include "timeline/timeline.h"
+
+// Where the thirteen bound tracks write. main owns every destination; the projection
+// is usually the camera's own.
+struct TimelineDestinations {
+  ParticleSceneData* particleScene;  // "SM::NumPart", "BP::BkgColor"
+  SimulationData* simulation;        // "SM::SceneID"; its frame is the timeline clock
+  float* timeScale;                  // "SM::TimeSc"
+  Camera* camera;                    // "CM::Pos", "CM::Dir"
+  FinalPassData* finalPass;          // "CM::Bright"; receives the evaluated frame
+  Float4x4* projection;              // "CM::Fov"
+  DepthOfFieldData* depthOfField;    // "DF::FocusSc", "DF::FocusPt"
+  ConstantBufferData* constants;     // "TR::BlendFct", "PT::SampleCnt"
+  uint32_t* atrousSteps;             // "AT::Steps"
+};
+
+// What updateTimeline calls once per track: (track name, the timeline's callbackTag,
+// the track's value at this frame).
+using TrackCallback = std::function<void(const char* name, uint32_t tag, FrameValue value)>;
+
+// Writes `value` into the destination bound to `name` (exact, case-sensitive match;
+// an unbound name writes nothing). The value's words are copied as they are,
+// whatever its type tag. The tag is not used.
+void applyTrackValue(const TimelineDestinations& destinations, const char* name, uint32_t tag,
+                     FrameValue value);
+
+// The "CM::Fov" rewrite: all sixteen floats of `projection` for a vertical field of
+// view in degrees, aspect 16:9, depth planes 0.1 and 1000 mapped to -1..1.
+void writeFovProjection(Float4x4& projection, float fovDegrees);
+
+// Once per frame: wraps the simulation's frame counter to 0 once it passes the last
+// frame, copies it into the final pass constants, evaluates every track there, then
+// delivers every track's value, in track order, through applyTrackValue.
+void updateTimeline(Timeline* timeline, const TimelineDestinations& destinations);
+
+// The same, delivering the values to `callback` instead.
+void updateTimeline(Timeline* timeline, uint32_t* frameCounter, uint32_t* evaluatedFrame,
+                    const TrackCallback& callback);
