@@ -25,9 +25,11 @@ uint32_t bytesPerPixel(uint32_t format) {
   return 0;
 }
 
+// Rows are copied at a 256-byte pitch, so that is what each row of the staging buffer
+// holds: a 1 x 1 texel of four bytes needs 256 bytes, not 256 texels.
 uint64_t textureStagingSize(uint32_t width, uint32_t height, uint32_t bytesPerTexel) {
-  uint64_t paddedWidth = (uint64_t(width) + 255) & ~uint64_t(255);
-  uint64_t size = paddedWidth * height * bytesPerTexel;
+  uint64_t pitch = (uint64_t(width) * bytesPerTexel + 255) & ~uint64_t(255);
+  uint64_t size = pitch * height;
   return size < 256 ? 256 : size;
 }
 

@@ -1,0 +1,259 @@
+// Device set-up, the frame fence protocol and teardown of RenderApp.
+#include "app/render_app.h"
+
+#include "platform/window.h"
+
+namespace {
+
+constexpr uint32_t kWmContextMenu = 0x007B;
+constexpr uint32_t kWmEnterSizeMove = 0x0231;
+constexpr uint32_t kWmExitSizeMove = 0x0232;
+
+// SetEventOnCompletion + WaitForSingleObject(INFINITE) when the fence is behind.
+void waitForFence(gfx::Fence* fence, uint64_t value, gfx::Event* event) {
+  if (fence->GetCompletedValue() >= value) return;
+  fence->SetEventOnCompletion(value, event);
+  event->WaitForSingleObject(gfx::kInfinite);
+}
+
+void releaseAll(DynamicArray<gfx::Object*>& objects) {
+  for (gfx::Object* object : objects)
+    if (object != nullptr) object->Release();
+  objects.count = 0;
+}
+
+template <typename T>
+void releaseAndClear(T*& object) {
+  if (object != nullptr) object->Release();
+  object = nullptr;
+}
+
+void resetRecord() {
+  clearInputState(inputState);
+  renderApp.backBufferIndex = 0;
+  renderApp.frameContextIndex = 0;
+  renderApp.frameCounter = 0;
+  renderApp.mouseX = renderApp.mouseY = 0;
+  renderApp.quit = 0;
+}
+
+// Everything after the window: factory, adapter, device, queue, frame contexts, swap
+// chain, back buffers and the two unused view heaps, in this order.
+void createDeviceObjects() {
+  if (gfx::Failed(gfx::CreateFactory(0, &renderApp.factory))) PANIC("Failed to create factory\n");
+  if (gfx::Failed(renderApp.factory->EnumAdapters(0, &renderApp.adapter)))
+    PANIC("Failed to aquire adapter\n");
+  if (gfx::Failed(gfx::CreateDevice(renderApp.adapter, gfx::FEATURE_LEVEL_12_0, &renderApp.device)))
+    PANIC("Failed to create device\n");
+  gfx::Device* device = renderApp.device;
+
+  gfx::CommandQueueDesc queueDesc;
+  queueDesc.Type = gfx::COMMAND_LIST_TYPE_DIRECT;
+  queueDesc.Priority = 0;
+  queueDesc.Flags = gfx::COMMAND_QUEUE_FLAG_NONE;
+  queueDesc.NodeMask = 0;
+  if (gfx::Failed(device->CreateCommandQueue(&queueDesc, &renderApp.queue)))
+    PANIC("Failed to create command queue\n");
+  renderApp.queue->SetName(L"gfx::graphicsCommandQueue");
+
+  renderApp.deferredReleases.clear();
+  for (uint32_t i = 0; i < kFrameContextCount; ++i) {
+    FrameContext& c = renderApp.frameContexts[i];
+    if (gfx::Failed(device->CreateCommandAllocator(gfx::COMMAND_LIST_TYPE_DIRECT, &c.commandAllocator)))
+      PANIC("Failed to create command allocator\n");
+    if (gfx::Failed(device->CreateCommandList(0, gfx::COMMAND_LIST_TYPE_DIRECT, c.commandAllocator,
+                                              nullptr, &c.commandList)))
+      PANIC("Failed to create command list\n");
+    if (gfx::Failed(device->CreateFence(0, gfx::FENCE_FLAG_NONE, &c.fence)))
+      PANIC("Failed to create fence\n");
+    c.event = gfx::CreateFenceEvent();
+    if (gfx::Failed(c.commandList->Close())) PANIC("Failed to close command list\n");
+    c.commandList->SetName(L"gfx::frame::commandList");
+    c.commandAllocator->SetName(L"gfx::frame::commandAllocator");
+    c.fence->SetName(L"gfx::frame::fence");
+    c.fenceValue = 0;
+    c.index = i;
+    c.state = Idle;
+    renderApp.deferredReleases.push(DynamicArray<gfx::Object*>{});
+  }
+
+  gfx::SwapChainDesc swapDesc;
+  swapDesc.BufferDesc.Width = renderApp.width;
+  swapDesc.BufferDesc.Height = renderApp.height;
+  swapDesc.BufferDesc.RefreshRate = {0, 0};
+  swapDesc.BufferDesc.Format = gfx::FORMAT_R8G8B8A8_UNORM;
+  swapDesc.BufferDesc.ScanlineOrdering = 0;
+  swapDesc.BufferDesc.Scaling = 0;
+  swapDesc.SampleDesc = {1, 0};
+  swapDesc.BufferUsage = gfx::USAGE_RENDER_TARGET_OUTPUT | gfx::USAGE_SHADER_INPUT;
+  swapDesc.BufferCount = kBackBufferCount;
+  swapDesc.OutputWindow = renderApp.window;
+  swapDesc.Windowed = 1;
+  swapDesc.SwapEffect = gfx::SWAP_EFFECT_FLIP_DISCARD;
+  swapDesc.Flags = gfx::SWAP_CHAIN_FLAG_ALLOW_MODE_SWITCH;
+  if (gfx::Failed(renderApp.factory->CreateSwapChain(renderApp.queue, &swapDesc, &renderApp.swapChain)))
+    PANIC("Failed to create swapchain\n");
+
+  for (uint32_t i = 0; i < kBackBufferCount; ++i) {
+    BackBuffer& b = renderApp.backBuffers[i];
+    b.resource.resource = nullptr;
+    renderApp.swapChain->GetBuffer(i, &b.resource.resource);
+    if (b.resource.resource != nullptr) b.resource.resource->SetName(L"gfx::backbuffer");
+    b.resource.state = kStatePresent;
+    if (gfx::Failed(device->CreateFence(0, gfx::FENCE_FLAG_NONE, &b.fence)))
+      PANIC("Failed to create fence\n");
+    b.fence->SetName(L"gfx::backbuffer::fence");
+    b.fenceValue = 0;
+    b.event = gfx::CreateFenceEvent();
+  }
+
+  gfx::DescriptorHeapDesc heapDesc;
+  heapDesc.Type = gfx::DESCRIPTOR_HEAP_TYPE_RTV;
+  heapDesc.NumDescriptors = 3;
+  heapDesc.Flags = gfx::DESCRIPTOR_HEAP_FLAG_NONE;
+  heapDesc.NodeMask = 0;
+  if (gfx::Failed(device->CreateDescriptorHeap(&heapDesc, &renderApp.rtvHeap)))
+    PANIC("Failed to create RTV descriptor heap\n");
+  renderApp.rtvHeap->SetName(L"gfx::rtvDescriptorHeap");
+  heapDesc.Type = gfx::DESCRIPTOR_HEAP_TYPE_DSV;
+  if (gfx::Failed(device->CreateDescriptorHeap(&heapDesc, &renderApp.dsvHeap)))
+    PANIC("Failed to create DSV descriptor heap\n");
+  renderApp.dsvHeap->SetName(L"gfx::dsvDescriptorHeap");
+}
+
+}  // namespace
+
+int64_t windowProc(Window* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+  switch (message) {
+    case WM_DESTROY:
+      windowPostQuitMessage(0);
+      return 0;
+    case WM_CLOSE:
+      windowDestroy(window);
+      return 0;
+    case WM_SIZE:
+    case kWmContextMenu:
+    case WM_CHAR:
+    case kWmEnterSizeMove:
+    case kWmExitSizeMove:
+      return 0;
+    default:
+      return windowDefaultProcedure(window, message, wParam, lParam);
+  }
+}
+
+void createWindowAndDevice() {
+  resetRecord();
+  if (!windowScreenSize(&renderApp.width, &renderApp.height))
+    PANIC("Failed to create window: no display to open it on\n");
+  renderApp.window = windowCreate("TARNIX", renderApp.width, renderApp.height, windowProc);
+  if (renderApp.window == nullptr) PANIC("Failed to create window\n");
+  createDeviceObjects();
+}
+
+void createOffscreenDevice(uint32_t width, uint32_t height) {
+  resetRecord();
+  renderApp.width = width;
+  renderApp.height = height;
+  renderApp.window = nullptr;
+  createDeviceObjects();
+}
+
+gfx::GraphicsCommandList* beginFrame() {
+  FrameContext& c = currentFrameContext();
+  if (c.state != Idle) {
+    waitForFence(c.fence, c.fenceValue, c.event);
+    if (c.state == Submitted) {
+      c.state = Idle;
+      releaseAll(c.releaseOnComplete);
+    }
+  }
+
+  DynamicArray<gfx::Object*>& deferred =
+      renderApp.deferredReleases[renderApp.frameCounter % kFrameContextCount];
+  for (gfx::Object* object : deferred) c.releaseOnComplete.push(object);
+  deferred.count = 0;
+
+  if (gfx::Failed(c.commandAllocator->Reset())) PANIC("Failed to reset command allocator\n");
+  if (gfx::Failed(c.commandList->Reset(c.commandAllocator, nullptr)))
+    PANIC("Failed to reset command list\n");
+
+  recordPendingUploads(c, c.commandList);
+  c.state = Recording;
+  return c.commandList;
+}
+
+void endFrame() {
+  FrameContext& c = currentFrameContext();
+  BackBuffer& b = currentBackBuffer();
+  if (gfx::Failed(c.commandList->Close())) PANIC("Failed to close command list\n");
+  gfx::GraphicsCommandList* lists[] = {c.commandList};
+  renderApp.queue->ExecuteCommandLists(1, lists);
+  c.fenceValue += 1;
+  if (gfx::Failed(renderApp.queue->Signal(c.fence, c.fenceValue)))
+    PANIC("Failed to signal frame fence\n");
+  renderApp.frameContextIndex = (renderApp.frameContextIndex + 1) % kFrameContextCount;
+  c.state = Submitted;
+
+  waitForFence(b.fence, b.fenceValue, b.event);
+  if (gfx::Failed(renderApp.swapChain->Present(1, 0))) PANIC("Failed to present\n");
+
+  renderApp.backBufferIndex = (renderApp.backBufferIndex + 1) % kBackBufferCount;
+  BackBuffer& next = currentBackBuffer();
+  next.fenceValue += 1;
+  if (gfx::Failed(renderApp.queue->Signal(next.fence, next.fenceValue)))
+    PANIC("Failed to signal present fence\n");
+  renderApp.frameCounter += 1;
+}
+
+void waitForGpuIdle() {
+  for (FrameContext& c : renderApp.frameContexts) {
+    waitForFence(c.fence, c.fenceValue, c.event);
+    if (c.state == Submitted) c.state = Idle;
+  }
+}
+
+void destroyDevice() {
+  waitForGpuIdle();
+  BackBuffer& presented = currentBackBuffer();
+  waitForFence(presented.fence, presented.fenceValue, presented.event);
+
+  for (uint32_t i = 0; i < kFrameContextCount; ++i) {
+    FrameContext& c = renderApp.frameContexts[i];
+    releaseAndClear(c.commandList);
+    releaseAndClear(c.commandAllocator);
+    releaseAndClear(c.fence);
+    gfx::CloseHandle(c.event);
+    c.event = nullptr;
+    c.pendingTextureUploads.clear();
+    c.pendingBufferUploads.clear();
+    releaseAll(c.releaseOnComplete);
+    c.releaseOnComplete.clear();
+    if (i < renderApp.deferredReleases.count) {
+      releaseAll(renderApp.deferredReleases[i]);
+      renderApp.deferredReleases[i].clear();
+    }
+    c.fenceValue = 0;
+    c.state = Idle;
+  }
+  renderApp.deferredReleases.clear();
+
+  for (BackBuffer& b : renderApp.backBuffers) {
+    releaseAndClear(b.resource.resource);
+    releaseAndClear(b.fence);
+    gfx::CloseHandle(b.event);
+    b.event = nullptr;
+    b.fenceValue = 0;
+  }
+  releaseAndClear(renderApp.dsvHeap);
+  releaseAndClear(renderApp.rtvHeap);
+  releaseAndClear(renderApp.swapChain);
+  releaseAndClear(renderApp.queue);
+  releaseAndClear(renderApp.device);
+  releaseAndClear(renderApp.adapter);
+  releaseAndClear(renderApp.factory);
+  if (renderApp.window != nullptr) {
+    windowRelease(renderApp.window);
+    renderApp.window = nullptr;
+  }
+}
