@@ -30,16 +30,18 @@ float3 uncharted2Curve(float3 x) {
 
 float3 toneMap(float3 c, int op) {
   const float3 lumaWeights = float3(0.2126, 0.7152, 0.0722);
+  // The luma-based operators divide by the luminance; the floor keeps black black instead of NaN.
+  const float minLuma = 0.000001;
   if (op == ACES) return aces(c);
   if (op == LINEAR) return gammaCorrect(saturate(1.0 * c));
   if (op == SIMPLE_REINHARD) return gammaCorrect(c * 1.5 / (1.0 + c / 1.5));
   if (op == LUMA_BASED_REINHARD) {
-    float L = dot(c, lumaWeights);
+    float L = max(dot(c, lumaWeights), minLuma);
     return gammaCorrect(c * (L / (1.0 + L)) / L);
   }
   if (op == WHITE_PRESERVING_LUMA_BASED_REINHARD) {
     const float white = 2.0;
-    float L = dot(c, lumaWeights);
+    float L = max(dot(c, lumaWeights), minLuma);
     return gammaCorrect(c * (L * (1.0 + L / (white * white)) / (1.0 + L)) / L);
   }
   if (op == ROMBINDAHAUS) return gammaCorrect(exp(-1.0 / (2.72 * c + 0.15)));
