@@ -1,0 +1,170 @@
+#include "audio/audio_renderer.h"
+
+#include <cstdlib>
+
+#include "app/diagnostics.h"
+#include "app/render_app.h"
+#include "platform/os.h"
+#include "shader_blobs.h"
+
+namespace {
+
+constexpr uint32_t kDurationSeconds = 180;
+constexpr uint32_t kSampleRate = 44100;
+constexpr uint32_t kChannels = 2;
+constexpr uint32_t kBlockFrames = 256;
+constexpr uint32_t kGroupSize = 256;       // AudioProcessCS's numthreads
+constexpr uint32_t kFloatFrameBytes = 8;   // (left, right) as 32-bit floats
+constexpr uint32_t kShutdownDrainMs = 300;  // lets the queued blocks (~93 ms) play out
+
+}  // namespace
+
+AudioRenderer* AudioRenderer::create(const WaveOutApi* waveOut) {
+  auto* renderer = new AudioRenderer();
+
+  // 1. Constants; playing false, running true (the streamer's defaults).
+  renderer->state = AudioState::Created;
+  renderer->durationSeconds = kDurationSeconds;
+  WaveOutStreamer& streamer = renderer->streamer;
+  streamer.api = waveOut;
+  streamer.sampleRate = kSampleRate;
+  streamer.channels = kChannels;
+  streamer.bitsPerSample = 32;
+
+  // 2. One table visible to every stage: u0 then b0, each appended after the other.
+  ComputePipelineDesc desc = {};
+  addTable(desc.builder, makeRangeList2(makeRange(kRangeUav, 1), makeRange(kRangeCbv, 1)), kVisibilityAll);
+  desc.computeShader = {kAudioProcessCS, kAudioProcessCSSize};
+  renderer->pipeline = createComputePipeline(desc);
+  destroyRootSignatureBuilder(desc.builder);
+  if (!renderer->pipeline) PANIC("Failed to create the AudioProcessCS pipeline\n");
+
+  // 3. Sizes, always in float frames.
+  streamer.totalFrames = renderer->durationSeconds * streamer.sampleRate;
+  renderer->bytesPerFrame = streamer.bitsPerSample / 8 * streamer.channels;
+  renderer->totalBytes = streamer.totalFrames * renderer->bytesPerFrame;
+
+  // 4. The shader's output and the copy's destination.
+  renderer->outputBuffer = createBuffer(renderer->totalBytes, Storage, nullptr, false, 0);
+  renderer->readbackBuffer = createBuffer(renderer->totalBytes, Readback, nullptr, false, 0);
+
+  // 5. The hand-over fence and its event.
+  if (gfx::Failed(renderApp.device->CreateFence(0, gfx::FENCE_FLAG_NONE, &renderer->copyFence)) ||
+      !renderer->copyFence)
+    PANIC("Failed to create fence\n");
+  renderer->copyFence->SetName("AudioRenderer::copyFence");
+  renderer->fenceValue = 0;
+  renderer->fenceEvent = gfx::CreateFenceEvent();
+  if (!renderer->fenceEvent) PANIC("Failed to create fence event\n");
+
+  // 6. The shader's parameters.
+  renderer->params = new ConstantBlock<AudioData>();
+  createConstantBlock(*renderer->params);
+  renderer->params->data.duration = float(renderer->durationSeconds);
+  renderer->params->data.sampleRate = streamer.sampleRate;
+
+  // 7.
+  streamer.blockFrames = kBlockFrames;
+  return renderer;
+}
+
+void AudioRenderer::render(gfx::GraphicsCommandList* commandList, DescriptorAllocator& descriptorAllocator,
+                           BarrierBatch& barrierBatch) {
+  if (state != AudioState::Created) return;
+
+  SingleBarrierBatch parameterBarriers = {};
+  updateConstantBlock(*params, commandList, &parameterBarriers);
+
+  commandList->SetPipelineState(pipeline->pipelineState);
+  commandList->SetComputeRootSignature(pipeline->rootSignature);
+
+  DescriptorTable table = allocateDescriptors(descriptorAllocator, 2);
+  writeStructuredUav(table, outputBuffer->resource, streamer.totalFrames, kFloatFrameBytes);
+  writeCbv(table, params->buffers.gpuBuffer->resource, sizeof(AudioData));
+  commandList->SetComputeRootDescriptorTable(0, gfx::GpuDescriptorHandle{gpuHandle(table, 0)});
+
+  // Truncating: the last totalFrames mod 256 frames are not computed; they lie past the
+  // last whole block, which is where playback ends.
+  commandList->Dispatch(streamer.totalFrames / kGroupSize, 1, 1);
+
+  // The transition orders the dispatch before the copy.
+  requestTransition(barrierBatch, outputBuffer->resource, kStateCopySource);
+  flush(barrierBatch, commandList);
+  commandList->CopyResource(readbackBuffer->resource.resource, outputBuffer->resource.resource);
+  flush(barrierBatch, commandList);
+
+  state = AudioState::Recorded;
+}
+
+void AudioRenderer::update() {
+  switch (state) {
+    case AudioState::Recorded:
+      // Queued behind the command list of the frame render ran in.
+      fenceValue += 1;
+      renderApp.queue->Signal(copyFence, fenceValue);
+      state = AudioState::Signalled;
+      return;
+
+    case AudioState::Signalled: {
+      if (copyFence->GetCompletedValue() < fenceValue) {
+        copyFence->SetEventOnCompletion(fenceValue, fenceEvent);
+        fenceEvent->WaitForSingleObject();
+      }
+      // A failed allocation is retried next frame.
+      streamer.samples = malloc(totalBytes);
+      if (!streamer.samples) return;
+
+      void* mapped = nullptr;
+      gfx::Resource* readback = readbackBuffer->resource.resource;
+      bool isMapped = !gfx::Failed(readback->Map(0, nullptr, &mapped)) && mapped;
+      // Unmapped, the piece plays as silence rather than as whatever memory held.
+      streamer.openDevice(isMapped ? static_cast<const float*>(mapped) : nullptr);
+      if (isMapped) {
+        gfx::Range nothingWritten = {0, 0};
+        readback->Unmap(0, &nothingWritten);
+      }
+
+      copyFence->Release();
+      copyFence = nullptr;
+      gfx::CloseHandle(fenceEvent);
+      fenceEvent = nullptr;
+
+      streamer.startThread();
+      state = AudioState::Streaming;
+      return;
+    }
+
+    case AudioState::Created:
+    case AudioState::Streaming:
+      return;
+  }
+}
+
+void AudioRenderer::play() {
+  if (state != AudioState::Streaming) return;
+  streamer.play();
+}
+
+void AudioRenderer::shutdown(AudioRenderer*& renderer) {
+  if (!renderer) return;
+  // Stops playback (when streaming), pauses so the queued blocks finish, stops the
+  // thread (a thread never started is not waited for) and takes the device back.
+  renderer->streamer.shutdown(kShutdownDrainMs);
+
+  releasePipeline(renderer->pipeline);
+  releaseBuffer(renderer->outputBuffer);
+  releaseBuffer(renderer->readbackBuffer);
+  if (renderer->copyFence) {
+    renderer->copyFence->Release();
+    renderer->copyFence = nullptr;
+  }
+  if (renderer->fenceEvent) {
+    gfx::CloseHandle(renderer->fenceEvent);
+    renderer->fenceEvent = nullptr;
+  }
+  destroyConstantBlock(*renderer->params);
+  delete renderer->params;
+  free(renderer->streamer.samples);
+  delete renderer;
+  renderer = nullptr;
+}
