@@ -1,5 +1,6 @@
 # HLSL -> SPIR-V at build time (glslang), validated with spirv-val, embedded as byte arrays.
 # Registers b/t/s/u are shifted to the binding bases of platform/gfx.h (kBinding*Base).
+# TARNIX_GLSLANG is defined for sources that must work around this compiler's quirks.
 #
 #   tarnix_add_shader_library(<target>
 #     HEADER <generated header name, e.g. shader_blobs.h>
@@ -57,7 +58,7 @@ function(tarnix_add_shader_library target)
       COMMAND ${TARNIX_GLSLANG} -D -V -e main -S ${stage} --target-env vulkan1.1 --hlsl-iomap
               --shift-cbuffer-binding ${TARNIX_SHIFT_CBUFFER} --shift-texture-binding ${TARNIX_SHIFT_TEXTURE}
               --shift-sampler-binding ${TARNIX_SHIFT_SAMPLER} --shift-uav-binding ${TARNIX_SHIFT_UAV}
-              ${S_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_SOURCE_DIR}/shaders
+              -DTARNIX_GLSLANG ${S_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_SOURCE_DIR}/shaders
               --quiet ${src_abs} -o ${spv}
       COMMAND ${TARNIX_SPIRV_VAL} --target-env vulkan1.1 ${spv}
       DEPENDS ${src_abs} ${S_DEPENDS} ${TARNIX_SHIFT_STAMP}

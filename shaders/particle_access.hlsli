@@ -15,6 +15,9 @@ static const uint PARTICLE_STRIDE = 104;
 uint particleCapacity() {
   uint bytes;
   PARTICLE_BUFFER.GetDimensions(bytes);
+#ifdef TARNIX_GLSLANG
+  bytes *= 4;  // glslang reports a byte-address buffer's length in 4-byte words, not bytes
+#endif
   return bytes / PARTICLE_STRIDE;
 }
 
