@@ -143,10 +143,16 @@ int64_t windowProc(Window* window, uint32_t message, uint64_t wParam, int64_t lP
 }
 
 void createWindowAndDevice() {
+  uint32_t width = 0, height = 0;
+  if (!windowScreenSize(&width, &height)) PANIC("Failed to create window: no display to open it on\n");
+  createWindowAndDevice(width, height);
+}
+
+void createWindowAndDevice(uint32_t width, uint32_t height) {
   resetRecord();
-  if (!windowScreenSize(&renderApp.width, &renderApp.height))
-    PANIC("Failed to create window: no display to open it on\n");
-  renderApp.window = windowCreate("TARNIX", renderApp.width, renderApp.height, windowProc);
+  renderApp.width = width;
+  renderApp.height = height;
+  renderApp.window = windowCreate("TARNIX", width, height, windowProc);
   if (renderApp.window == nullptr) PANIC("Failed to create window\n");
   createDeviceObjects();
 }
