@@ -3,10 +3,8 @@
 // updating the particle buffer in place.
 #include "ParticleConfig.h"
 
-RWByteAddressBuffer particles : register(u0);
-#define PARTICLE_BUFFER particles
 #define PARTICLE_BUFFER_WRITABLE
-#include "particle_access.hlsli"
+#include "particle_access.hlsli"  // particles: u0
 
 ConstantBuffer<SimulationData> simData : register(b0);
 ConstantBuffer<ParticleSceneData> particleScene : register(b1);
@@ -111,7 +109,7 @@ void animateScene0(uint i, inout ParticleData p, uint frame, float time, float d
       p.velocity = 2.0 * (p.position - old);
     }
   } else if (p.dynamic != 0) {
-    float3 centre = asfloat(particles.Load3(0));  // position of particle 0
+    float3 centre = loadParticle(0).position;
     p.acceleration = (centre - p.position) * 0.0021;
     p.material.emissive = abs(sin(0.5 * sin(time * 0.0005 + float(i))));
     p.velocity += p.acceleration * dt;

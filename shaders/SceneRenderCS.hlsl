@@ -2,9 +2,7 @@
 // fills the G-buffer, then a few jittered samples with up to five bounces give the noisy colour.
 #include "ParticleConfig.h"
 
-ByteAddressBuffer particles : register(t0);
-#define PARTICLE_BUFFER particles
-#include "particle_access.hlsli"
+#include "particle_access.hlsli"  // particles: t0
 
 RWTexture2D<float4> outputTexture : register(u0);
 RWTexture2D<float4> velocityBuffer : register(u1);

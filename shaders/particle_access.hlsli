@@ -1,9 +1,10 @@
-// Load and store ParticleData records of the particle buffer at their packed 104-byte stride.
-// A StructuredBuffer<ParticleData> cannot be used: SPIR-V compilers keep a float3 from crossing a
-// 16-byte boundary and would give the record a 128-byte stride, so the bytes are addressed by hand.
+// The particle buffer `particles` and its ParticleData records at their packed 104-byte stride.
+// Define PARTICLE_BUFFER_WRITABLE before including this file for the read-write buffer at u0;
+// without it the buffer is the read-only one at t0.
 //
-// Define PARTICLE_BUFFER as the name of the (RW)ByteAddressBuffer before including this file, and
-// PARTICLE_BUFFER_WRITABLE when it is a RWByteAddressBuffer.
+// SPIR-V compilers keep a float3 from crossing a 16-byte boundary, which would give a structured
+// buffer of ParticleData a 128-byte stride; for them (TARNIX_GLSLANG) the records are addressed by
+// hand in a byte-address buffer. Other compilers use the structured buffer as declared.
 #ifndef TARNIX_PARTICLE_ACCESS_HLSLI
 #define TARNIX_PARTICLE_ACCESS_HLSLI
 
@@ -11,55 +12,80 @@
 
 static const uint PARTICLE_STRIDE = 104;
 
-// Particles the buffer really holds: counts from the constants are clamped to this.
-uint particleCapacity() {
-  uint bytes;
-  PARTICLE_BUFFER.GetDimensions(bytes);
 #ifdef TARNIX_GLSLANG
-  bytes *= 4;  // glslang reports a byte-address buffer's length in 4-byte words, not bytes
+
+#ifdef PARTICLE_BUFFER_WRITABLE
+RWByteAddressBuffer particles : register(u0);
+#else
+ByteAddressBuffer particles : register(t0);
 #endif
-  return bytes / PARTICLE_STRIDE;
+
+// Particles the buffer's view holds: counts from the constants are clamped to this.
+uint particleCapacity() {
+  uint words;
+  particles.GetDimensions(words);  // glslang reports the length in 4-byte words, not bytes
+  return words * 4 / PARTICLE_STRIDE;
 }
 
 ParticleData loadParticle(uint index) {
   uint base = index * PARTICLE_STRIDE;
   ParticleData p;
-  p.position = asfloat(PARTICLE_BUFFER.Load3(base + 0));
-  p.prevPosition = asfloat(PARTICLE_BUFFER.Load3(base + 12));
-  p.velocity = asfloat(PARTICLE_BUFFER.Load3(base + 24));
-  p.acceleration = asfloat(PARTICLE_BUFFER.Load3(base + 36));
-  uint4 scalars = PARTICLE_BUFFER.Load4(base + 48);
+  p.position = asfloat(particles.Load3(base + 0));
+  p.prevPosition = asfloat(particles.Load3(base + 12));
+  p.velocity = asfloat(particles.Load3(base + 24));
+  p.acceleration = asfloat(particles.Load3(base + 36));
+  uint4 scalars = particles.Load4(base + 48);
   p.radius = asfloat(scalars.x);
   p.elasticity = asfloat(scalars.y);
   p.friction = asfloat(scalars.z);
   p.id = scalars.w;
-  uint2 flags = PARTICLE_BUFFER.Load2(base + 64);
+  uint2 flags = particles.Load2(base + 64);
   p.dynamic = flags.x;
   p.visible = flags.y;
-  p.material.albedo = asfloat(PARTICLE_BUFFER.Load3(base + 72));
-  float4 rest = asfloat(PARTICLE_BUFFER.Load4(base + 84));
+  p.material.albedo = asfloat(particles.Load3(base + 72));
+  float4 rest = asfloat(particles.Load4(base + 84));
   p.material.emissive = rest.x;
   p.material.reflection = rest.y;
   p.material.metallic = rest.z;
   p.material.transparency = rest.w;
-  p.material.indexOfRefraction = asfloat(PARTICLE_BUFFER.Load(base + 100));
+  p.material.indexOfRefraction = asfloat(particles.Load(base + 100));
   return p;
 }
 
 #ifdef PARTICLE_BUFFER_WRITABLE
 void storeParticle(uint index, ParticleData p) {
   uint base = index * PARTICLE_STRIDE;
-  PARTICLE_BUFFER.Store3(base + 0, asuint(p.position));
-  PARTICLE_BUFFER.Store3(base + 12, asuint(p.prevPosition));
-  PARTICLE_BUFFER.Store3(base + 24, asuint(p.velocity));
-  PARTICLE_BUFFER.Store3(base + 36, asuint(p.acceleration));
-  PARTICLE_BUFFER.Store4(base + 48, uint4(asuint(p.radius), asuint(p.elasticity), asuint(p.friction), p.id));
-  PARTICLE_BUFFER.Store2(base + 64, uint2(p.dynamic, p.visible));
-  PARTICLE_BUFFER.Store3(base + 72, asuint(p.material.albedo));
-  PARTICLE_BUFFER.Store4(base + 84, asuint(float4(p.material.emissive, p.material.reflection,
-                                                  p.material.metallic, p.material.transparency)));
-  PARTICLE_BUFFER.Store(base + 100, asuint(p.material.indexOfRefraction));
+  particles.Store3(base + 0, asuint(p.position));
+  particles.Store3(base + 12, asuint(p.prevPosition));
+  particles.Store3(base + 24, asuint(p.velocity));
+  particles.Store3(base + 36, asuint(p.acceleration));
+  particles.Store4(base + 48, uint4(asuint(p.radius), asuint(p.elasticity), asuint(p.friction), p.id));
+  particles.Store2(base + 64, uint2(p.dynamic, p.visible));
+  particles.Store3(base + 72, asuint(p.material.albedo));
+  particles.Store4(base + 84, asuint(float4(p.material.emissive, p.material.reflection,
+                                            p.material.metallic, p.material.transparency)));
+  particles.Store(base + 100, asuint(p.material.indexOfRefraction));
 }
 #endif
+
+#else  // structured buffers are packed tightly: the record as declared
+
+#ifdef PARTICLE_BUFFER_WRITABLE
+RWStructuredBuffer<ParticleData> particles : register(u0);
+#else
+StructuredBuffer<ParticleData> particles : register(t0);
+#endif
+
+uint particleCapacity() {
+  uint count, stride;
+  particles.GetDimensions(count, stride);
+  return count;
+}
+ParticleData loadParticle(uint index) { return particles[index]; }
+#ifdef PARTICLE_BUFFER_WRITABLE
+void storeParticle(uint index, ParticleData p) { particles[index] = p; }
+#endif
+
+#endif  // TARNIX_GLSLANG
 
 #endif  // TARNIX_PARTICLE_ACCESS_HLSLI
