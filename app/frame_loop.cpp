@@ -1,0 +1,217 @@
+// The frame loop: one presented frame per iteration, and the shutdown after it.
+//
+// The clock: the frame index counts presented frames while the music plays (one per
+// display refresh, since presentation waits for vertical sync); the playback position
+// only feeds the music time the simulation reads, and the counter only measures frame
+// durations.
+#include <cstdlib>
+
+#include "app/presentation.h"
+#include "app/presentation_audio.h"
+#include "app/render_app.h"
+#include "platform/os.h"
+#include "platform/window.h"
+
+namespace {
+
+double counterMilliseconds() {
+  return double(osPerformanceCounter()) / (double(osPerformanceFrequency()) / 1000.0);
+}
+
+int32_t mouseButtonOf(uint32_t message) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      return MOUSE_BUTTON_LEFT;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      return MOUSE_BUTTON_MIDDLE;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return MOUSE_BUTTON_RIGHT;
+    default:
+      return -1;
+  }
+}
+
+// Steps 1-2: the pressed flags of the last iteration are forgotten, then every waiting
+// message is taken until the queue is empty, a quit arrives or the wheel turns (both
+// leave the remaining messages queued for the next iteration).
+void pumpMessages() {
+  clearPressedInput(inputState);
+  WindowMessage msg;
+  while (windowPeekMessage(&msg)) {
+    const uint32_t k = uint32_t(msg.wParam & 0xFF);
+    switch (msg.message) {
+      case WM_QUIT:
+        renderApp.quit = 1;
+        return;
+      case WM_MOUSEWHEEL:
+        inputState.wheel += messageWheelDelta(msg.wParam);
+        return;
+      case WM_KEYDOWN:
+        if (inputState.keyDown[k] == 0) inputState.keyPressed[k] = 1;
+        inputState.keyDown[k] = 1;
+        break;
+      case WM_KEYUP:
+        inputState.keyDown[k] = 0;
+        break;
+      case WM_MOUSEMOVE:
+        renderApp.mouseX = float(messageX(msg.lParam));
+        renderApp.mouseY = float(messageY(msg.lParam));
+        break;
+      case WM_LBUTTONDOWN:
+      case WM_MBUTTONDOWN:
+      case WM_RBUTTONDOWN: {
+        int32_t b = mouseButtonOf(msg.message);
+        if (inputState.buttonDown[b] == 0) inputState.buttonPressed[b] = 1;
+        inputState.buttonDown[b] = 1;
+        break;
+      }
+      case WM_LBUTTONUP:
+      case WM_MBUTTONUP:
+      case WM_RBUTTONUP: {
+        int32_t b = mouseButtonOf(msg.message);
+        inputState.buttonDown[b] = 0;
+        inputState.buttonPressed[b] = 0;
+        break;
+      }
+      default:
+        windowDispatchMessage(&msg);
+        break;
+    }
+  }
+}
+
+// Step 10 a-d, after the passes were recorded.
+void advanceClocks(Presentation& p) {
+  ConstantBufferData& c = p.constants.data;
+  c.time += float(p.previousFrameDurationMs);
+  c.frame += 1.0f;
+  keepCameraConstantsAsPrevious(c);
+
+  SimulationData& sim = p.simulation.data;
+  if (presentationAudioPlaying(*p.audio)) {
+    double seconds = p.options.fixedClock
+                         ? double(sim.frame + 1) / p.options.fixedFramesPerSecond
+                         : presentationAudioPositionSeconds(*p.audio);
+    sim.time = float(seconds * 1000.0 - kAudioLatencyMs);
+    sim.frame += 1;
+  } else {
+    // The first rendered frame keeps index 0 (the simulation's set-up frame) and the
+    // music starts with it.
+    playPresentationAudio(*p.audio);
+  }
+}
+
+// The heap goes through the deferred release, the allocator record is freed now.
+void releaseDescriptorAllocator(DescriptorAllocator*& allocator) {
+  if (allocator == nullptr) return;
+  deferRelease(allocator->heap);
+  free(allocator);
+  allocator = nullptr;
+}
+
+}  // namespace
+
+bool runFrame(Presentation& p) {
+  ASSERT(p.running, "The presentation is not running\n");
+  // 1-3.
+  if (renderApp.window != nullptr) {
+    pumpMessages();
+  } else {
+    clearPressedInput(inputState);
+  }
+  if (inputState.keyPressed[kVirtualKeyEscape]) renderApp.quit = 1;
+  // 4-5.
+  updateTimeline(p.timeline, p.destinations);
+  updateCamera(p.camera, false, inputState, Float2{renderApp.mouseX, renderApp.mouseY});
+  // 6.
+  const double start = counterMilliseconds();
+  // 7.
+  gfx::GraphicsCommandList* commandList = beginFrame();
+  if (commandList == nullptr) PANIC("WTF!?\n");
+  // 8.
+  updatePresentationAudio(*p.audio);
+  // 9.
+  DescriptorAllocator& frameHeap = *p.frameHeaps[renderApp.frameCounter % kFrameHeapCount];
+  resetDescriptorAllocator(frameHeap);
+  resetDescriptorAllocator(*p.targetViewHeap);
+  // 10.
+  FrameReport report = {};
+  report.backBufferIndex = uint32_t(renderApp.backBufferIndex);
+  report.simulationFrame = p.simulation.data.frame;
+  recordFrameSetup(p, commandList, frameHeap);
+  if (presentationAudioStreaming(*p.audio)) {
+    recordFramePasses(p, commandList, frameHeap);
+    report.passesRecorded = true;
+    report.particleGroups = particleGroupCount(p.particleScene.data.numParticles);
+    report.atrousIterations = p.atrousSteps;
+    advanceClocks(p);
+  } else {
+    renderPresentationAudio(*p.audio, commandList, frameHeap, p.barriers);
+  }
+  report.descriptorsUsed = frameHeap.used;
+  // 11-12.
+  recordPresentTransition(p, commandList);
+  endFrame();
+  // 13.
+  double duration = counterMilliseconds() - start;
+  if (p.options.fixedClock) duration = 1000.0 / p.options.fixedFramesPerSecond;
+  p.simulation.data.dt = float(duration) * p.timeScale;
+  p.previousFrameDurationMs = duration;
+  p.lastFrame = report;
+  // 14.
+  if (p.simulation.data.frame > kEndFrameIndex) renderApp.quit = 1;
+  return renderApp.quit == 0;
+}
+
+void runPresentation(Presentation& p) {
+  while (runFrame(p)) {
+  }
+  shutdownPresentation(p);
+}
+
+void shutdownPresentation(Presentation& p) {
+  if (!p.running) return;
+  p.running = false;
+  // 1.
+  waitForGpuIdle();
+  // 2.
+  destroyFullscreenPass(p.depthOfFieldPass);
+  destroyConstantBlock(p.depthOfField);
+  destroyConstantBlock(p.simulation);
+  destroyConstantBlock(p.constants);
+  destroyFullscreenPass(p.finalPassPass);
+  destroyConstantBlock(p.finalPass);
+  destroyConstantBlock(p.particleScene);
+  // 3.
+  shutdownPresentationAudio(p.audio);
+  // 4. A fatal stop from here on has no timeline to write.
+  RenderApp::setFatalHandler(nullptr, nullptr);
+  destroyTimeline(p.timeline);
+  p.timeline = nullptr;
+  // 5.
+  FrameTextures& t = p.textures;
+  releasePipeline(p.atrousPipeline);
+  releasePipeline(p.temporalPipeline);
+  for (GpuTexture** texture :
+       {&t.depthBuffer, &t.PrevDepthBuffer, &t.HistoryM1Out, &t.HistoryM2Out, &t.HistoryM1Prev,
+        &t.HistoryM2Prev, &t.PrevPositionBuffer, &t.PrevNormalBuffer, &t.positionBuffer,
+        &t.normalBuffer, &t.ResultTexture, &t.HistoryBuffer})
+    releaseTexture(*texture);
+  releaseDescriptorAllocator(p.targetViewHeap);
+  releaseTexture(t.outputTexture);
+  releaseTexture(t.velocityBuffer);
+  releasePipeline(p.scenePipeline);
+  releasePipeline(p.particleSimulationPipeline);
+  releaseTexture(p.extraTexture);
+  for (DescriptorAllocator*& heap : p.frameHeaps) releaseDescriptorAllocator(heap);
+  releaseBuffer(p.particleBuffer);
+  releaseTexture(t.frameInput);
+  // 6.
+  destroyDevice();
+  // 7.
+  destroyBarrierBatch(p.barriers);
+  p.textPixels.clear();
+}

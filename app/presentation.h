@@ -1,0 +1,161 @@
+#pragma once
+// The presentation: every object main creates at start-up, the frame loop that drives
+// them and the shutdown that releases them.
+//
+// It is a library so that the program, the tests and the tools all run the same code:
+// the program on a window at its build-time render size, tests and tools on an
+// offscreen swap chain at a size of their choosing and, where they need repeatable
+// frames, with a fixed clock instead of the counter and the playback position.
+#include <cstdint>
+
+#include "app/containers.h"
+#include "app/scene_params.h"
+#include "gpu/camera.h"
+#include "gpu/constant_block.h"
+#include "gpu/descriptors.h"
+#include "gpu/passes.h"
+#include "gpu/pipeline.h"
+#include "gpu/resources.h"
+#include "shaders/ParticleConfig.h"
+#include "timeline/binding.h"
+#include "timeline/timeline.h"
+
+struct AudioRenderer;
+struct WaveOutApi;
+
+inline constexpr uint32_t kFrameHeapCount = 16;
+inline constexpr uint32_t kFrameHeapDescriptors = 128;
+inline constexpr uint32_t kEndFrameIndex = 7400;
+inline constexpr double kAudioLatencyMs = 17.4;
+inline constexpr uint32_t kParticleCapacity = 128;
+inline constexpr uint32_t kParticleStride = 104;
+inline constexpr uint32_t kParticlesPerGroup = 32;
+// Descriptors of a rendered frame: simulation 3, scene 9, temporal 15, the two
+// full-screen passes 3 each, plus 7 per a-trous iteration.
+inline constexpr uint32_t kFrameDescriptorsFixed = 3 + 9 + 15 + 3 + 3;
+inline constexpr uint32_t kFrameDescriptorsPerAtrousStep = 7;
+
+struct PresentationOptions {
+  uint32_t renderWidth = 960;  // W x H of every frame texture; W a multiple of 32
+  uint32_t renderHeight = 540;
+  // Offscreen: a swap chain of outputWidth x outputHeight in memory instead of a window
+  // (0 means the render size). Nothing is read from the message pump then.
+  bool offscreen = false;
+  uint32_t outputWidth = 0;
+  uint32_t outputHeight = 0;
+  // Fixed clock: frame n plays at music time n * 1000 / F - 17.4 ms and every frame
+  // lasts 1000 / F ms, whatever the counter and the sound device say.
+  bool fixedClock = false;
+  double fixedFramesPerSecond = 60.0;
+  // The sound device; null means the system's (tests pass a fake).
+  const WaveOutApi* waveOut = nullptr;
+  // The timeline text loaded at start-up; null means the embedded one.
+  const char* timelineText = nullptr;
+  uint32_t timelineLength = 0;  // characters of timelineText including its NUL
+};
+
+// The fourteen textures the passes read and write, all W x H.
+struct FrameTextures {
+  GpuTexture* outputTexture;
+  GpuTexture* velocityBuffer;
+  GpuTexture* positionBuffer;
+  GpuTexture* normalBuffer;
+  GpuTexture* PrevPositionBuffer;
+  GpuTexture* PrevNormalBuffer;
+  GpuTexture* HistoryM1Out;
+  GpuTexture* HistoryM2Out;
+  GpuTexture* HistoryM1Prev;
+  GpuTexture* HistoryM2Prev;
+  GpuTexture* depthBuffer;
+  GpuTexture* PrevDepthBuffer;
+  GpuTexture* HistoryBuffer;
+  GpuTexture* ResultTexture;
+  GpuTexture* frameInput;
+};
+
+// What the last iteration did, for tests and tools.
+struct FrameReport {
+  bool passesRecorded;          // the six passes ran (the music was ready)
+  uint32_t descriptorsUsed;     // from the frame's shader-visible heap
+  uint32_t particleGroups;      // groups the particle simulation dispatched
+  uint32_t atrousIterations;    // a-trous dispatches
+  uint32_t simulationFrame;     // the frame index the passes rendered
+  uint32_t backBufferIndex;     // the back buffer the frame was drawn into
+};
+
+struct Presentation {
+  PresentationOptions options;
+  SceneParams sceneParams;
+  uint32_t frameCount;
+  Timeline* timeline;  // the fatal handler reads this variable
+  AudioRenderer* audio;
+
+  DynamicArray<uint8_t> textPixels;
+  uint32_t textWidth, textHeight;
+  GpuTexture* extraTexture;
+
+  Camera camera;
+  ConstantBlock<ParticleSceneData> particleScene;
+  ConstantBlock<SimulationData> simulation;
+  ConstantBlock<ConstantBufferData> constants;
+  ConstantBlock<DepthOfFieldData> depthOfField;
+  ConstantBlock<FinalPassData> finalPass;
+
+  GpuBuffer* particleBuffer;
+  DescriptorAllocator* frameHeaps[kFrameHeapCount];
+  DescriptorAllocator* targetViewHeap;
+  BarrierBatch barriers;
+
+  Pipeline* particleSimulationPipeline;
+  Pipeline* scenePipeline;
+  Pipeline* temporalPipeline;
+  Pipeline* atrousPipeline;
+  FullscreenPass depthOfFieldPass;
+  FullscreenPass finalPassPass;
+  FrameTextures textures;
+  DescriptorTable targetViews;           // this frame's views: 0 frameInput, 1 back buffer
+  DynamicArray<PassBinding> passBindings;  // reused by the two full-screen passes
+
+  // Loop variables the timeline drives.
+  uint32_t atrousSteps;
+  float timeScale;
+  double previousFrameDurationMs;
+  TimelineDestinations destinations;
+
+  FrameReport lastFrame;
+  bool running;  // between start and shutdown
+};
+
+// Start-up: the whole first half of main, in its fixed order, up to the call of play
+// before the first iteration. `presentation` must stay at its address until shutdown
+// (the fatal handler and the timeline binding point into it).
+void startPresentation(Presentation& presentation, const PresentationOptions& options);
+
+// One iteration of the frame loop. False once the presentation is over (Escape, the
+// window closed, or the frame after kEndFrameIndex rendered).
+bool runFrame(Presentation& presentation);
+
+// Iterations until the presentation is over, then the shutdown.
+void runPresentation(Presentation& presentation);
+
+// Waits for the GPU and releases everything in the shutdown order.
+void shutdownPresentation(Presentation& presentation);
+
+// The descriptors one rendered frame takes from its heap.
+constexpr uint32_t frameDescriptorCount(uint32_t atrousSteps) {
+  return kFrameDescriptorsFixed + kFrameDescriptorsPerAtrousStep * atrousSteps;
+}
+
+// Groups the particle simulation dispatches: whole groups of 32, never more
+// particles than the buffer's 128 records hold.
+constexpr uint32_t particleGroupCount(uint32_t numParticles) {
+  return (numParticles < kParticleCapacity ? numParticles : kParticleCapacity) / kParticlesPerGroup;
+}
+
+// The frame pipeline (frame_pipeline.cpp): the render-target set-up and clears that
+// every frame starts with, the six passes, and the present transition it ends with.
+void recordFrameSetup(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                      DescriptorAllocator& frameHeap);
+void recordFramePasses(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                       DescriptorAllocator& frameHeap);
+void recordPresentTransition(Presentation& presentation, gfx::GraphicsCommandList* commandList);
