@@ -1,5 +1,5 @@
-// The music renderer on the real graphics device: the frame-by-frame hand-over, the
-// synthesised samples against the C++ reference of the music, and the 16-bit path.
+// The music renderer on the real graphics device: the frame-by-frame hand-over and the
+// synthesised samples against the C++ reference of the music.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -81,19 +81,6 @@ TEST_F(AudioRendererGpuTest, HandsThePieceOverOnTheThirdFrame) {
   double energy = 0;
   for (uint32_t i = 44100 * 30; i < 44100 * 31; ++i) energy += std::fabs(samples[2 * i]);
   EXPECT_GT(energy / 44100, 1e-3) << "the middle of the piece is not silent";
-}
-
-TEST_F(AudioRendererGpuTest, DeviceWithoutFloatGets16BitSamples) {
-  fakeWaveOut().refuseFloat = true;
-  for (int i = 0; i < 3; ++i) frame();
-  ASSERT_EQ(audio->state, AudioState::Streaming);
-  EXPECT_EQ(audio->streamer.bitsPerSample, 16u);
-  EXPECT_EQ(audio->bytesPerFrame, 8u) << "sizes keep their float values";
-  const int16_t* pcm = static_cast<const int16_t*>(audio->streamer.samples);
-  uint32_t i = 44100 * 40 + 123;
-  reference::Vec2 expected = reference::makeSound(float(i) / 44100.0f);
-  EXPECT_NEAR(pcm[2 * i], expected.x * 32767.0f, 70.0);
-  EXPECT_NEAR(pcm[2 * i + 1], expected.y * 32767.0f, 70.0);
 }
 
 }  // namespace

