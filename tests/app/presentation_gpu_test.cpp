@@ -1,0 +1,202 @@
+// The presentation end to end on the graphics device (lavapipe here), offscreen at a
+// small size, validation on: the synthesis phase, the frame clock, the descriptor use
+// per frame, the a-trous ping-pong as the history sees it, the timeline-driven switches
+// and the fatal handler.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "code/tarnix_timeline.json.h"
+#include "tests/app/presentation_test_support.h"
+#include "tests/support/fatal.h"
+
+namespace {
+
+TEST_F(PresentationTest, BlackWhileSynthesisingThenOneFrameIndexPerPresentedFrame) {
+  start();
+  int blackFrames = 0;
+  while (true) {
+    runFrame(p);
+    if (p.lastFrame.passesRecorded) break;
+    ++blackFrames;
+    ASSERT_LT(blackFrames, 10) << "the music never became ready";
+    EXPECT_EQ(p.simulation.data.frame, 0u);
+    EXPECT_TRUE(allBlack(readPresentedFrame(p)));
+  }
+  EXPECT_EQ(blackFrames, 2) << "render, signal, then hand-over in the frame that renders";
+  // The first rendered frame is frame 0; each further presented frame adds one.
+  EXPECT_EQ(p.lastFrame.simulationFrame, 0u);
+  for (uint32_t expected = 1; expected <= 4; ++expected) {
+    ASSERT_TRUE(runFrame(p));
+    EXPECT_EQ(p.lastFrame.simulationFrame, expected);
+    EXPECT_EQ(p.finalPass.data.frame, expected);
+  }
+  // The fixed clock: frame n plays at n * 1000 / 60 - 17.4 ms.
+  EXPECT_NEAR(p.simulation.data.time, 5 * 1000.0 / 60.0 - 17.4, 1e-3);
+  EXPECT_NEAR(p.constants.data.frame, 5.0f, 0.0f);
+}
+
+TEST_F(PresentationTest, DescriptorsPerFrameFollowTheAtrousSteps) {
+  start();
+  for (uint32_t steps : {0u, 1u, 2u, 5u, 13u}) {
+    holdUint(p, "AT::Steps", steps);
+    runUntilPassesRecorded();
+    runFrame(p);
+    EXPECT_EQ(p.lastFrame.atrousIterations, steps);
+    EXPECT_EQ(p.lastFrame.descriptorsUsed, 33 + 7 * steps) << steps << " steps";
+  }
+}
+
+// Thirteen iterations fill the 128 descriptors; the fourteenth leaves the final pass none.
+TEST_F(PresentationTest, MoreAtrousStepsThanTheHeapHoldsStop) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_FATAL(
+      {
+        start();
+        holdUint(p, "AT::Steps", 14);
+        runUntilPassesRecorded();
+      },
+      "ASSERT: DescriptorAllocator: requested 3 descriptors, only 0 remaining");
+}
+
+// The history keeps ResultTexture: the temporal result after 0 or 1 iterations, the
+// filtered image after an even count, and after an odd count what the count below it
+// filtered.
+TEST(PresentationHistory, AtrousStepsDecideWhatTheHistoryReceives) {
+  std::vector<std::vector<uint8_t>> history;
+  for (uint32_t steps : {0u, 1u, 2u, 3u}) {
+    ValidationScope validation;
+    resetFakeWaveOut();
+    auto p = std::make_unique<Presentation>();
+    startPresentation(*p, smallOffscreenOptions());
+    holdUint(*p, "AT::Steps", steps);
+    // A scene with several particles in view, past its set-up frame.
+    for (int frame = 0; frame < 6; ++frame) runFrame(*p);
+    ASSERT_TRUE(p->lastFrame.passesRecorded);
+    history.push_back(readTexture(*p->textures.HistoryBuffer));
+    EXPECT_EQ(nonFiniteHalves(history.back()), 0u);
+    shutdownPresentation(*p);
+  }
+  EXPECT_EQ(history[0], history[1]) << "one iteration leaves ResultTexture as the temporal pass wrote it";
+  EXPECT_EQ(history[2], history[3]) << "the third iteration writes outputTexture, not the history";
+  EXPECT_NE(history[0], history[2]) << "two iterations filter the history";
+}
+
+TEST_F(PresentationTest, ParticleGroupsAreWholeGroupsWithinTheBuffer) {
+  start();
+  runUntilPassesRecorded();
+  for (auto [count, groups] : {std::pair{40u, 1u}, {0u, 0u}, {31u, 0u}, {128u, 4u}, {1000u, 4u}}) {
+    holdUint(p, "SM::NumPart", count);
+    runFrame(p);
+    EXPECT_EQ(p.particleScene.data.numParticles, count);
+    EXPECT_EQ(p.lastFrame.particleGroups, groups) << count << " particles";
+  }
+}
+
+TEST_F(PresentationTest, TitleTextShowsOnlyInSceneZero) {
+  start();
+  runUntilPassesRecorded();
+  EXPECT_EQ(p.finalPass.data.showExtraTexture, 1u);
+  holdUint(p, "SM::SceneID", 3);
+  runFrame(p);
+  EXPECT_EQ(p.simulation.data.scene, 3u);
+  EXPECT_EQ(p.finalPass.data.showExtraTexture, 0u);
+  holdUint(p, "SM::SceneID", 0);
+  runFrame(p);
+  EXPECT_EQ(p.finalPass.data.showExtraTexture, 1u);
+}
+
+TEST_F(PresentationTest, OpeningFramesAtBrightnessZeroPresentBlack) {
+  start();
+  runUntilPassesRecorded();
+  for (int i = 0; i < 3; ++i) {
+    runFrame(p);
+    ASSERT_LT(p.lastFrame.simulationFrame, 439u);
+    EXPECT_EQ(p.finalPass.data.brightness, 0.0f);
+    EXPECT_TRUE(allBlack(readPresentedFrame(p))) << "frame " << p.lastFrame.simulationFrame;
+  }
+}
+
+// The renderer scales W x H to whatever the swap chain is; the projection stays 16:9.
+TEST_F(PresentationTest, RendersIntoABackBufferOfAnotherShape) {
+  PresentationOptions options = smallOffscreenOptions();
+  options.outputWidth = 50;
+  options.outputHeight = 50;
+  start(options);
+  runUntilPassesRecorded();
+  runFrame(p);
+  EXPECT_EQ(p.finalPass.data.nativeResolution.x, 50.0f);
+  EXPECT_NEAR(p.camera.projection.m[1][1] / p.camera.projection.m[0][0], 1.7777778f, 1e-5f);
+}
+
+// Each fatal-handler case runs in a directory of its own with a code/ folder, as the
+// writer's paths are relative to the working directory.
+struct PresentationFatalStop : PresentationTest {
+  std::string previous, directory;
+  void SetUp() override {
+    // The child runs the test afresh: the graphics driver's threads do not survive a fork.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
+    previous = cwd;
+    directory = previous + "/presentation_fatal_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ASSERT_EQ(system(("rm -rf '" + directory + "'").c_str()), 0);
+    ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(directory.c_str()), 0);
+    ASSERT_EQ(mkdir("code", 0755), 0);
+  }
+  void TearDown() override {
+    PresentationTest::TearDown();
+    ASSERT_EQ(chdir(previous.c_str()), 0);
+    ASSERT_EQ(system(("rm -rf '" + directory + "'").c_str()), 0);
+  }
+  static bool exists(const char* path) { return access(path, F_OK) == 0; }
+  static std::string readFile(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+};
+
+TEST_F(PresentationFatalStop, PanicAfterStartUpWritesTheTimelineOut) {
+  EXPECT_FATAL(
+      {
+        start();
+        runFrame(p);
+        PANIC("Failed to present\n");
+      },
+      "PANIC: Failed to present");
+  EXPECT_EQ(readFile("tarnix_timeline.json"), std::string(TIMELINE_JSON_DATA));
+  EXPECT_EQ(readFile("code/tarnix_timeline.json.h"), readFile(TARNIX_SOURCE_DIR "/code/tarnix_timeline.json.h"));
+}
+
+TEST_F(PresentationFatalStop, AssertWritesNothing) {
+  EXPECT_FATAL(
+      {
+        start();
+        ASSERT(false, "Exceeded the limit\n");
+      },
+      "ASSERT: Exceeded the limit");
+  EXPECT_FALSE(exists("tarnix_timeline.json"));
+  EXPECT_FALSE(exists("code/tarnix_timeline.json.h"));
+}
+
+TEST_F(PresentationFatalStop, PanicAfterShutdownWritesNothing) {
+  EXPECT_FATAL(
+      {
+        start();
+        shutdownPresentation(p);
+        PANIC("Failed to create device\n");
+      },
+      "PANIC: Failed to create device");
+  EXPECT_FALSE(exists("tarnix_timeline.json"));
+}
+
+}  // namespace
