@@ -173,7 +173,7 @@ void collide(uint i, inout ParticleData p, uint count) {
     if (q.dynamic != 0) {
       float3 d = q.position - p.position;
       float dist = length(d);
-      if (dist >= R) continue;
+      if (!(dist < R)) continue;  // also skips a NaN distance
       // Coincident centres have no direction; separate them along +y rather than writing NaN
       // into another thread's particle.
       float3 n = dist > 0.000001 ? d / dist : float3(0, 1, 0);
@@ -189,7 +189,7 @@ void collide(uint i, inout ParticleData p, uint count) {
     } else {
       float3 d = p.position - q.position;
       float dist = length(d);
-      if (dist >= R) continue;
+      if (!(dist < R)) continue;  // also skips a NaN distance
       float3 n = dist > 0.000001 ? d / dist : float3(0, 1, 0);
       p.position += n * 0.8 * max(R - dist - 0.001, 0.0);
       float vn = dot(p.velocity, n);

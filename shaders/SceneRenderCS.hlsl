@@ -245,6 +245,9 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   float2 res = constantData.resolution.xy;
   float3 cameraPos = constantData.cameraPos;
   uint count = min(particleScene.numParticles, particleCapacity());
+  // Whole 32 x 32 groups overhang an image whose size is not a multiple of 32 (540 rows):
+  // those threads must not write outside the images.
+  if (float(px.x) >= res.x || float(px.y) >= res.y) return;
 
   float2 uv = float2(px) / res;
   float2 ndc = 2.0 * uv - 1.0;

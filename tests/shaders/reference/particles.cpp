@@ -107,7 +107,7 @@ void collide(uint32_t i, ParticleData* all, uint32_t count) {
     if (q.dynamic) {
       Vec3 d = v(q.position) - v(p.position);
       float dist = length(d);
-      if (dist >= R) continue;
+      if (!(dist < R)) continue;  // also skips a NaN distance
       Vec3 n = dist > 0.000001f ? d * (1.0f / dist) : Vec3{0, 1, 0};
       float vn = dot(v(p.velocity) - v(q.velocity), n);
       Vec3 J = n * (-vn * (std::min(p.elasticity, q.elasticity) + 1.0f));
@@ -120,7 +120,7 @@ void collide(uint32_t i, ParticleData* all, uint32_t count) {
     } else {
       Vec3 d = v(p.position) - v(q.position);
       float dist = length(d);
-      if (dist >= R) continue;
+      if (!(dist < R)) continue;  // also skips a NaN distance
       Vec3 n = dist > 0.000001f ? d * (1.0f / dist) : Vec3{0, 1, 0};
       p.position = f3(v(p.position) + n * (0.8f * std::max(R - dist - 0.001f, 0.0f)));
       float vn = dot(v(p.velocity), n);

@@ -1,0 +1,76 @@
+#pragma once
+// Runs single shaders of the presentation on the graphics device (lavapipe here) through the
+// program's own GPU layer, with validation on: textures and buffers in, results read back.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "app/render_app.h"
+#include "gpu/descriptors.h"
+#include "gpu/passes.h"
+#include "gpu/pipeline.h"
+#include "gpu/root_signature.h"
+#include "shader_blobs.h"
+#include "tests/gpu/gpu_validation.h"
+
+// DXGI formats the tests use.
+inline constexpr uint32_t kRgba32Float = 2;
+inline constexpr uint32_t kRgba8Unorm = 28;
+inline constexpr uint32_t kR32Float = 41;
+// Sampler set-up as the frame's static samplers give it (D3D12 filter and address codes).
+inline constexpr uint32_t kFilterPoint = 0;
+inline constexpr uint32_t kFilterLinear = 0x15;
+inline constexpr uint32_t kAddressClamp = 3;
+
+inline constexpr uint32_t kBackBufferSize = 32;  // the offscreen swap chain, square
+
+// One descriptor of a compute table. Views of one kind must be contiguous in the table (each
+// kind becomes one range starting at register 0), as in the program's own tables.
+struct ComputeView {
+  enum Kind { TextureSrv, ParticleSrv, TextureUav, BufferUav, Cbv } kind;
+  TrackedResource* resource;
+  uint32_t format = 0;       // textures
+  uint32_t elements = 0;     // BufferUav
+  uint32_t stride = 0;       // BufferUav
+};
+ComputeView textureSrv(GpuTexture& t, uint32_t format);
+ComputeView textureUav(GpuTexture& t, uint32_t format);
+ComputeView particleSrv(GpuBuffer& b);
+ComputeView bufferUav(GpuBuffer& b, uint32_t elements, uint32_t stride);
+ComputeView cbv(GpuBuffer& b);
+
+struct ComputeSampler {
+  uint32_t filter;
+  uint32_t shaderRegister;
+};
+
+struct ShaderGpuTest : ::testing::Test {
+  ValidationScope validation;
+  DescriptorAllocator* heap = nullptr;
+  DescriptorAllocator* targets = nullptr;
+  BarrierBatch barriers = {};
+
+  void SetUp() override;
+  void TearDown() override;
+
+  // Texels: `components` floats per texel (4 for kRgba32Float, 1 for kR32Float); empty for none.
+  GpuTexture* texture(uint32_t w, uint32_t h, uint32_t format, const std::vector<float>& texels, bool unorderedAccess);
+  template <typename T>
+  GpuBuffer* constants(const T& record) { return createBuffer(sizeof(T), Constant, &record, false, 0); }
+  GpuBuffer* storage(const void* bytes, uint64_t size);
+
+  // Records one compute dispatch in its own frame and waits for it.
+  void dispatch(ShaderBytecode shader, const std::vector<ComputeView>& views, uint32_t groupsX, uint32_t groupsY,
+                const std::vector<ComputeSampler>& samplers = {}, const void* rootConstants16 = nullptr);
+  // Draws a full-screen pass with `pixelShader` into `target` (a render-target texture of
+  // `format`), or into the back buffer when target is null; waits for it.
+  void drawFullscreen(ShaderBytecode pixelShader, const std::vector<PassBinding>& bindings, uint32_t sampler,
+                      GpuTexture* target, uint32_t format, uint32_t width, uint32_t height);
+
+  std::vector<float> readFloats(GpuTexture& texture, uint32_t components);
+  std::vector<uint8_t> readBytes(GpuBuffer& buffer);
+  std::vector<uint32_t> readBackBuffer();  // RGBA8 of the buffer drawFullscreen drew last
+
+  uint64_t lastBackBuffer = 0;
+};

@@ -1,0 +1,160 @@
+// The full-screen pixel shaders on the graphics device (with RenderToScreenVS): depth of field
+// on its degenerate settings, and the final pass's letterbox, text blend and tone mapping
+// against the C++ reference.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "tests/shaders/gpu_shader_harness.h"
+#include "tests/shaders/reference/final_pass.h"
+
+namespace {
+
+constexpr uint32_t kSize = kBackBufferSize;
+
+std::vector<float> pattern(uint32_t w, uint32_t h) {
+  std::vector<float> t(size_t(w) * h * 4);
+  for (size_t i = 0; i < size_t(w) * h; ++i) {
+    for (int k = 0; k < 3; ++k) t[4 * i + k] = float((i * (k + 5)) % 23) / 22.0f;
+    t[4 * i + 3] = 1;
+  }
+  return t;
+}
+std::vector<float> uniform(uint32_t w, uint32_t h, float r, float g, float b) {
+  std::vector<float> t(size_t(w) * h * 4);
+  for (size_t i = 0; i < t.size(); i += 4) t[i] = r, t[i + 1] = g, t[i + 2] = b, t[i + 3] = 1;
+  return t;
+}
+
+struct DepthOfFieldGpu : ShaderGpuTest {
+  std::vector<float> draw(const std::vector<float>& frame, const DepthOfFieldData& data) {
+    std::vector<float> depths(kSize * kSize);
+    for (size_t i = 0; i < depths.size(); ++i) depths[i] = 0.5f + 0.49f * float(i % 7) / 6.0f;
+    GpuTexture* depth = texture(kSize, kSize, kR32Float, depths, false);
+    GpuTexture* picture = texture(kSize, kSize, kRgba32Float, frame, false);
+    GpuTexture* target = createTexture(kSize, kSize, nullptr, kStateRenderTarget, kRgba32Float, kResourceAllowRenderTarget);
+    GpuBuffer* cb = constants(data);
+    drawFullscreen({kDepthOfFieldPS, kDepthOfFieldPSSize},
+                   {sampledTextureBinding(*depth, kR32Float), sampledTextureBinding(*picture, kRgba32Float),
+                    constantBufferBinding(*cb)},
+                   kFilterLinear, target, kRgba32Float, kSize, kSize);
+    std::vector<float> out = readFloats(*target, 4);
+    releaseTexture(depth);
+    releaseTexture(picture);
+    releaseTexture(target);
+    releaseBuffer(cb);
+    return out;
+  }
+};
+
+int differing(const std::vector<float>& a, const std::vector<float>& b, float tolerance) {
+  int n = 0;
+  for (size_t i = 0; i < a.size(); ++i) n += !(std::fabs(a[i] - b[i]) <= tolerance);
+  return n;
+}
+
+TEST_F(DepthOfFieldGpu, DegenerateSettingsLeaveThePictureSharp) {
+  // A radius step of 0 or below never grows the spiral; maxDist 0 scales depths to infinity.
+  std::vector<float> frame = pattern(kSize, kSize);
+  const float settings[][2] = {{0.0f, 1000.0f}, {-1.0f, 1000.0f}, {1.0f, 0.0f}, {1.0f, -5.0f}};
+  for (const auto& s : settings) {
+    DepthOfFieldData data{{float(kSize), float(kSize)}, 22.0f, 1.0f, s[0], 20.0f, s[1]};
+    EXPECT_EQ(differing(draw(frame, data), frame, 1e-6f), 0) << "radiusScale " << s[0] << " maxDist " << s[1];
+  }
+}
+
+TEST_F(DepthOfFieldGpu, FocusScaleZeroIsSharpAndBlurKeepsAUniformPicture) {
+  std::vector<float> frame = pattern(kSize, kSize);
+  DepthOfFieldData sharp{{float(kSize), float(kSize)}, 22.0f, 0.0f, 1.0f, 20.0f, 1000.0f};
+  EXPECT_EQ(differing(draw(frame, sharp), frame, 1e-5f), 0);
+
+  std::vector<float> flat = uniform(kSize, kSize, 0.3f, 0.6f, 0.9f);
+  DepthOfFieldData blurry{{float(kSize), float(kSize)}, 0.5f, 50.0f, 1.0f, 8.0f, 1000.0f};
+  EXPECT_EQ(differing(draw(flat, blurry), flat, 1e-4f), 0);
+}
+
+struct FinalPassGpu : ShaderGpuTest {
+  GpuTexture* text(uint32_t rgba) {
+    std::vector<uint32_t> texels(16 * 16, rgba);
+    return createTexture(16, 16, texels.data(), kStatePixelShaderResource, kRgba8Unorm, 0);
+  }
+  // Draws the 8 x 4 render `colour` into a 32 x 32 target (float, or the back buffer).
+  std::vector<float> draw(reference::Vec3 colour, const FinalPassData& data, uint32_t textRgba, bool toBackBuffer) {
+    GpuTexture* frame = texture(8, 4, kRgba32Float, uniform(8, 4, colour.x, colour.y, colour.z), false);
+    GpuTexture* extra = text(textRgba);
+    GpuBuffer* cb = constants(data);
+    GpuTexture* target =
+        toBackBuffer ? nullptr
+                     : createTexture(kSize, kSize, nullptr, kStateRenderTarget, kRgba32Float, kResourceAllowRenderTarget);
+    drawFullscreen({kTransferToBackbufferPS, kTransferToBackbufferPSSize},
+                   {sampledTextureBinding(*frame, kRgba32Float), sampledTextureBinding(*extra, kRgba8Unorm),
+                    constantBufferBinding(*cb)},
+                   kFilterLinear, target, toBackBuffer ? kRgba8Unorm : kRgba32Float, kSize, kSize);
+    std::vector<float> out;
+    if (target) {
+      out = readFloats(*target, 4);
+    } else {
+      for (uint32_t p : readBackBuffer())
+        for (int k = 0; k < 4; ++k) out.push_back(float((p >> (8 * k)) & 0xFF) / 255.0f);
+    }
+    releaseTexture(frame);
+    releaseTexture(extra);
+    releaseTexture(target);
+    releaseBuffer(cb);
+    return out;
+  }
+  static FinalPassData settings(TonemapFunction op, float brightness) {
+    FinalPassData d{};
+    d.resolution = {8, 4};
+    d.nativeResolution = {float(kSize), float(kSize)};
+    d.brightness = brightness;
+    d.tonemapping = op;
+    d.showExtraTexture = 1;
+    d.frame = 1000;
+    return d;
+  }
+};
+
+// Rows 0-7 and 24-31 are the bars of a 2:1 picture in a square; the rest must be `inside`.
+int wrongPixels(const std::vector<float>& out, reference::Vec3 inside, float tolerance) {
+  int wrong = 0;
+  for (uint32_t y = 0; y < kSize; ++y) {
+    bool bar = y < 8 || y >= 24;
+    for (uint32_t x = 0; x < kSize; ++x) {
+      const float* p = &out[4 * (size_t(y) * kSize + x)];
+      float expected[4] = {bar ? 0 : inside.x, bar ? 0 : inside.y, bar ? 0 : inside.z, 1};
+      for (int k = 0; k < 4; ++k) wrong += !(std::fabs(p[k] - expected[k]) <= tolerance * (1 + expected[k]));
+    }
+  }
+  return wrong;
+}
+
+TEST_F(FinalPassGpu, LetterboxAndEveryOperatorMatchTheReference) {
+  const float noText[4] = {0, 0, 0, 0};
+  for (int op = 0; op <= 9; ++op) {
+    for (reference::Vec3 colour : {reference::Vec3{0.2f, 0.4f, 0.6f}, reference::Vec3{3.0f, 1.5f, 0.25f},
+                                   reference::Vec3{0, 0, 0}}) {
+      FinalPassData data = settings(static_cast<TonemapFunction>(op), 0.8f);
+      reference::Vec3 expected = reference::finalColour(colour, noText, data);
+      EXPECT_EQ(wrongPixels(draw(colour, data, 0, false), expected, 1e-4f), 0)
+          << "operator " << op << " colour " << colour.x << " expected " << expected.x << " " << expected.y << " "
+          << expected.z;
+    }
+  }
+}
+
+TEST_F(FinalPassGpu, TitleTextBlendsInOnlyDuringItsWindow) {
+  reference::Vec3 colour{0.2f, 0.4f, 0.6f};
+  FinalPassData data = settings(TonemapFunction::NONE, 1.0f);
+  const uint32_t opaqueRed = 0xFF0000FFu;
+  data.frame = 1650;
+  EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), {1, 0, 0}, 0.5f / 255), 0);
+  data.frame = 1000;
+  EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), colour, 0.6f / 255), 0);
+  data.frame = 1650;
+  data.showExtraTexture = 0;
+  EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), colour, 0.6f / 255), 0);
+}
+
+}  // namespace
