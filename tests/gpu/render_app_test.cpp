@@ -11,6 +11,7 @@
 #include "gpu/passes.h"
 #include "gpu_layer_test_shaders.h"
 #include "tests/gpu/gpu_validation.h"
+#include "tests/support/fatal.h"
 
 namespace {
 
@@ -114,6 +115,14 @@ TEST_F(RenderAppTest, FullscreenPassDrawsWithBindingsAndAlphaBlend) {
   list->SetDescriptorHeaps(1, &heap->heap);
   executeFullscreenPass(pass, kWidth, kHeight, list, rtv.cpuStart, *heap, bindings);
   EXPECT_EQ(source->resource.state, kStatePixelShaderResource);
+  // Misuse on the real device stops the same way (in a child process).
+  FullscreenPass unbuilt = {};
+  EXPECT_FATAL(executeFullscreenPass(unbuilt, kWidth, kHeight, list, rtv.cpuStart, *heap, bindings),
+               "ASSERT: Pass hasn't been built");
+  bindings[0].accessType = 13;
+  EXPECT_FATAL(executeFullscreenPass(pass, kWidth, kHeight, list, rtv.cpuStart, *heap, bindings),
+               "PANIC: not implemented");
+  bindings[0].accessType = SampledTexture;
   requestTransition(barriers, backBuffer, kStatePresent);
   flush(barriers, list);
   endFrame();
