@@ -105,7 +105,21 @@ TEST_F(ParticleSimulationGpu, CountAboveTheBufferTouchesNothingPastIt) {
   std::vector<ParticleData> gpu = run(records, simAt(0, 0), 160);
   EXPECT_EQ(gpu[127].id, 128u);
   EXPECT_EQ(memcmp(&gpu[128], &records[128], 32 * sizeof(ParticleData)), 0) << "records past the view changed";
-  gpu = run(gpu, simAt(0, 3000), 160);  // collisions read every particle
+
+  // Collisions: one dynamic particle at the origin among static ones far away. Records past the
+  // view (whatever a read there returns) must not be collided with.
+  for (uint32_t i = 0; i < 128; ++i) {
+    gpu[i] = ParticleData{};
+    gpu[i].position = {1000.0f + 10.0f * float(i), 0, 0};
+  }
+  gpu[5].position = {0, 0, 0};
+  gpu[5].radius = 1;
+  gpu[5].dynamic = 1;
+  SimulationData sim = simAt(0, 3000);
+  sim.dt = 0;
+  gpu = run(gpu, sim, 160);
+  EXPECT_EQ(gpu[5].position.x, 0.0f);
+  EXPECT_EQ(gpu[5].position.y, 0.0f);
   EXPECT_EQ(memcmp(&gpu[128], &records[128], 32 * sizeof(ParticleData)), 0) << "records past the view changed";
 }
 
@@ -121,7 +135,7 @@ TEST_F(ParticleSimulationGpu, BrokenAndCoincidentParticles) {
   records[2].visible = 1;
   SimulationData sim = simAt(1, 3280);
   sim.dt = 0.0f;
-  std::vector<ParticleData> gpu = run(records, sim, 32);
+  std::vector<ParticleData> gpu = run(records, sim, 32, 32);
   EXPECT_NEAR(gpu[1].position.y, 0.8f * (9.0f - 0.001f), 1e-4f);  // pushed out along +y
   EXPECT_EQ(gpu[1].position.x, 0.0f);
   std::vector<uint8_t> zero(sizeof(ParticleData), 0);
@@ -317,8 +331,10 @@ TEST_F(ShaderGpuTest, TemporalRestartsWithoutHistoryAndBlendsWithIt) {
           e1 = Lc + 0.5f * (0.7f - Lc);
           e2 = Lc * Lc + 0.5f * (0.9f - Lc * Lc);
         }
+        // With history, the uniform neighbourhood's spread is a square root of rounding noise.
+        float tolerance = id == 0 ? 1e-4f : 1e-3f;
         bool same = std::fabs(o1[i] - e1) < 1e-5f && std::fabs(o2[i] - e2) < 1e-5f;
-        for (int k = 0; k < 3; ++k) same = same && std::fabs(out[4 * i + k] - expected[k]) < 1e-4f;
+        for (int k = 0; k < 3; ++k) same = same && std::fabs(out[4 * i + k] - expected[k]) < tolerance;
         wrong += !same;
       }
     }

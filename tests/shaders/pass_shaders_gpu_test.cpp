@@ -137,7 +137,9 @@ TEST_F(FinalPassGpu, LetterboxAndEveryOperatorMatchTheReference) {
                                    reference::Vec3{0, 0, 0}}) {
       FinalPassData data = settings(static_cast<TonemapFunction>(op), 0.8f);
       reference::Vec3 expected = reference::finalColour(colour, noText, data);
-      EXPECT_EQ(wrongPixels(draw(colour, data, 0, false), expected, 1e-4f), 0)
+      // Black through UNCHARTED2 is gamma of a cancellation residue (~1e-8): only its size counts.
+      float tolerance = colour.x == 0 ? 2e-3f : 1e-4f;
+      EXPECT_EQ(wrongPixels(draw(colour, data, 0, false), expected, tolerance), 0)
           << "operator " << op << " colour " << colour.x << " expected " << expected.x << " " << expected.y << " "
           << expected.z;
     }
