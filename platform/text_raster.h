@@ -40,6 +40,7 @@ void textSetFaceName(TextFontDesc& desc, const char16_t* name);
 
 // A drawing context with no font, no bitmap and black text. Null when it cannot be made.
 TextContext* textCreateContext();
+// Objects still selected into it are released from it (and may then be deleted).
 void textDeleteContext(TextContext* context);
 
 // Loads the face named in desc at its size. Where the system has no face of that

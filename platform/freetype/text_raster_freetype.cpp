@@ -136,7 +136,13 @@ void textSetFaceName(TextFontDesc& desc, const char16_t* name) {
 
 TextContext* textCreateContext() { return new TextContext(); }
 
-void textDeleteContext(TextContext* context) { delete context; }
+void textDeleteContext(TextContext* context) {
+  if (context == nullptr) return;
+  // What it still holds becomes free to delete, as with a deleted device context.
+  if (context->font != nullptr) context->font->selections -= 1;
+  if (context->bitmap != nullptr) context->bitmap->selections -= 1;
+  delete context;
+}
 
 TextFont* textCreateFont(const TextFontDesc& desc) {
   char family[kTextFaceNameLength * 3 + 1];
