@@ -10,6 +10,7 @@ constexpr uint32_t kStride = 20;
 TEST_F(PresentationTest, EverySampledFrameUpToTheEndStaysFinite) {
   start(smallOffscreenOptions(32, 18));
   runUntilPassesRecorded();
+  runFrame(p);  // the first playing frame, still index 0
   ASSERT_EQ(p.lastFrame.simulationFrame, 0u);
   bool running = true;
   while (running) {

@@ -2,7 +2,7 @@
 # The program on a real display: it starts, keeps presenting, and Escape ends it with
 # status 0. Needs DISPLAY (scripts/test-env.sh starts Xvfb) and xdotool.
 set -u
-program=$1
+program=$(realpath "$1")
 if [ -z "${DISPLAY:-}" ]; then echo "no DISPLAY: source scripts/test-env.sh first"; exit 1; fi
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 workdir=$(mktemp -d)
