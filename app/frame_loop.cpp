@@ -6,7 +6,7 @@
 // durations.
 #include <cstdlib>
 
-#include "app/presentation.h"
+#include "app/frame_pipeline.h"
 #include "app/presentation_audio.h"
 #include "app/render_app.h"
 #include "platform/os.h"

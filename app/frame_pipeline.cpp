@@ -6,7 +6,7 @@
 // Every pass takes its descriptors as one contiguous run in the order of its root
 // signature's ranges, so the run's first handle is the pass's table. Transitions are
 // requested per resource and issued in one barrier call per group of steps.
-#include "app/presentation.h"
+#include "app/frame_pipeline.h"
 #include "app/render_app.h"
 
 namespace {
@@ -49,8 +49,10 @@ void transition(Presentation& p, GpuTexture* texture, uint32_t state) {
   requestTransition(p.barriers, texture->resource, state);
 }
 
+}  // namespace
+
 // Step 7: the constants that follow the camera and the scene, then the five uploads.
-void updateConstants(Presentation& p, gfx::GraphicsCommandList* cl) {
+void updateFrameConstants(Presentation& p, gfx::GraphicsCommandList* cl) {
   writeCameraConstants(p.camera, p.constants.data);
   p.finalPass.data.time = p.constants.data.time;
   p.finalPass.data.showExtraTexture = p.simulation.data.scene == 0 ? 1 : 0;
@@ -133,7 +135,6 @@ void recordTemporal(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAll
 }
 
 // Ping-pong between ResultTexture and outputTexture with a step width of 1, 2, 3, ...
-// Returns the filtered image: the last target, or ResultTexture without iterations.
 GpuTexture* recordAtrous(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
   FrameTextures& t = p.textures;
   transition(p, t.HistoryM1Out, kStateNonPixelShaderResource);
@@ -166,7 +167,6 @@ GpuTexture* recordAtrous(Presentation& p, gfx::GraphicsCommandList* cl, Descript
   return filtered;
 }
 
-// This frame's buffers become the next frame's history and previous-frame inputs.
 void recordHistoryCopies(Presentation& p, gfx::GraphicsCommandList* cl) {
   FrameTextures& t = p.textures;
   transition(p, t.HistoryBuffer, kStateCopyDest);
@@ -186,8 +186,8 @@ void recordHistoryCopies(Presentation& p, gfx::GraphicsCommandList* cl) {
   for (auto& pair : pairs) cl->CopyResource(pair[0]->resource.resource, pair[1]->resource.resource);
 }
 
-void recordFullscreenPasses(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap,
-                            GpuTexture* filtered) {
+void recordDepthOfField(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap,
+                        GpuTexture* filtered) {
   FrameTextures& t = p.textures;
   DynamicArray<PassBinding>& bindings = p.passBindings;
   bindings.count = 0;
@@ -196,7 +196,11 @@ void recordFullscreenPasses(Presentation& p, gfx::GraphicsCommandList* cl, Descr
   bindings.push(constantBufferBinding(*p.depthOfField.buffers.gpuBuffer));
   executeFullscreenPass(p.depthOfFieldPass, p.options.renderWidth, p.options.renderHeight, cl,
                         cpuHandle(p.targetViews, 0), heap, bindings);
+}
 
+void recordFinalPass(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
+  FrameTextures& t = p.textures;
+  DynamicArray<PassBinding>& bindings = p.passBindings;
   for (GpuTexture* texture : {t.positionBuffer, t.normalBuffer, t.PrevPositionBuffer,
                               t.PrevNormalBuffer, t.depthBuffer})
     transition(p, texture, kStateUnorderedAccess);
@@ -213,8 +217,6 @@ void recordFullscreenPasses(Presentation& p, gfx::GraphicsCommandList* cl, Descr
   // Flushed with the present transition.
   transition(p, t.frameInput, kStateRenderTarget);
 }
-
-}  // namespace
 
 void recordFrameSetup(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
   // 1-3.
@@ -236,13 +238,14 @@ void recordFrameSetup(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorA
 }
 
 void recordFramePasses(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
-  updateConstants(p, cl);
+  updateFrameConstants(p, cl);
   recordParticleSimulation(p, cl, heap);
   recordScene(p, cl, heap);
   recordTemporal(p, cl, heap);
   GpuTexture* filtered = recordAtrous(p, cl, heap);
   recordHistoryCopies(p, cl);
-  recordFullscreenPasses(p, cl, heap, filtered);
+  recordDepthOfField(p, cl, heap, filtered);
+  recordFinalPass(p, cl, heap);
 }
 
 void recordPresentTransition(Presentation& p, gfx::GraphicsCommandList* cl) {

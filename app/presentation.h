@@ -152,10 +152,4 @@ constexpr uint32_t particleGroupCount(uint32_t numParticles) {
   return (numParticles < kParticleCapacity ? numParticles : kParticleCapacity) / kParticlesPerGroup;
 }
 
-// The frame pipeline (frame_pipeline.cpp): the render-target set-up and clears that
-// every frame starts with, the six passes, and the present transition it ends with.
-void recordFrameSetup(Presentation& presentation, gfx::GraphicsCommandList* commandList,
-                      DescriptorAllocator& frameHeap);
-void recordFramePasses(Presentation& presentation, gfx::GraphicsCommandList* commandList,
-                       DescriptorAllocator& frameHeap);
-void recordPresentTransition(Presentation& presentation, gfx::GraphicsCommandList* commandList);
+// What each frame records is in app/frame_pipeline.h.

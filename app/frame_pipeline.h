@@ -1,0 +1,33 @@
+#pragma once
+// What one frame records into its command list (frame_pipeline.cpp). The frame loop
+// calls the three frame-level steps; the single passes are exposed for the benchmarks,
+// which time each one on its own.
+#include "app/presentation.h"
+
+// Every frame, first: render-target views, transitions, the two black clears and the
+// frame's shader-visible heap.
+void recordFrameSetup(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                      DescriptorAllocator& frameHeap);
+// Once the music is ready: the constants and the six passes with their copies.
+void recordFramePasses(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                       DescriptorAllocator& frameHeap);
+// Every frame, last: the back buffer to the present state.
+void recordPresentTransition(Presentation& presentation, gfx::GraphicsCommandList* commandList);
+
+// The steps of recordFramePasses, in their order.
+void updateFrameConstants(Presentation& presentation, gfx::GraphicsCommandList* commandList);
+void recordParticleSimulation(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                              DescriptorAllocator& frameHeap);
+void recordScene(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                 DescriptorAllocator& frameHeap);
+void recordTemporal(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                    DescriptorAllocator& frameHeap);
+// Returns the filtered image: the last iteration's target, or ResultTexture without any.
+GpuTexture* recordAtrous(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                         DescriptorAllocator& frameHeap);
+// This frame's buffers become the next frame's history and previous-frame inputs.
+void recordHistoryCopies(Presentation& presentation, gfx::GraphicsCommandList* commandList);
+void recordDepthOfField(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                        DescriptorAllocator& frameHeap, GpuTexture* filtered);
+void recordFinalPass(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                     DescriptorAllocator& frameHeap);
