@@ -2,26 +2,6 @@
 
 #include <cstring>
 
-ComputeView textureSrv(GpuTexture& t, uint32_t format) { return {ComputeView::TextureSrv, &t.resource, format}; }
-ComputeView textureUav(GpuTexture& t, uint32_t format) { return {ComputeView::TextureUav, &t.resource, format}; }
-ComputeView particleSrv(GpuBuffer& b) { return {ComputeView::ParticleSrv, &b.resource}; }
-ComputeView bufferUav(GpuBuffer& b, uint32_t elements, uint32_t stride) {
-  return {ComputeView::BufferUav, &b.resource, 0, elements, stride};
-}
-ComputeView cbv(GpuBuffer& b) { return {ComputeView::Cbv, &b.resource}; }
-
-namespace {
-uint32_t rangeType(ComputeView::Kind kind) {
-  if (kind == ComputeView::TextureSrv || kind == ComputeView::ParticleSrv) return kRangeSrv;
-  return kind == ComputeView::Cbv ? kRangeCbv : kRangeUav;
-}
-uint32_t requiredComputeState(ComputeView::Kind kind) {
-  uint32_t type = rangeType(kind);
-  if (type == kRangeSrv) return kStateNonPixelShaderResource;
-  return type == kRangeCbv ? kStateVertexAndConstantBuffer : kStateUnorderedAccess;
-}
-}  // namespace
-
 void ShaderGpuTest::SetUp() {
   createOffscreenDevice(kBackBufferSize, kBackBufferSize);
   heap = createDescriptorAllocator(kDescriptorHeapCbvSrvUav, 64, kDescriptorHeapShaderVisible);
@@ -52,41 +32,11 @@ GpuBuffer* ShaderGpuTest::storage(const void* bytes, uint64_t size) {
 void ShaderGpuTest::dispatch(ShaderBytecode shader, const std::vector<ComputeView>& views, uint32_t groupsX,
                              uint32_t groupsY, const std::vector<ComputeSampler>& samplers,
                              const void* rootConstants16) {
-  ComputePipelineDesc desc = {};
-  desc.computeShader = shader;
-  DescriptorRangeList ranges = {};
-  for (size_t i = 0; i < views.size();) {
-    size_t j = i;
-    while (j < views.size() && rangeType(views[j].kind) == rangeType(views[i].kind)) ++j;
-    appendRange(ranges, makeRange(rangeType(views[i].kind), uint32_t(j - i)));
-    i = j;
-  }
-  addTable(desc.builder, ranges, kVisibilityAll);
-  if (rootConstants16) addConstants(desc.builder);
-  for (const ComputeSampler& s : samplers) addStaticSampler(desc.builder, s.filter, kAddressClamp, s.shaderRegister, kVisibilityAll);
-  Pipeline* pipeline = createComputePipeline(desc);
+  Pipeline* pipeline = createComputeFor(shader, views, samplers, rootConstants16 != nullptr);
   ASSERT_NE(pipeline, nullptr);
-
   gfx::GraphicsCommandList* list = beginFrame();
-  for (const ComputeView& v : views) requestTransition(barriers, *v.resource, requiredComputeState(v.kind));
-  flush(barriers, list);
   resetDescriptorAllocator(*heap);
-  DescriptorTable table = allocateDescriptors(*heap, uint32_t(views.size()));
-  for (const ComputeView& v : views) {
-    switch (v.kind) {
-      case ComputeView::TextureSrv: writeTextureSrv(table, *v.resource, v.format, 0, 1, 0, 0.0f); break;
-      case ComputeView::ParticleSrv: writeParticleSrv(table, *v.resource); break;
-      case ComputeView::TextureUav: writeTextureUav(table, *v.resource, v.format); break;
-      case ComputeView::BufferUav: writeStructuredUav(table, *v.resource, v.elements, v.stride); break;
-      case ComputeView::Cbv: writeCbv(table, *v.resource, v.resource->resource->GetDesc().Width); break;
-    }
-  }
-  list->SetComputeRootSignature(pipeline->rootSignature);
-  list->SetPipelineState(pipeline->pipelineState);
-  list->SetDescriptorHeaps(1, &heap->heap);
-  list->SetComputeRootDescriptorTable(0, {gpuHandle(table, 0)});
-  if (rootConstants16) list->SetComputeRoot32BitConstants(1, 4, rootConstants16, 0);
-  list->Dispatch(groupsX, groupsY, 1);
+  recordCompute(list, *pipeline, *heap, barriers, views, groupsX, groupsY, rootConstants16);
   endFrame();
   waitForGpuIdle();
   releasePipeline(pipeline);
@@ -95,28 +45,19 @@ void ShaderGpuTest::dispatch(ShaderBytecode shader, const std::vector<ComputeVie
 void ShaderGpuTest::drawFullscreen(ShaderBytecode pixelShader, const std::vector<PassBinding>& bindings,
                                    uint32_t sampler, GpuTexture* target, uint32_t format, uint32_t width,
                                    uint32_t height) {
-  FullscreenPass pass = {};
-  pass.pixelShader = pixelShader;
-  pass.renderTargetFormats.push(format);
   uint32_t textures = 0;
   for (const PassBinding& b : bindings) textures += b.accessType == SampledTexture;
-  addTable(pass.builder, makeRangeList2(makeRange(kRangeSrv, textures), makeRange(kRangeCbv, 1)), kVisibilityPixel);
-  addStaticSampler(pass.builder, sampler, kAddressClamp, 0, kVisibilityPixel);
-  buildFullscreenPass(pass, {kRenderToScreenVS, kRenderToScreenVSSize});
+  FullscreenPass pass;
+  buildFullscreenFor(pass, pixelShader, textures, sampler, format);
   DynamicArray<PassBinding> list;
   for (const PassBinding& b : bindings) list.push(b);
 
   lastBackBuffer = renderApp.backBufferIndex;
   gfx::GraphicsCommandList* commandList = beginFrame();
   TrackedResource& output = target ? target->resource : currentBackBuffer().resource;
-  requestTransition(barriers, output, kStateRenderTarget);
-  flush(barriers, commandList);
   resetDescriptorAllocator(*targets);
   resetDescriptorAllocator(*heap);
-  DescriptorTable rtv = allocateDescriptors(*targets, 1);
-  writeTextureRtv(rtv, output, format);
-  commandList->SetDescriptorHeaps(1, &heap->heap);
-  executeFullscreenPass(pass, width, height, commandList, rtv.cpuStart, *heap, list);
+  recordFullscreen(commandList, pass, *heap, *targets, barriers, list, output, format, width, height);
   if (!target) {
     requestTransition(barriers, output, kStatePresent);
     flush(barriers, commandList);

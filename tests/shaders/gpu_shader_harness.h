@@ -6,44 +6,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/render_app.h"
-#include "gpu/descriptors.h"
-#include "gpu/passes.h"
-#include "gpu/pipeline.h"
-#include "gpu/root_signature.h"
 #include "shader_blobs.h"
 #include "tests/gpu/gpu_validation.h"
-
-// DXGI formats the tests use.
-inline constexpr uint32_t kRgba32Float = 2;
-inline constexpr uint32_t kRgba8Unorm = 28;
-inline constexpr uint32_t kR32Float = 41;
-// Sampler set-up as the frame's static samplers give it (D3D12 filter and address codes).
-inline constexpr uint32_t kFilterPoint = 0;
-inline constexpr uint32_t kFilterLinear = 0x15;
-inline constexpr uint32_t kAddressClamp = 3;
+#include "tests/shaders/shader_dispatch.h"
 
 inline constexpr uint32_t kBackBufferSize = 32;  // the offscreen swap chain, square
-
-// One descriptor of a compute table. Views of one kind must be contiguous in the table (each
-// kind becomes one range starting at register 0), as in the program's own tables.
-struct ComputeView {
-  enum Kind { TextureSrv, ParticleSrv, TextureUav, BufferUav, Cbv } kind;
-  TrackedResource* resource;
-  uint32_t format = 0;       // textures
-  uint32_t elements = 0;     // BufferUav
-  uint32_t stride = 0;       // BufferUav
-};
-ComputeView textureSrv(GpuTexture& t, uint32_t format);
-ComputeView textureUav(GpuTexture& t, uint32_t format);
-ComputeView particleSrv(GpuBuffer& b);
-ComputeView bufferUav(GpuBuffer& b, uint32_t elements, uint32_t stride);
-ComputeView cbv(GpuBuffer& b);
-
-struct ComputeSampler {
-  uint32_t filter;
-  uint32_t shaderRegister;
-};
 
 struct ShaderGpuTest : ::testing::Test {
   ValidationScope validation;
