@@ -1,0 +1,254 @@
+// Each shader pass at the 960 x 540 render size (the final pass into a 1920 x 1080 back buffer),
+// timed from submission to completion on the graphics device (lavapipe on machines without a
+// GPU). The scenes are the presentation's own: particles set up by the simulation shader.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <vector>
+
+#include "shader_blobs.h"
+#include "shaders/ParticleConfig.h"
+#include "tests/shaders/shader_dispatch.h"
+
+namespace {
+
+constexpr uint32_t kWidth = 960, kHeight = 540;
+
+struct Bench {
+  DescriptorAllocator* heap = nullptr;
+  DescriptorAllocator* targets = nullptr;
+  BarrierBatch barriers = {};
+  GpuBuffer *particles = nullptr, *simData = nullptr, *sceneData = nullptr, *cameraData = nullptr;
+  GpuBuffer *dofData = nullptr, *finalData = nullptr, *audioData = nullptr, *audioFrames = nullptr;
+  GpuTexture *colour, *velocity, *position, *normal, *depth, *history, *prevPosition, *prevNormal;
+  GpuTexture *m1Prev, *m2Prev, *prevDepth, *result, *m1, *m2, *filtered, *frameInput, *text;
+} b;
+
+GpuTexture* uavTexture(uint32_t format) {
+  return createTexture(kWidth, kHeight, nullptr, kStateUnorderedAccess, format, kResourceAllowUnorderedAccess);
+}
+
+// Times `record` (one frame's commands) from submission until the GPU is idle.
+template <typename Record>
+void timeFrames(benchmark::State& state, Record record) {
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    gfx::GraphicsCommandList* list = beginFrame();
+    resetDescriptorAllocator(*b.heap);
+    resetDescriptorAllocator(*b.targets);
+    record(list);
+    endFrame();
+    waitForGpuIdle();
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+}
+
+void simulate(uint32_t scene, uint32_t frame, uint32_t count) {
+  SimulationData sim{{0, 0, 0}, scene, frame, 60000.0f, 16.0f};
+  ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, count};
+  GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
+  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
+  std::vector<ComputeView> views = {bufferUav(*b.particles, 128, 104), cbv(*simBuffer), cbv(*sceneBuffer)};
+  Pipeline* pipeline = createComputeFor({kParticleSimulationCS, kParticleSimulationCSSize}, views, {}, false);
+  gfx::GraphicsCommandList* list = beginFrame();
+  resetDescriptorAllocator(*b.heap);
+  recordCompute(list, *pipeline, *b.heap, b.barriers, views, count / 32, 1, nullptr);
+  endFrame();
+  waitForGpuIdle();
+  releasePipeline(pipeline);
+  releaseBuffer(simBuffer);
+  releaseBuffer(sceneBuffer);
+}
+
+void BM_AudioSynthesis(benchmark::State& state) {
+  const uint32_t frames = 180 * 44100;
+  std::vector<ComputeView> views = {bufferUav(*b.audioFrames, frames, 8), cbv(*b.audioData)};
+  Pipeline* p = createComputeFor({kAudioProcessCS, kAudioProcessCSSize}, views, {}, false);
+  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordCompute(list, *p, *b.heap, b.barriers, views, (frames + 255) / 256, 1, nullptr);
+  });
+  releasePipeline(p);
+}
+
+void BM_ParticleSimulation(benchmark::State& state) {
+  simulate(1, 3255, 128);
+  SimulationData sim{{0, 0, 0}, 1, 3400, 60000.0f, 16.0f};
+  ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, 128};
+  GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
+  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
+  std::vector<ComputeView> views = {bufferUav(*b.particles, 128, 104), cbv(*simBuffer), cbv(*sceneBuffer)};
+  Pipeline* p = createComputeFor({kParticleSimulationCS, kParticleSimulationCSSize}, views, {}, false);
+  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordCompute(list, *p, *b.heap, b.barriers, views, 4, 1, nullptr);
+  });
+  releasePipeline(p);
+  releaseBuffer(simBuffer);
+  releaseBuffer(sceneBuffer);
+}
+
+// Scene 0 (four spheres, one of glass) or scene 1 (a hundred spheres), four samples per pixel.
+void BM_SceneRender(benchmark::State& state) {
+  uint32_t scene = uint32_t(state.range(0));
+  uint32_t frame = scene == 0 ? 2000 : 3400;
+  if (scene == 0) simulate(0, 0, 64);
+  else simulate(1, 3255, 128);
+  SimulationData sim{{0, 0, 0}, scene, frame, 60000.0f, 16.0f};
+  ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, scene == 0 ? 64u : 128u};
+  GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
+  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
+  std::vector<ComputeView> views = {particleSrv(*b.particles),           textureUav(*b.colour, kRgba16Float),
+                                    textureUav(*b.velocity, kRgba32Float), textureUav(*b.position, kRgba32Float),
+                                    textureUav(*b.normal, kRgba32Float),   textureUav(*b.depth, kR32Float),
+                                    cbv(*b.cameraData),                    cbv(*sceneBuffer),
+                                    cbv(*simBuffer)};
+  Pipeline* p = createComputeFor({kSceneRenderCS, kSceneRenderCSSize}, views, {}, false);
+  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordCompute(list, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32, nullptr);
+  });
+  releasePipeline(p);
+  releaseBuffer(simBuffer);
+  releaseBuffer(sceneBuffer);
+}
+
+void BM_TemporalAccumulation(benchmark::State& state) {
+  std::vector<ComputeView> views = {
+      textureSrv(*b.colour, kRgba16Float),      textureSrv(*b.velocity, kRgba32Float),
+      textureSrv(*b.history, kRgba16Float),     textureSrv(*b.position, kRgba32Float),
+      textureSrv(*b.normal, kRgba32Float),      textureSrv(*b.prevPosition, kRgba32Float),
+      textureSrv(*b.prevNormal, kRgba32Float),  textureSrv(*b.m1Prev, kR32Float),
+      textureSrv(*b.m2Prev, kR32Float),         textureSrv(*b.depth, kR32Float),
+      textureSrv(*b.prevDepth, kR32Float),      textureUav(*b.result, kRgba16Float),
+      textureUav(*b.m1, kR32Float),             textureUav(*b.m2, kR32Float),
+      cbv(*b.cameraData)};
+  Pipeline* p = createComputeFor({kTemporalAccumulationCS, kTemporalAccumulationCSSize}, views,
+                                 {{kFilterLinear, 0}, {kFilterPoint, 1}}, false);
+  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordCompute(list, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32, nullptr);
+  });
+  releasePipeline(p);
+}
+
+void BM_ATrousIteration(benchmark::State& state) {
+  std::vector<ComputeView> views = {textureSrv(*b.result, kRgba16Float), textureSrv(*b.normal, kRgba32Float),
+                                    textureSrv(*b.m1, kR32Float),        textureSrv(*b.m2, kR32Float),
+                                    textureSrv(*b.depth, kR32Float),     textureUav(*b.filtered, kRgba16Float)};
+  Pipeline* p = createComputeFor({kATrousFilterCS, kATrousFilterCSSize}, views, {}, true);
+  ATrousConstants constants{2, {float(kWidth), float(kHeight), 1}};
+  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordCompute(list, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32, &constants);
+  });
+  releasePipeline(p);
+}
+
+void BM_DepthOfField(benchmark::State& state) {
+  FullscreenPass pass;
+  buildFullscreenFor(pass, {kDepthOfFieldPS, kDepthOfFieldPSSize}, 2, kFilterLinear, kRgba16Float);
+  DynamicArray<PassBinding> bindings;
+  bindings.push(sampledTextureBinding(*b.depth, kR32Float));
+  bindings.push(sampledTextureBinding(*b.filtered, kRgba16Float));
+  bindings.push(constantBufferBinding(*b.dofData));
+  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordFullscreen(list, pass, *b.heap, *b.targets, b.barriers, bindings, b.frameInput->resource, kRgba16Float,
+                     kWidth, kHeight);
+  });
+  bindings.clear();
+  destroyFullscreenPass(pass);
+}
+
+void BM_FinalPass(benchmark::State& state) {
+  FullscreenPass pass;
+  buildFullscreenFor(pass, {kTransferToBackbufferPS, kTransferToBackbufferPSSize}, 2, kFilterLinear, kRgba8Unorm);
+  DynamicArray<PassBinding> bindings;
+  bindings.push(sampledTextureBinding(*b.frameInput, kRgba16Float));
+  bindings.push(sampledTextureBinding(*b.text, kRgba8Unorm));
+  bindings.push(constantBufferBinding(*b.finalData));
+  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    TrackedResource& backBuffer = currentBackBuffer().resource;
+    recordFullscreen(list, pass, *b.heap, *b.targets, b.barriers, bindings, backBuffer, kRgba8Unorm, 1920, 1080);
+    requestTransition(b.barriers, backBuffer, kStatePresent);
+    flush(b.barriers, list);
+  });
+  bindings.clear();
+  destroyFullscreenPass(pass);
+}
+
+void setUp() {
+  createOffscreenDevice(1920, 1080);
+  b.heap = createDescriptorAllocator(kDescriptorHeapCbvSrvUav, 128, kDescriptorHeapShaderVisible);
+  b.targets = createDescriptorAllocator(kDescriptorHeapRtv, 2, 0);
+  b.particles = createBuffer(128 * sizeof(ParticleData), Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  b.audioFrames = createBuffer(180ull * 44100 * 8, Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  AudioData audio{180.0f, 44100};
+  b.audioData = createBuffer(sizeof(audio), Constant, &audio, false, 0);
+  // Camera at the origin looking down -z with a 90-degree frustum (the first scene is 100 ahead).
+  ConstantBufferData camera{};
+  camera.invViewProjMtx = {{{1.7778f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, -1}, {0, 0, 0, 1}}};
+  camera.viewProjMtx = {{{0.5625f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -0.001f, -1}, {0, 0, 0, 0}}};
+  camera.prevViewProjMtx = camera.viewProjMtx;
+  camera.resolution = {float(kWidth), float(kHeight), 1};
+  camera.sampleCount = 4;
+  camera.blendFactor = 0.15f;
+  camera.depthThreshold = 0.004f;
+  camera.normalThreshold = 0.9f;
+  camera.standardDeviation = 1.0f;
+  camera.velocityScale = 1.0f;
+  b.cameraData = createBuffer(sizeof(camera), Constant, &camera, false, 0);
+  DepthOfFieldData dof{{float(kWidth), float(kHeight)}, 22.0f, 1.0f, 1.0f, 20.0f, 1000.0f};
+  b.dofData = createBuffer(sizeof(dof), Constant, &dof, false, 0);
+  FinalPassData final{{float(kWidth), float(kHeight)}, {1920, 1080}, 0, 1, TonemapFunction::WHITE_PRESERVING_LUMA_BASED_REINHARD, 1, 1650};
+  b.finalData = createBuffer(sizeof(final), Constant, &final, false, 0);
+  b.colour = uavTexture(kRgba16Float);
+  b.velocity = uavTexture(kRgba32Float);
+  b.position = uavTexture(kRgba32Float);
+  b.normal = uavTexture(kRgba32Float);
+  b.depth = uavTexture(kR32Float);
+  b.history = uavTexture(kRgba16Float);
+  b.prevPosition = uavTexture(kRgba32Float);
+  b.prevNormal = uavTexture(kRgba32Float);
+  b.m1Prev = uavTexture(kR32Float);
+  b.m2Prev = uavTexture(kR32Float);
+  b.prevDepth = uavTexture(kR32Float);
+  b.result = uavTexture(kRgba16Float);
+  b.m1 = uavTexture(kR32Float);
+  b.m2 = uavTexture(kR32Float);
+  b.filtered = uavTexture(kRgba16Float);
+  b.frameInput = createTexture(kWidth, kHeight, nullptr, kStateRenderTarget, kRgba16Float, kResourceAllowRenderTarget);
+  std::vector<uint32_t> texels(256 * 64, 0x80FFFFFFu);
+  b.text = createTexture(256, 64, texels.data(), kStatePixelShaderResource, kRgba8Unorm, 0);
+}
+
+void tearDown() {
+  waitForGpuIdle();
+  for (GpuBuffer** buffer : {&b.particles, &b.simData, &b.sceneData, &b.cameraData, &b.dofData, &b.finalData,
+                             &b.audioData, &b.audioFrames})
+    releaseBuffer(*buffer);
+  for (GpuTexture** t : {&b.colour, &b.velocity, &b.position, &b.normal, &b.depth, &b.history, &b.prevPosition,
+                         &b.prevNormal, &b.m1Prev, &b.m2Prev, &b.prevDepth, &b.result, &b.m1, &b.m2, &b.filtered,
+                         &b.frameInput, &b.text})
+    releaseTexture(*t);
+  destroyBarrierBatch(b.barriers);
+  b.heap->heap->Release();
+  b.targets->heap->Release();
+  free(b.heap);
+  free(b.targets);
+  destroyDevice();
+}
+
+BENCHMARK(BM_AudioSynthesis)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ParticleSimulation)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SceneRender)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_TemporalAccumulation)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_ATrousIteration)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_DepthOfField)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_FinalPass)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  setUp();
+  benchmark::RunSpecifiedBenchmarks();
+  tearDown();
+  benchmark::Shutdown();
+  return 0;
+}
