@@ -11,10 +11,12 @@
 #include "gpu/passes.h"
 #include "tests/audio/fake_wave_out.h"
 #include "tests/shaders/reference/music.h"
+#include "tests/support/gpu_test.h"
 
 namespace {
 
 struct AudioRendererGpuTest : ::testing::Test {
+  ValidationScope validation;  // any validation message fails the test
   DescriptorAllocator* heap = nullptr;
   BarrierBatch barriers = {};
   AudioRenderer* audio = nullptr;
