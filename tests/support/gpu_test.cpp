@@ -1,0 +1,128 @@
+#include "tests/support/gpu_test.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+std::atomic<uint32_t> gMessages{0};
+std::atomic<bool> gExpecting{false};
+std::atomic<uint32_t> gExpected{0};
+
+void onMessage(int severity, const char* message, void*) {
+  if (gExpecting) {
+    ++gExpected;
+    std::printf("expected message: %s\n", message);
+    return;
+  }
+  ++gMessages;
+  std::printf("validation (%s): %s\n", severity >= 2 ? "error" : "warning", message);
+  std::fflush(stdout);
+  ADD_FAILURE() << "validation message: " << message;
+}
+}  // namespace
+
+ValidationScope::ValidationScope() {
+  gMessages = 0;
+  gfx::EnableDebugLayer(onMessage, nullptr);
+}
+
+ValidationScope::~ValidationScope() {
+  gfx::DisableDebugLayer();
+  EXPECT_EQ(gMessages.load(), 0u) << "validation messages were reported";
+}
+
+uint32_t ValidationScope::messageCount() { return gMessages.load(); }
+
+void ValidationScope::beginExpecting() {
+  gExpected = 0;
+  gExpecting = true;
+}
+
+uint32_t ValidationScope::endExpecting() {
+  gExpecting = false;
+  return gExpected.load();
+}
+
+void GpuTest::SetUp() {
+  validation_ = new ValidationScope();
+  ASSERT_TRUE(gfx::Succeeded(gfx::CreateFactory(0, &factory)));
+  ASSERT_TRUE(gfx::Succeeded(factory->EnumAdapters(0, &adapter)));
+  ASSERT_TRUE(gfx::Succeeded(gfx::CreateDevice(adapter, gfx::FEATURE_LEVEL_12_0, &device)));
+  gfx::CommandQueueDesc queueDesc;
+  ASSERT_TRUE(gfx::Succeeded(device->CreateCommandQueue(&queueDesc, &queue)));
+  ASSERT_TRUE(gfx::Succeeded(device->CreateCommandAllocator(gfx::COMMAND_LIST_TYPE_DIRECT, &allocator)));
+  ASSERT_TRUE(gfx::Succeeded(device->CreateCommandList(0, gfx::COMMAND_LIST_TYPE_DIRECT, allocator, nullptr, &list)));
+  ASSERT_TRUE(gfx::Succeeded(device->CreateFence(0, gfx::FENCE_FLAG_NONE, &fence)));
+  list->SetName(L"test::commandList");
+}
+
+void GpuTest::TearDown() {
+  if (queue && fence) {
+    queue->Signal(fence, ++fenceValue);
+    fence->Wait(fenceValue);
+  }
+  for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) (*it)->Release();
+  owned_.clear();
+  gfx::Object* objects[] = {list, allocator, fence, queue, device, adapter, factory};
+  for (gfx::Object* object : objects)
+    if (object) object->Release();
+  delete validation_;
+}
+
+void GpuTest::submitAndWait() {
+  ASSERT_TRUE(gfx::Succeeded(list->Close()));
+  queue->ExecuteCommandLists(1, &list);
+  ASSERT_TRUE(gfx::Succeeded(queue->Signal(fence, ++fenceValue)));
+  ASSERT_TRUE(gfx::Succeeded(fence->Wait(fenceValue)));
+  ASSERT_EQ(fence->GetCompletedValue(), fenceValue);
+  ASSERT_TRUE(gfx::Succeeded(allocator->Reset()));
+  ASSERT_TRUE(gfx::Succeeded(list->Reset(allocator, nullptr)));
+}
+
+gfx::Resource* GpuTest::createBuffer(uint64_t size, gfx::HeapType heap, gfx::ResourceStates state,
+                                     gfx::ResourceFlags flags) {
+  gfx::HeapProperties properties{heap};
+  gfx::ResourceDesc desc;
+  desc.Dimension = gfx::RESOURCE_DIMENSION_BUFFER;
+  desc.Width = size;
+  desc.Layout = gfx::TEXTURE_LAYOUT_ROW_MAJOR;
+  desc.Flags = flags;
+  gfx::Resource* resource = nullptr;
+  EXPECT_TRUE(gfx::Succeeded(
+      device->CreateCommittedResource(&properties, gfx::HEAP_FLAG_NONE, &desc, state, nullptr, &resource)));
+  return resource ? keep(resource) : nullptr;
+}
+
+gfx::Resource* GpuTest::createTexture(uint32_t width, uint32_t height, gfx::Format format, gfx::ResourceStates state,
+                                      gfx::ResourceFlags flags) {
+  gfx::HeapProperties properties{gfx::HEAP_TYPE_DEFAULT};
+  gfx::ResourceDesc desc;
+  desc.Dimension = gfx::RESOURCE_DIMENSION_TEXTURE2D;
+  desc.Width = width;
+  desc.Height = height;
+  desc.Format = format;
+  desc.Flags = flags;
+  gfx::Resource* resource = nullptr;
+  EXPECT_TRUE(gfx::Succeeded(
+      device->CreateCommittedResource(&properties, gfx::HEAP_FLAG_NONE, &desc, state, nullptr, &resource)));
+  return resource ? keep(resource) : nullptr;
+}
+
+void GpuTest::transition(gfx::Resource* resource, gfx::ResourceStates before, gfx::ResourceStates after) {
+  gfx::ResourceBarrier barrier;
+  barrier.Transition.pResource = resource;
+  barrier.Transition.StateBefore = before;
+  barrier.Transition.StateAfter = after;
+  list->ResourceBarrier(1, &barrier);
+}
+
+std::vector<uint8_t> GpuTest::mappedBytes(gfx::Resource* buffer, size_t size) {
+  void* data = nullptr;
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(gfx::Succeeded(buffer->Map(0, nullptr, &data)));
+  if (!data) return bytes;
+  bytes.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+  buffer->Unmap(0, nullptr);
+  return bytes;
+}
