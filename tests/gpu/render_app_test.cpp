@@ -10,7 +10,7 @@
 #include "gpu/descriptors.h"
 #include "gpu/passes.h"
 #include "gpu_layer_test_shaders.h"
-#include "tests/gpu/gpu_validation.h"
+#include "tests/support/gpu_test.h"
 #include "tests/support/fatal.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "app/render_app.h"
 #include "platform/window.h"
-#include "tests/gpu/gpu_validation.h"
+#include "tests/support/gpu_test.h"
 
 namespace {
 
