@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "shader_blobs.h"
-#include "tests/gpu/gpu_validation.h"
+#include "tests/support/gpu_test.h"
 #include "tests/shaders/shader_dispatch.h"
 
 inline constexpr uint32_t kBackBufferSize = 32;  // the offscreen swap chain, square

@@ -116,12 +116,13 @@ struct FinalPassGpu : ShaderGpuTest {
   }
 };
 
-// Rows 0-7 and 24-31 are the bars of a 2:1 picture in a square; the rest must be `inside`.
+// Pixels in the bars around the 8 x 4 picture must be black, the rest `inside`.
 int wrongPixels(const std::vector<float>& out, reference::Vec3 inside, float tolerance) {
+  reference::Letterbox box = reference::fitRender({8, 4}, {float(kSize), float(kSize)});
   int wrong = 0;
   for (uint32_t y = 0; y < kSize; ++y) {
-    bool bar = y < 8 || y >= 24;
     for (uint32_t x = 0; x < kSize; ++x) {
+      bool bar = !reference::insideLetterbox(box, {x + 0.5f, y + 0.5f});
       const float* p = &out[4 * (size_t(y) * kSize + x)];
       float expected[4] = {bar ? 0 : inside.x, bar ? 0 : inside.y, bar ? 0 : inside.z, 1};
       for (int k = 0; k < 4; ++k) wrong += !(std::fabs(p[k] - expected[k]) <= tolerance * (1 + expected[k]));

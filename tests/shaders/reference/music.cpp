@@ -7,6 +7,8 @@ constexpr float PI = 3.1415f;
 constexpr float TWOPI = 6.2832f;
 constexpr float soundScale = 1.8f;
 
+float mtof(float m) { return 440.0f * std::pow(2.0f, (m - 69.0f) / 12.0f); }
+
 float sine(float f, float t) { return std::sin(2.0f * PI * f * t); }
 float sine_(float t, float f) { return std::sin(t * TWOPI * f); }
 float tone(float f, float t) { return std::sin(6.2831f * f * t); }
@@ -38,9 +40,6 @@ float chimeTrack(float t) {
          6.0f;
 }
 
-}  // namespace
-
-float mtof(float m) { return 440.0f * std::pow(2.0f, (m - 69.0f) / 12.0f); }
 
 float chord(float base, float t) {
   return (tone(base, t) * (1.0f + 0.1f * std::sin(5.2f * t)) +
@@ -76,6 +75,8 @@ float smallMelody(float sc, float t, float st, float en) {
   float lead = chord(base * scale[index] * 2.0f, t) * env(localU, 0.25f, 0.22f);
   return (0.55f * pad + 0.30f * (a1 + a2 + a3) / 3.0f + 0.25f * lead) * gates;
 }
+
+}  // namespace
 
 Vec2 makeSound(float t) {
   float ntime = (t / 107.0f) * 120.0f;

@@ -93,50 +93,9 @@ void scene1SetUp(uint32_t i, ParticleData& p, float u0, const SimulationData& si
   p.material.indexOfRefraction = 0;
 }
 
-void integrate(ParticleData& p, float dt) {
-  p.velocity = f3(v(p.velocity) + v(p.acceleration) * dt);
-  p.position = f3(v(p.position) + v(p.velocity) * dt);
-}
-
-void collide(uint32_t i, ParticleData* all, uint32_t count) {
-  ParticleData& p = all[i];
-  for (uint32_t j = 0; j < count; ++j) {
-    if (j == i) continue;
-    ParticleData& q = all[j];
-    float R = p.radius + q.radius;
-    if (q.dynamic) {
-      Vec3 d = v(q.position) - v(p.position);
-      float dist = length(d);
-      if (!(dist < R)) continue;  // also skips a NaN distance
-      Vec3 n = dist > 0.000001f ? d * (1.0f / dist) : Vec3{0, 1, 0};
-      float vn = dot(v(p.velocity) - v(q.velocity), n);
-      Vec3 J = n * (-vn * (std::min(p.elasticity, q.elasticity) + 1.0f));
-      Vec3 c = n * ((R - dist) / R);
-      p.velocity = f3(v(p.velocity) + J * q.friction);
-      q.velocity = f3(v(q.velocity) - J * q.friction);
-      Vec3 pi = v(p.position) - c * q.radius;
-      q.position = f3(v(q.position) + c * p.radius);
-      p.position = f3(pi);
-    } else {
-      Vec3 d = v(p.position) - v(q.position);
-      float dist = length(d);
-      if (!(dist < R)) continue;  // also skips a NaN distance
-      Vec3 n = dist > 0.000001f ? d * (1.0f / dist) : Vec3{0, 1, 0};
-      p.position = f3(v(p.position) + n * (0.8f * std::max(R - dist - 0.001f, 0.0f)));
-      float vn = dot(v(p.velocity), n);
-      if (vn < 0.0f) {
-        float e = saturate(p.elasticity);
-        float f = saturate(q.friction * p.friction);
-        p.velocity = f3((v(p.velocity) - n * vn) * (1.0f - f) - n * (e * vn));
-      }
-    }
-  }
-}
-
-void step(uint32_t i, ParticleData* all, uint32_t count, const SimulationData& sim, const ParticleSceneData& scene) {
-  ParticleData& p = all[i];
+void step(uint32_t i, ParticleData& p, const SimulationData& sim, const ParticleSceneData& scene) {
   const uint32_t frame = sim.frame;
-  const float time = sim.time, dt = sim.dt;
+  const float time = sim.time;
   const float u0 = frac((time + static_cast<float>(i) + 1.0f) * 1.618034f + 0.1234568f);
   p.id = i + 1;
   p.prevPosition = p.position;
@@ -153,11 +112,6 @@ void step(uint32_t i, ParticleData* all, uint32_t count, const SimulationData& s
         p.radius = 4.0f * smoothCurve(saturate((static_cast<float>(frame) - start[i]) / span[i]));
         p.velocity = f3((now - old) * gain[i]);
       }
-    } else if (p.dynamic) {
-      p.acceleration = f3((v(all[0].position) - v(p.position)) * 0.0021f);
-      p.material.emissive = std::fabs(std::sin(0.5f * std::sin(time * 0.0005f + static_cast<float>(i))));
-      integrate(p, dt);
-      if (count > 0) collide(i, all, count);
     }
   } else if (sim.scene == 1) {
     if (frame == 3254) {
@@ -165,51 +119,6 @@ void step(uint32_t i, ParticleData* all, uint32_t count, const SimulationData& s
       p.visible = 0;
     } else if (frame == 3255) {
       scene1SetUp(i, p, u0, sim, scene.numParticles);
-    } else if (frame > 3255) {
-      const float3 lift = f3(0, 0.49f, 0);
-      if (i == 8) {
-        if (frame > 5560) {
-          p.dynamic = 1;
-          p.acceleration = lift;
-          integrate(p, dt);
-          p.material.emissive = 0;
-        } else if (frame < 5560) {
-          p.radius = 8.0f + 0.25f * std::exp2(-72.1347504f * beat(time));
-        } else {
-          p.material.emissive = 1.0f - smoothCurve(saturate((static_cast<float>(frame) - 5560.0f) * 0.0022727f));
-        }
-      }
-      if (p.dynamic && i < 101) {
-        float k = beat(time) <= 0.02f ? 1.0f : 0.0f;
-        Vec3 dir = normalize(v(p.position));
-        if (frame > 5560) {
-          p.acceleration = lift;
-          p.velocity = f3(v(p.velocity) + v(p.acceleration) * dt);
-        } else if (frame >= 4001) {
-          p.acceleration = f3(dir * (-2.0f * k));
-          p.velocity = f3(v(p.velocity) + v(p.acceleration) * dt);
-        } else if (frame >= 3301) {
-          Vec3 a = normalize(v(p.position) * -1.0f) * (5.0f * k);
-          p.acceleration = f3(a);
-          p.velocity = f3(v(p.velocity) + (a + (dir * -0.001f - a) * k) * dt);
-        } else {
-          p.velocity = f3(v(p.velocity) + v(p.acceleration) * dt);
-        }
-        p.position = f3(v(p.position) + v(p.velocity) * dt);
-      }
-      if (i == 102) p.position = sim.cameraPos;
-      if (i == 101 && frame > 4900) {
-        p.dynamic = 1;
-        if (frame <= 5560) {
-          p.visible = 1;
-          p.velocity = f3(normalize(v(p.position)) * -2.1f);
-        } else {
-          p.acceleration = lift;
-          p.material.emissive = 0;
-        }
-        integrate(p, dt);
-      }
-      if (p.dynamic && count > 0) collide(i, all, count);
     }
   }
   if (std::isnan(p.position.x) || std::isnan(p.position.y) || std::isnan(p.position.z)) p = ParticleData{};
@@ -224,7 +133,7 @@ float rand3(float u) {
 void simulateParticles(ParticleData* particles, uint32_t capacity, const SimulationData& sim,
                        const ParticleSceneData& scene) {
   uint32_t count = std::min(scene.numParticles, capacity);
-  for (uint32_t i = 0; i < count; ++i) step(i, particles, count, sim, scene);
+  for (uint32_t i = 0; i < count; ++i) step(i, particles[i], sim, scene);
 }
 
 }  // namespace reference

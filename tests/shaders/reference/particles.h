@@ -1,6 +1,7 @@
 #pragma once
-// Reference of the particle simulation: one frame, the threads run one after another in index
-// order (on the GPU they run concurrently; only colliding dynamic pairs depend on the order).
+// Reference of the particle simulation for the frames whose outcome does not depend on the order
+// of the GPU threads: the scenes' set-up frames and scene 0's scripted frames (before 2375).
+// Later frames (forces and collisions) are not modelled.
 #include "shaders/ParticleConfig.h"
 
 namespace reference {
