@@ -49,7 +49,7 @@ ResourceImpl* CommandListImpl::renderTarget(uint64_t handle, Format* format, con
                 viewKindName(record.kind));
     return nullptr;
   }
-  if (resource->layout != VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL && resource->layout != VK_IMAGE_LAYOUT_GENERAL) {
+  if (!resource->allows(RESOURCE_STATE_RENDER_TARGET)) {
     reportError("%s: '%s' is not in the RENDER_TARGET state", what, resource->name().c_str());
     return nullptr;
   }
@@ -196,20 +196,23 @@ bool CommandListImpl::bindRootArguments(RootArguments& arguments, VkPipelineBind
       ok = false;
       break;
     }
+    // The state the shader's use needs: D3D12 tells pixel-shader reads from the others.
+    ResourceStates needed = RESOURCE_STATE_VERTEX_AND_CONSTANT_BUFFER;
+    if (record.kind == ViewKind::BufferUav || record.kind == ViewKind::TextureUav)
+      needed = RESOURCE_STATE_UNORDERED_ACCESS;
+    else if (record.kind == ViewKind::BufferSrv || record.kind == ViewKind::TextureSrv)
+      needed = bindPoint == VK_PIPELINE_BIND_POINT_COMPUTE ? RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE
+                                                           : RESOURCE_STATE_ALL_SHADER_RESOURCE;
+    if (!resource->allows(needed)) {
+      reportError("%s: '%s' (binding %u) is in state 0x%x, which does not allow %s", what, resource->name().c_str(),
+                  source.binding, resource->state, viewKindName(record.kind));
+      ok = false;
+      break;
+    }
     if (resource->isBuffer()) {
       buffers[i] = {resource->buffer, record.offset, record.range};
       write.pBufferInfo = &buffers[i];
     } else {
-      bool storage = source.type == VK_DESCRIPTOR_TYPE_STORAGE_IMAGE;
-      bool layoutOk = storage ? resource->layout == VK_IMAGE_LAYOUT_GENERAL
-                              : resource->layout == VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL ||
-                                    resource->layout == VK_IMAGE_LAYOUT_GENERAL;
-      if (!layoutOk) {
-        reportError("%s: '%s' (binding %u) is not in %s state", what, resource->name().c_str(), source.binding,
-                    storage ? "the UNORDERED_ACCESS" : "a shader-resource");
-        ok = false;
-        break;
-      }
       images[i].imageView = resource->imageView(record.format);
       images[i].imageLayout = resource->layout;
       if (!images[i].imageView) {

@@ -107,6 +107,10 @@ void CommandListImpl::ResourceBarrier(UINT numBarriers, const gfx::ResourceBarri
         continue;
       }
       StateMasks before = stateMasks(t.StateBefore), after = stateMasks(t.StateAfter);
+      if (t.StateBefore != resource->state)
+        reportError("ResourceBarrier: '%s' is in state 0x%x, not 0x%x (StateBefore), as recorded so far",
+                    resource->name().c_str(), resource->state, t.StateBefore);
+      resource->state = t.StateAfter;
       if (resource->isBuffer()) {
         VkBufferMemoryBarrier2 b{VK_STRUCTURE_TYPE_BUFFER_MEMORY_BARRIER_2};
         b.srcStageMask = before.stages;
@@ -119,10 +123,6 @@ void CommandListImpl::ResourceBarrier(UINT numBarriers, const gfx::ResourceBarri
         buffers.push_back(b);
         continue;
       }
-      VkImageLayout expected = stateLayout(t.StateBefore);
-      if (expected != resource->layout)
-        reportError("ResourceBarrier: '%s' is not in state 0x%x (StateBefore) as recorded so far", resource->name().c_str(),
-                    t.StateBefore);
       VkImageMemoryBarrier2 b{VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2};
       b.srcStageMask = before.stages;
       b.srcAccessMask = before.access;
@@ -156,17 +156,12 @@ void CommandListImpl::ResourceBarrier(UINT numBarriers, const gfx::ResourceBarri
 
 namespace {
 
-bool copyLayoutOk(VkImageLayout layout, bool destination) {
-  return layout == VK_IMAGE_LAYOUT_GENERAL ||
-         layout == (destination ? VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL : VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL);
-}
-
 bool checkCopyStates(ResourceImpl* dst, ResourceImpl* src, const char* what) {
-  if (dst->image && !copyLayoutOk(dst->layout, true)) {
+  if (!dst->allows(RESOURCE_STATE_COPY_DEST)) {
     reportError("%s: destination '%s' is not in the COPY_DEST state", what, dst->name().c_str());
     return false;
   }
-  if (src->image && !copyLayoutOk(src->layout, false)) {
+  if (!src->allows(RESOURCE_STATE_COPY_SOURCE)) {
     reportError("%s: source '%s' is not in the COPY_SOURCE state", what, src->name().c_str());
     return false;
   }
@@ -183,6 +178,7 @@ void CommandListImpl::CopyResource(Resource* dstInterface, Resource* srcInterfac
     reportError("CopyResource: needs two different resources of the same kind");
     return;
   }
+  if (!checkCopyStates(dst, src, "CopyResource")) return;
   endRendering();
   if (dst->isBuffer()) {
     if (dst->desc.Width != src->desc.Width)
@@ -197,7 +193,6 @@ void CommandListImpl::CopyResource(Resource* dstInterface, Resource* srcInterfac
     reportError("CopyResource: '%s' and '%s' differ in size or texel size", dst->name().c_str(), src->name().c_str());
     return;
   }
-  if (!checkCopyStates(dst, src, "CopyResource")) return;
   VkImageCopy region{};
   region.srcSubresource = {src->aspect, 0, 0, 1};
   region.dstSubresource = {dst->aspect, 0, 0, 1};
@@ -215,6 +210,7 @@ void CommandListImpl::CopyBufferRegion(Resource* dstInterface, UINT64 dstOffset,
     reportError("CopyBufferRegion: needs two buffers and a byte range inside both");
     return;
   }
+  if (!checkCopyStates(dst, src, "CopyBufferRegion")) return;
   endRendering();
   VkBufferCopy region{srcOffset, dstOffset, numBytes};
   vkCmdCopyBuffer(cmd, src->buffer, dst->buffer, 1, &region);

@@ -172,8 +172,12 @@ class ResourceImpl final : public ObjectBase<Resource> {
   void* mapped = nullptr;
   VkFormat vkFormat = VK_FORMAT_UNDEFINED;
   VkImageAspectFlags aspect = 0;
-  // The layout the image is in after everything recorded so far.
+  // The D3D12 state and the image layout after everything recorded so far.
+  ResourceStates state = RESOURCE_STATE_COMMON;
   VkImageLayout layout = VK_IMAGE_LAYOUT_UNDEFINED;
+  // Whether a use needing any of `required` is allowed in the recorded state. Buffers in the
+  // COMMON state are promoted implicitly, as in D3D12; textures are not.
+  bool allows(ResourceStates required) const { return (state & required) || (isBuffer() && state == 0); }
   struct CachedView {
     Format format;
     VkImageView view;

@@ -179,6 +179,7 @@ HRESULT createResource(DeviceImpl* device, const HeapProperties& heap, HeapFlags
     resource->Release();
     return hr;
   }
+  resource->state = initialState;
   resource->id = device->registerResource(resource);
   *out = resource;
   return kOk;
