@@ -83,6 +83,7 @@ GpuTexture* createTexture(uint32_t width, uint32_t height, const void* texels,
                           uint32_t initialState, uint32_t format, uint32_t resourceFlags);
 
 // Deferred release: each takes the owning pointer, ignores null and sets it to null.
+// An object whose initial data has not been uploaded yet is taken off the pending list.
 void releasePipeline(Pipeline*& pipeline);
 void releaseBuffer(GpuBuffer*& buffer);
 void releaseTexture(GpuTexture*& texture);
@@ -90,7 +91,3 @@ void releaseTexture(GpuTexture*& texture);
 // Records the context's pending texture, then buffer uploads and empties both lists
 // (beginFrame calls it right after resetting the command list).
 void recordPendingUploads(FrameContext& context, gfx::GraphicsCommandList* commandList);
-
-// Frees the pending lists' CPU copies and hands their staging buffers to the deferred
-// release without recording anything (device teardown).
-void discardPendingUploads(FrameContext& context);
