@@ -3,37 +3,23 @@
 # status 0. Needs DISPLAY (scripts/test-env.sh starts Xvfb) and xdotool.
 set -u
 program=$(realpath "$1")
-if [ -z "${DISPLAY:-}" ]; then echo "no DISPLAY: source scripts/test-env.sh first"; exit 1; fi
+[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: source scripts/test-env.sh first"; exit 1; }
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-workdir=$(mktemp -d)
-trap 'rm -rf "$workdir"' EXIT
-cd "$workdir"
+workdir=$(mktemp -d) && cd "$workdir" && trap 'rm -rf "$workdir"' EXIT
+fail() { echo "$1"; cat output.txt; kill -9 "$pid" 2>/dev/null; exit 1; }
 
 "$program" >output.txt 2>&1 &
 pid=$!
-window=""
 for _ in $(seq 150); do
-  window=$(xdotool search --name '^TARNIX$' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  kill -0 "$pid" 2>/dev/null || break
+  xdotool search --name '^TARNIX$' >/dev/null 2>&1 && break
   sleep 0.2
 done
-if [ -z "$window" ]; then
-  echo "no TARNIX window appeared"; cat output.txt; kill "$pid" 2>/dev/null; exit 1
-fi
-# Past the music synthesis and well into the presented frames.
-sleep 4
-if ! kill -0 "$pid" 2>/dev/null; then echo "tarnix ended before Escape"; cat output.txt; exit 1; fi
-xdotool mousemove --sync 10 10
-xdotool key --clearmodifiers Escape
-for _ in $(seq 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.2
-done
-if kill -0 "$pid" 2>/dev/null; then
-  echo "tarnix still running 20 s after Escape"; kill -9 "$pid"; cat output.txt; exit 1
-fi
+xdotool search --name '^TARNIX$' >/dev/null 2>&1 || fail "no TARNIX window appeared"
+sleep 4  # past the music synthesis, into the presented frames
+kill -0 "$pid" 2>/dev/null || fail "tarnix ended before Escape"
+xdotool mousemove --sync 10 10 key --clearmodifiers Escape
+for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$pid" 2>/dev/null && fail "tarnix still running 60 s after Escape"
 wait "$pid"
 status=$?
-cat output.txt
-[ "$status" -eq 0 ] || { echo "exit status $status"; exit 1; }
+[ "$status" -eq 0 ] || fail "exit status $status"
