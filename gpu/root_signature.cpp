@@ -104,8 +104,11 @@ void destroyRootSignatureBuilder(RootSignatureBuilder& builder) { builder.ranges
 gfx::RootSignatureDesc describeRootSignature(RootSignatureBuilder& builder, bool noInputLayout) {
   for (uint32_t i = 0; i < builder.parameterCount; ++i) {
     gfx::RootParameter& parameter = builder.parameters[i];
-    if (parameter.ParameterType == gfx::ROOT_PARAMETER_TYPE_DESCRIPTOR_TABLE)
-      parameter.DescriptorTable.pDescriptorRanges = builder.ranges.items + builder.firstRange[i];
+    if (parameter.ParameterType != gfx::ROOT_PARAMETER_TYPE_DESCRIPTOR_TABLE) continue;
+    // A built builder has given its ranges away; its tables would point at nothing.
+    ASSERT(builder.firstRange[i] + parameter.DescriptorTable.NumDescriptorRanges <= builder.ranges.count,
+           "Root signature builder has no ranges for table %u (built already?)\n", i);
+    parameter.DescriptorTable.pDescriptorRanges = builder.ranges.items + builder.firstRange[i];
   }
   gfx::RootSignatureDesc desc = {};
   desc.NumParameters = builder.parameterCount;

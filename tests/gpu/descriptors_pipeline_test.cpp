@@ -138,6 +138,7 @@ TEST(RootSignatureBuilder, TablesKeepTheirOwnRangesAcrossGrowthAndCopies) {
   gfx::RootSignature* signature = buildRootSignature(copy, true);
   EXPECT_EQ(copy.ranges.count, 0u);  // consumed
   EXPECT_EQ(copy.parameterCount, 7u);
+  EXPECT_FATAL(buildRootSignature(copy, true), "ASSERT: Root signature builder has no ranges for table 0");
   signature->Release();
   builder.ranges.clear();
 }
