@@ -18,7 +18,7 @@ struct Bench {
   DescriptorAllocator* heap = nullptr;
   DescriptorAllocator* targets = nullptr;
   BarrierBatch barriers = {};
-  GpuBuffer *particles = nullptr, *simData = nullptr, *sceneData = nullptr, *cameraData = nullptr;
+  GpuBuffer *particles = nullptr, *cameraData = nullptr;
   GpuBuffer *dofData = nullptr, *finalData = nullptr, *audioData = nullptr, *audioFrames = nullptr;
   GpuTexture *colour, *velocity, *position, *normal, *depth, *history, *prevPosition, *prevNormal;
   GpuTexture *m1Prev, *m2Prev, *prevDepth, *result, *m1, *m2, *filtered, *frameInput, *text;
@@ -219,7 +219,7 @@ void setUp() {
 
 void tearDown() {
   waitForGpuIdle();
-  for (GpuBuffer** buffer : {&b.particles, &b.simData, &b.sceneData, &b.cameraData, &b.dofData, &b.finalData,
+  for (GpuBuffer** buffer : {&b.particles, &b.cameraData, &b.dofData, &b.finalData,
                              &b.audioData, &b.audioFrames})
     releaseBuffer(*buffer);
   for (GpuTexture** t : {&b.colour, &b.velocity, &b.position, &b.normal, &b.depth, &b.history, &b.prevPosition,
