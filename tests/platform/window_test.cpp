@@ -1,0 +1,198 @@
+// The window under a real (virtual) display: FIFO presentation of many frames, the close
+// request travelling WM_CLOSE -> WM_DESTROY -> WM_QUIT, and input as Win32 messages.
+#include <SDL.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/os.h"
+#include "platform/window.h"
+#include "tests/support/gpu_test.h"
+
+namespace {
+
+using namespace gfx;
+
+std::vector<uint32_t> gProcedureMessages;
+
+int64_t recordingProcedure(Window* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+  gProcedureMessages.push_back(message);
+  if (message == WM_DESTROY) {
+    windowPostQuitMessage(0);
+    return 0;
+  }
+  return windowDefaultProcedure(window, message, wParam, lParam);
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!windowScreenSize(&width, &height)) GTEST_SKIP() << "no display (run under scripts/test-env.sh)";
+    gProcedureMessages.clear();
+    window = windowCreate("TARNIX", width, height, recordingProcedure);
+    ASSERT_NE(window, nullptr);
+  }
+  void TearDown() override { windowRelease(window); }
+
+  // Pumps until WM_QUIT (true) or until `rounds` empty pumps pass (false).
+  bool pumpUntilQuit(int rounds) {
+    WindowMessage message;
+    for (int round = 0; round < rounds; ++round) {
+      while (windowPeekMessage(&message)) {
+        if (message.message == WM_QUIT) return true;
+        windowDispatchMessage(&message);
+      }
+      osSleepMs(1);
+    }
+    return false;
+  }
+
+  uint32_t width = 0, height = 0;
+  Window* window = nullptr;
+};
+
+TEST_F(WindowTest, CoversTheScreenPresentsFramesAndQuitsOnClose) {
+  uint32_t clientWidth = 0, clientHeight = 0;
+  windowClientSize(window, &clientWidth, &clientHeight);
+  EXPECT_EQ(clientWidth, width);
+  EXPECT_EQ(clientHeight, height);
+  {
+    ValidationScope validation;
+    Factory* factory = nullptr;
+    Adapter* adapter = nullptr;
+    Device* device = nullptr;
+    CommandQueue* queue = nullptr;
+    ASSERT_TRUE(Succeeded(CreateFactory(0, &factory)));
+    ASSERT_TRUE(Succeeded(factory->EnumAdapters(0, &adapter)));
+    ASSERT_TRUE(Succeeded(CreateDevice(adapter, FEATURE_LEVEL_12_0, &device)));
+    CommandQueueDesc queueDesc;
+    ASSERT_TRUE(Succeeded(device->CreateCommandQueue(&queueDesc, &queue)));
+    SwapChainDesc desc;
+    desc.BufferDesc.Width = width;
+    desc.BufferDesc.Height = height;
+    desc.BufferUsage = USAGE_RENDER_TARGET_OUTPUT | USAGE_SHADER_INPUT;
+    desc.BufferCount = 3;
+    desc.OutputWindow = window;
+    desc.SwapEffect = SWAP_EFFECT_FLIP_DISCARD;
+    SwapChain* swapChain = nullptr;
+    ASSERT_TRUE(Succeeded(factory->CreateSwapChain(queue, &desc, &swapChain)));
+    DescriptorHeapDesc rtvDesc{DESCRIPTOR_HEAP_TYPE_RTV, 3, DESCRIPTOR_HEAP_FLAG_NONE};
+    DescriptorHeap* rtvHeap = nullptr;
+    ASSERT_TRUE(Succeeded(device->CreateDescriptorHeap(&rtvDesc, &rtvHeap)));
+    Resource* buffers[3] = {};
+    CommandAllocator* allocators[3] = {};
+    GraphicsCommandList* lists[3] = {};
+    uint64_t contextValues[3] = {};
+    Fence* fence = nullptr;
+    ASSERT_TRUE(Succeeded(device->CreateFence(0, FENCE_FLAG_NONE, &fence)));
+    for (UINT i = 0; i < 3; ++i) {
+      ASSERT_TRUE(Succeeded(swapChain->GetBuffer(i, &buffers[i])));
+      device->CreateRenderTargetView(buffers[i], nullptr,
+                                     {rtvHeap->GetCPUDescriptorHandleForHeapStart().ptr +
+                                      i * device->GetDescriptorHandleIncrementSize(DESCRIPTOR_HEAP_TYPE_RTV)});
+      ASSERT_TRUE(Succeeded(device->CreateCommandAllocator(COMMAND_LIST_TYPE_DIRECT, &allocators[i])));
+      ASSERT_TRUE(Succeeded(device->CreateCommandList(0, COMMAND_LIST_TYPE_DIRECT, allocators[i], nullptr, &lists[i])));
+      ASSERT_TRUE(Succeeded(lists[i]->Close()));
+    }
+
+    // The program's frame protocol: three contexts round-robin, each reused after its fence.
+    uint64_t value = 0;
+    for (uint32_t frame = 0; frame < 120; ++frame) {
+      UINT c = frame % 3;
+      if (fence->GetCompletedValue() < contextValues[c]) {
+        ASSERT_TRUE(Succeeded(fence->Wait(contextValues[c])));
+      }
+      ASSERT_TRUE(Succeeded(allocators[c]->Reset()));
+      ASSERT_TRUE(Succeeded(lists[c]->Reset(allocators[c], nullptr)));
+      UINT b = swapChain->GetCurrentBackBufferIndex();
+      ResourceBarrier barrier;
+      barrier.Transition = {buffers[b], 0, RESOURCE_STATE_PRESENT, RESOURCE_STATE_RENDER_TARGET};
+      lists[c]->ResourceBarrier(1, &barrier);
+      CpuDescriptorHandle rtv{rtvHeap->GetCPUDescriptorHandleForHeapStart().ptr +
+                              b * device->GetDescriptorHandleIncrementSize(DESCRIPTOR_HEAP_TYPE_RTV)};
+      const float colour[4] = {frame / 120.0f, 0.2f, 0.4f, 1.0f};
+      lists[c]->ClearRenderTargetView(rtv, colour, 0, nullptr);
+      barrier.Transition = {buffers[b], 0, RESOURCE_STATE_RENDER_TARGET, RESOURCE_STATE_PRESENT};
+      lists[c]->ResourceBarrier(1, &barrier);
+      ASSERT_TRUE(Succeeded(lists[c]->Close()));
+      queue->ExecuteCommandLists(1, &lists[c]);
+      contextValues[c] = ++value;
+      ASSERT_TRUE(Succeeded(queue->Signal(fence, value)));
+      ASSERT_TRUE(Succeeded(swapChain->Present(1, 0)));
+    }
+    ASSERT_TRUE(Succeeded(fence->Wait(value)));
+    // What was shown last is what the last frame cleared to.
+    std::vector<uint32_t> pixels(size_t(width) * height);
+    ASSERT_TRUE(Succeeded(swapChain->ReadBackBuffer((120 - 1) % 3, pixels.data(), width * 4)));
+    EXPECT_NEAR(int(pixels[0] & 0xFF), int(119 / 120.0f * 255 + 0.5f), 1);
+
+    for (UINT i = 0; i < 3; ++i) {
+      lists[i]->Release();
+      allocators[i]->Release();
+      buffers[i]->Release();
+    }
+    Object* objects[] = {fence, rtvHeap, swapChain, queue, device, adapter, factory};
+    for (Object* object : objects) object->Release();
+  }
+
+  windowPostClose(window);
+  ASSERT_TRUE(pumpUntilQuit(1000));
+  ASSERT_GE(gProcedureMessages.size(), 2u);
+  // The close request reached the procedure, its default handling destroyed the window.
+  auto close = std::find(gProcedureMessages.begin(), gProcedureMessages.end(), WM_CLOSE);
+  ASSERT_NE(close, gProcedureMessages.end());
+  EXPECT_NE(std::find(close, gProcedureMessages.end(), WM_DESTROY), gProcedureMessages.end());
+  WindowMessage message;
+  EXPECT_FALSE(windowPeekMessage(&message));  // WM_QUIT comes once
+}
+
+TEST_F(WindowTest, InputBecomesWin32MessagesWithVirtualKeys) {
+  auto push = [](SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1); };
+  SDL_Event event{};
+  event.type = SDL_KEYDOWN;
+  event.key.keysym.sym = SDLK_ESCAPE;
+  push(event);
+  event.key.keysym.sym = SDLK_a;
+  push(event);
+  event.type = SDL_KEYUP;
+  event.key.keysym.sym = SDLK_7;
+  push(event);
+  event = {};
+  event.type = SDL_MOUSEMOTION;
+  event.motion.x = 1000;
+  event.motion.y = -3;
+  push(event);
+  event = {};
+  event.type = SDL_MOUSEBUTTONDOWN;
+  event.button.button = SDL_BUTTON_RIGHT;
+  push(event);
+  event = {};
+  event.type = SDL_MOUSEWHEEL;
+  event.wheel.y = -1;
+  push(event);
+
+  std::vector<WindowMessage> messages;
+  WindowMessage message;
+  for (int round = 0; round < 100 && messages.size() < 6; ++round)
+    while (windowPeekMessage(&message))
+      if (message.message != WM_MOUSEMOVE || messageX(message.lParam) == 1000) messages.push_back(message);
+  ASSERT_EQ(messages.size(), 6u);
+  EXPECT_EQ(messages[0].message, WM_KEYDOWN);
+  EXPECT_EQ(messages[0].wParam, 27u);
+  EXPECT_EQ(messages[1].wParam, uint64_t('A'));  // letters arrive as their upper-case codes
+  EXPECT_EQ(messages[2].message, WM_KEYUP);
+  EXPECT_EQ(messages[2].wParam, uint64_t('7'));
+  EXPECT_EQ(messages[3].message, WM_MOUSEMOVE);
+  EXPECT_EQ(messageX(messages[3].lParam), 1000);
+  EXPECT_EQ(messageY(messages[3].lParam), -3);  // signed, as GET_Y_LPARAM reads it
+  EXPECT_EQ(messages[4].message, WM_RBUTTONDOWN);
+  EXPECT_EQ(messages[5].message, WM_MOUSEWHEEL);
+  EXPECT_EQ(messageWheelDelta(messages[5].wParam), -120);
+}
+
+TEST_F(WindowTest, CursorCountFollowsShowCursor) {
+  EXPECT_EQ(windowShowCursor(false), -1);
+  EXPECT_EQ(windowShowCursor(true), 0);
+}
+
+}  // namespace
