@@ -14,7 +14,6 @@
 #include "gpu/resources.h"
 #include "platform/gfx.h"
 
-
 inline constexpr uint32_t kFrameContextCount = 3;
 inline constexpr uint32_t kBackBufferCount = 3;
 
