@@ -1,0 +1,38 @@
+// tarnix-music's command line, up to the point where the GPU would be used.
+#include <gtest/gtest.h>
+
+#include "tests/tools/run_tool.h"
+
+namespace {
+
+ToolRun music(const ToolDirectory& dir, const std::string& arguments) { return dir.run(TARNIX_MUSIC_TOOL, arguments); }
+
+TEST(MusicCli, HelpAndBadArgumentsExitWithoutWork) {
+  ToolDirectory dir;
+  ToolRun help = music(dir, "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: tarnix-music"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+
+  for (const char* arguments : {"--bogus", "-x out.wav", "a.wav b.wav", "''"}) {
+    ToolRun bad = music(dir, arguments);
+    EXPECT_EQ(bad.status, 2) << arguments;
+    EXPECT_EQ(bad.out, "") << arguments;
+    EXPECT_NE(bad.err.find("Usage: tarnix-music"), std::string::npos) << arguments;
+    EXPECT_EQ(bad.err.find("Synthesising"), std::string::npos) << arguments;
+  }
+  EXPECT_NE(music(dir, "--bogus").err.find("unknown option '--bogus'"), std::string::npos);
+  EXPECT_FALSE(dir.exists("tarnix-music.wav"));
+}
+
+TEST(MusicCli, UnwritablePathIsOneLineBeforeAnySynthesis) {
+  ToolDirectory dir;
+  std::string target = dir.path() + "/missing/music.wav";
+  ToolRun run = music(dir, "--pcm16 '" + target + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "tarnix-music: cannot write '" + target + "': No such file or directory\n");
+  EXPECT_FALSE(dir.exists("missing"));
+  EXPECT_FALSE(dir.exists("tarnix-music.wav"));
+}
+
+}  // namespace
