@@ -55,12 +55,13 @@ Hit noHit() {
 Hit traceSpheres(float3 o, float3 d, uint count) {
   Hit best = noHit();
   for (uint i = 0; i < count; ++i) {
-    ParticleData p = loadParticle(i);
-    if (p.visible == 0) continue;
-    float3 oc = o - p.position;
+    bool visible;
+    float4 sphere = loadSphere(i, visible);
+    if (!visible) continue;
+    float3 oc = o - sphere.xyz;
     float a = dot(d, d);
     float b = 2.0 * dot(oc, d);
-    float k = dot(oc, oc) - p.radius * p.radius;
+    float k = dot(oc, oc) - sphere.w * sphere.w;
     float disc = b * b - 4.0 * a * k;
     if (disc < 0.0) continue;
     float root = sqrt(disc);
@@ -71,7 +72,7 @@ Hit traceSpheres(float3 o, float3 d, uint count) {
     best.found = true;
     best.t = t;
     best.hitPoint = o + t * d;
-    best.normal = normalize(best.hitPoint - p.position);
+    best.normal = normalize(best.hitPoint - sphere.xyz);
     best.farPoint = o + max(t0, t1) * d;
     best.index = i;
   }

@@ -52,6 +52,13 @@ ParticleData loadParticle(uint index) {
   return p;
 }
 
+// Only what a ray-sphere test needs: centre and radius, and whether the sphere is drawn.
+float4 loadSphere(uint index, out bool visible) {
+  uint base = index * PARTICLE_STRIDE;
+  visible = particles.Load(base + 68) != 0;
+  return float4(asfloat(particles.Load3(base + 0)), asfloat(particles.Load(base + 48)));
+}
+
 #ifdef PARTICLE_BUFFER_WRITABLE
 void storeParticle(uint index, ParticleData p) {
   uint base = index * PARTICLE_STRIDE;
@@ -82,6 +89,10 @@ uint particleCapacity() {
   return count;
 }
 ParticleData loadParticle(uint index) { return particles[index]; }
+float4 loadSphere(uint index, out bool visible) {
+  visible = particles[index].visible != 0;
+  return float4(particles[index].position, particles[index].radius);
+}
 #ifdef PARTICLE_BUFFER_WRITABLE
 void storeParticle(uint index, ParticleData p) { particles[index] = p; }
 #endif
