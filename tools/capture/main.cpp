@@ -1,0 +1,125 @@
+// tarnix-capture: the presentation rendered frame by frame, offscreen, with a fixed
+// clock instead of the playback position, and written as images or a video. Every frame
+// is rendered in the same sequence as a live run, so the simulation and the temporal
+// history are exactly what a display refreshing at the chosen rate would show.
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "app/presentation.h"
+#include "app/render_app.h"
+#include "audio/audio_renderer.h"
+#include "tools/capture/capture_options.h"
+#include "tools/capture/capture_output.h"
+#include "tools/capture/capture_progress.h"
+#include "tools/capture/platform/capture_os.h"
+#include "tools/capture/silent_wave_out.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Too large for the stack and used for the whole run.
+Presentation presentation;
+
+enum class CaptureEnd { Complete, Stopped, Failed };
+
+CaptureEnd captureFrames(Presentation& p, CaptureOutputState& output, std::string* error) {
+  const CaptureOptions& o = output.options;
+  std::vector<uint8_t> pixels(size_t(o.outputWidth) * o.outputHeight * 4);
+  const uint32_t total = o.toFrame - o.fromFrame + 1;
+  bool outputStarted = false;
+  Clock::time_point phaseStart = Clock::now();
+  while (true) {
+    if (stopRequested()) return CaptureEnd::Stopped;
+    const bool more = runFrame(p);
+    const FrameReport& frame = p.lastFrame;
+    if (!frame.passesRecorded) continue;  // the music is still being synthesised
+    if (!outputStarted) {
+      const WaveOutStreamer& music = p.audio->streamer;
+      ASSERT(music.bitsPerSample == 32, "The capture expects the music as float samples\n");
+      if (!startCaptureOutput(output, static_cast<const float*>(music.samples), music.totalFrames, error))
+        return CaptureEnd::Failed;
+      outputStarted = true;
+      phaseStart = Clock::now();
+    }
+    // Frame 0 is rendered twice (the clock starts with the second); the last rendering
+    // of an index is the one a display would hold when the next index comes.
+    const uint32_t index = frame.simulationFrame;
+    const bool clockMovedOn = p.simulation.data.frame == index + 1;
+    if (clockMovedOn && index < o.fromFrame) {
+      showProgress({"simulating", index + 1, o.fromFrame, secondsSince(phaseStart)}, index + 1 == o.fromFrame);
+      if (index + 1 == o.fromFrame) phaseStart = Clock::now();
+    } else if (clockMovedOn) {
+      if (renderApp.swapChain->ReadBackBuffer(frame.backBufferIndex, pixels.data(), o.outputWidth * 4) !=
+          gfx::kOk) {
+        *error = "cannot read the rendered frame back";
+        return CaptureEnd::Failed;
+      }
+      if (!writeCaptureFrame(output, index, pixels.data(), error)) return CaptureEnd::Failed;
+      const uint32_t done = index - o.fromFrame + 1;
+      showProgress({"capturing", done, total, secondsSince(phaseStart)}, done == total);
+      if (index == o.toFrame) return CaptureEnd::Complete;
+    }
+    if (!more) return CaptureEnd::Complete;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CaptureOptions options;
+  std::string error;
+  switch (parseCaptureOptions(argc, argv, &options, &error)) {
+    case ParseResult::Help:
+      fputs(captureUsage(), stdout);
+      return 0;
+    case ParseResult::Error:
+      fprintf(stderr, "tarnix-capture: %s\n\n%s", error.c_str(), captureUsage());
+      return 2;
+    case ParseResult::Ok:
+      break;
+  }
+
+  CaptureOutputState output;
+  if (!prepareCaptureOutput(output, options, &error)) {
+    fprintf(stderr, "tarnix-capture: %s\n", error.c_str());
+    return 1;
+  }
+  installStopRequestHandler();
+
+  PresentationOptions run;
+  run.renderWidth = options.renderWidth;
+  run.renderHeight = options.renderHeight;
+  run.offscreen = true;
+  run.outputWidth = options.outputWidth;
+  run.outputHeight = options.outputHeight;
+  run.fixedClock = true;
+  run.fixedFramesPerSecond = options.fps.perSecond();
+  run.waveOut = silentWaveOutApi();
+  startPresentation(presentation, run);
+
+  const CaptureEnd end = captureFrames(presentation, output, &error);
+  shutdownPresentation(presentation);
+  std::string finishError;
+  const bool finished = finishCaptureOutput(output, &finishError);
+
+  if (end == CaptureEnd::Failed) {
+    fprintf(stderr, "\ntarnix-capture: %s\n", error.c_str());
+    return 1;
+  }
+  if (!finished) {
+    fprintf(stderr, "\ntarnix-capture: %s\n", finishError.c_str());
+    return 1;
+  }
+  if (end == CaptureEnd::Stopped)
+    fprintf(stderr, "\ntarnix-capture: stopped; %u frames written to %s\n", output.framesWritten,
+            options.out.c_str());
+  else
+    fprintf(stderr, "tarnix-capture: %u frames written to %s\n", output.framesWritten, options.out.c_str());
+  return end == CaptureEnd::Stopped ? 130 : 0;
+}
