@@ -174,7 +174,9 @@ TEST_P(ShaderLayout, MatchesTheProgramsRecordsAndBindings) {
     EXPECT_EQ(found->operator[]("binding").asInt(), static_cast<int>(expected.binding)) << expected.name;
     if (expected.record) expectRecordLayout(root, *found, *expected.record);
     // Storage images declare no format: the frame binds R16G16B16A16, R32G32B32A32 and R32 ones.
-    if (expected.section == "images") EXPECT_FALSE(found->has("format")) << expected.name;
+    if (expected.section == "images") {
+      EXPECT_FALSE(found->has("format")) << expected.name;
+    }
   }
 }
 
