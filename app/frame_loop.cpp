@@ -138,15 +138,14 @@ bool runFrame(Presentation& p) {
   resetDescriptorAllocator(frameHeap);
   resetDescriptorAllocator(*p.targetViewHeap);
   // 10.
-  FrameReport report = {};
+  FrameReport& report = p.lastFrame;  // the passes add what they dispatched
+  report = {};
   report.backBufferIndex = uint32_t(renderApp.backBufferIndex);
   report.simulationFrame = p.simulation.data.frame;
   recordFrameSetup(p, commandList, frameHeap);
   if (presentationAudioStreaming(*p.audio)) {
     recordFramePasses(p, commandList, frameHeap);
     report.passesRecorded = true;
-    report.particleGroups = particleGroupCount(p.particleScene.data.numParticles);
-    report.atrousIterations = p.atrousSteps;
     advanceClocks(p);
   } else {
     renderPresentationAudio(*p.audio, commandList, frameHeap, p.barriers);
@@ -160,7 +159,6 @@ bool runFrame(Presentation& p) {
   if (p.options.fixedClock) duration = 1000.0 / p.options.fixedFramesPerSecond;
   p.simulation.data.dt = float(duration) * p.timeScale;
   p.previousFrameDurationMs = duration;
-  p.lastFrame = report;
   // 14.
   if (p.simulation.data.frame > kEndFrameIndex) renderApp.quit = 1;
   return renderApp.quit == 0;

@@ -79,6 +79,7 @@ void recordParticleSimulation(Presentation& p, gfx::GraphicsCommandList* cl,
   // Bounded by the buffer: a count above 128 would simulate records that do not exist.
   uint32_t groups = particleGroupCount(p.particleScene.data.numParticles);
   if (groups != 0) cl->Dispatch(groups, 1, 1);
+  p.lastFrame.particleGroups = groups;
 }
 
 void recordScene(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
@@ -162,6 +163,7 @@ GpuTexture* recordAtrous(Presentation& p, gfx::GraphicsCommandList* cl, Descript
     ATrousConstants constants = {int32_t(i + 1), {r.x, r.y, r.z}};
     cl->SetComputeRoot32BitConstants(1, 4, &constants, 0);
     dispatchFullscreen(p, cl);
+    p.lastFrame.atrousIterations += 1;
     filtered = target;
   }
   return filtered;

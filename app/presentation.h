@@ -73,7 +73,7 @@ struct FrameTextures {
   GpuTexture* frameInput;
 };
 
-// What the last iteration did, for tests and tools.
+// What the last iteration did (the passes fill in their dispatches), for tests and tools.
 struct FrameReport {
   bool passesRecorded;          // the six passes ran (the music was ready)
   uint32_t descriptorsUsed;     // from the frame's shader-visible heap

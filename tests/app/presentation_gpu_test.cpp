@@ -102,6 +102,21 @@ TEST(PresentationHistory, AtrousStepsDecideWhatTheHistoryReceives) {
   EXPECT_NE(history[0], history[2]) << "two iterations filter the history";
 }
 
+TEST_F(PresentationTest, TimelineWithoutTracksRunsOnTheStartUpValues) {
+  static const char kNoTracks[] = "{}";
+  PresentationOptions options = smallOffscreenOptions();
+  options.timelineText = kNoTracks;
+  options.timelineLength = sizeof(kNoTracks);
+  start(options);
+  EXPECT_EQ(p.timeline->tracks.count, 13u);
+  runUntilPassesRecorded();
+  runFrame(p);
+  EXPECT_EQ(p.finalPass.data.brightness, 1.0f);
+  EXPECT_EQ(p.lastFrame.particleGroups, 2u);
+  EXPECT_EQ(p.lastFrame.atrousIterations, 2u);
+  EXPECT_FALSE(allBlack(readPresentedFrame(p)));
+}
+
 TEST_F(PresentationTest, OpeningFramesAtBrightnessZeroPresentBlack) {
   start();
   runUntilPassesRecorded();

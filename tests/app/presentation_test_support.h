@@ -11,7 +11,7 @@
 #include "app/render_app.h"
 #include "platform/gfx.h"
 #include "tests/audio/fake_wave_out.h"
-#include "tests/gpu/gpu_validation.h"
+#include "tests/support/gpu_test.h"
 #include "timeline/timeline.h"
 
 inline PresentationOptions smallOffscreenOptions(uint32_t width = 64, uint32_t height = 36) {
