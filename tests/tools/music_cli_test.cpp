@@ -35,4 +35,14 @@ TEST(MusicCli, UnwritablePathIsOneLineBeforeAnySynthesis) {
   EXPECT_FALSE(dir.exists("tarnix-music.wav"));
 }
 
+TEST(MusicCli, DeviceFailureLeavesNoPartialFile) {
+  ToolDirectory dir;
+  // No Vulkan driver: the device set-up stops with a PANIC, after the file was begun.
+  ToolRun run = dir.run("env", "VK_ICD_FILENAMES=/nonexistent.json '" TARNIX_MUSIC_TOOL "' out.wav");
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.out.find("PANIC: "), std::string::npos) << run.out;
+  EXPECT_FALSE(dir.exists("out.wav"));
+  EXPECT_FALSE(dir.exists("out.wav.tmp"));
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "app/diagnostics.h"
 #include "tools/music/music_synthesis.h"
 #include "tools/music/wav_writer.h"
 
@@ -26,6 +27,10 @@ constexpr double kStallSeconds = 5.0;
 
 volatile std::sig_atomic_t interrupted = 0;
 void onInterrupt(int) { interrupted = 1; }
+
+// A failed device call stops the program without unwinding; the half-written file must
+// not outlive it.
+void removeTemporaryFile(void* file) { std::remove(static_cast<WavFile*>(file)->temporaryPath.c_str()); }
 
 struct Options {
   std::string path = kDefaultPath;
@@ -149,6 +154,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
     return kExitFailure;
   }
+  setFatalHandler(removeTemporaryFile, &file);
 
   MusicSession session;
   std::fprintf(stderr, "Synthesising the music on the GPU...");

@@ -1,0 +1,141 @@
+// tarnix-capture without rendering: the command line, the frame-to-music arithmetic,
+// and the errors that must come before any GPU work.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/tools/run_tool.h"
+#include "tools/capture/capture_options.h"
+#include "tools/capture/capture_output.h"
+
+namespace {
+
+ParseResult parse(std::vector<const char*> args, CaptureOptions* options, std::string* error) {
+  args.insert(args.begin(), "tarnix-capture");
+  return parseCaptureOptions(int(args.size()), args.data(), options, error);
+}
+
+TEST(CaptureOptions, DefaultsSecondsAndFractionalRates) {
+  CaptureOptions o;
+  std::string error;
+  ASSERT_EQ(parse({}, &o, &error), ParseResult::Ok);
+  EXPECT_EQ(o.fromFrame, 0u);
+  EXPECT_EQ(o.toFrame, 7400u);
+  EXPECT_EQ(o.fps.perSecond(), 60.0);
+  EXPECT_EQ(o.outputWidth, 960u);
+  EXPECT_EQ(o.outputHeight, 540u);
+  EXPECT_EQ(o.output, CaptureOutput::PngSequence);
+
+  // Seconds are converted at the rate given, wherever --fps stands.
+  ASSERT_EQ(parse({"--from", "10s", "--to=20.5s", "--fps", "30000/1001", "--render-size", "1920x1080", "--out",
+                   "clip.MP4"},
+                  &o, &error),
+            ParseResult::Ok)
+      << error;
+  EXPECT_EQ(o.fromFrame, 300u);  // 10 x 29.97 = 299.7
+  EXPECT_EQ(o.toFrame, 614u);    // 20.5 x 29.97 = 614.4
+  EXPECT_EQ(o.outputWidth, 1920u);
+  EXPECT_EQ(o.output, CaptureOutput::Mp4);
+
+  ASSERT_EQ(parse({"--size", "1280x720"}, &o, &error), ParseResult::Ok);
+  EXPECT_EQ(o.renderWidth, 960u);
+  EXPECT_EQ(o.outputWidth, 1280u);
+  EXPECT_EQ(parse({"--fps", "24", "--help"}, &o, &error), ParseResult::Help);
+}
+
+TEST(CaptureOptions, BadValuesAreRefusedWithTheReason) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"--to", "7401"}, "not within frames 0-7400"},
+      {{"--from", "200s"}, "not within frames 0-7400"},  // 12000 at 60 fps
+      {{"--from", "20", "--to", "10"}, "not within frames 0-7400"},
+      {{"--from", "-1"}, "--from '-1'"},
+      {{"--to", "1e3"}, "--to '1e3'"},
+      {{"--from", "s"}, "--from 's'"},
+      {{"--fps", "0"}, "--fps '0'"},
+      {{"--fps", "60/0"}, "--fps '60/0'"},
+      {{"--fps", "1/2"}, "--fps '1/2'"},
+      {{"--fps", "29.97"}, "--fps '29.97'"},
+      {{"--render-size", "1000x540"}, "multiple of 32"},
+      {{"--size", "0x540"}, "--size '0x540'"},
+      {{"--size", "640"}, "--size '640'"},
+      {{"--size", "641x360", "--out", "a.mp4"}, "even width and height"},
+      {{"--out"}, "needs a value"},
+      {{"--out="}, "needs a path"},
+      {{"--speed", "2"}, "unknown option '--speed'"},
+  };
+  for (const Case& c : cases) {
+    CaptureOptions o;
+    std::string error;
+    EXPECT_EQ(parse(c.args, &o, &error), ParseResult::Error) << c.reason;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+  }
+  // An odd size is fine for PNG files.
+  CaptureOptions o;
+  std::string error;
+  EXPECT_EQ(parse({"--size", "641x361", "--out", "frames"}, &o, &error), ParseResult::Ok);
+}
+
+TEST(CaptureMusic, FramesMeetTheMusicWithoutDriftAndPastItsEnd) {
+  const FrameRate ntsc{60000, 1001};
+  EXPECT_EQ(musicSampleAtFrame(60000, ntsc), 44100u * 1001u);  // no accumulated rounding
+  EXPECT_EQ(musicSampleAtFrame(1, ntsc), 735u);                // 735.735 rounded down
+  EXPECT_EQ(musicSampleAtFrame(7401, FrameRate{60, 1}), 7401u * 735u);
+
+  // Ten stereo frames of music; 60 fps at 44100 would need 735 per output frame, so use
+  // a rate that makes frames short: 44100 / 4410 = 10 samples per output frame.
+  std::vector<float> music(20);
+  for (size_t i = 0; i < music.size(); ++i) music[i] = float(i + 1);
+  const FrameRate fast{4410, 1};
+  std::vector<float> middle = musicForFrames(music.data(), 10, 0, 1, fast);
+  EXPECT_EQ(middle, std::vector<float>(music.begin(), music.end()));
+  // The second output frame lies after the piece: silence, not a read past the buffer.
+  std::vector<float> tail = musicForFrames(music.data(), 10, 0, 2, fast);
+  ASSERT_EQ(tail.size(), 40u);
+  EXPECT_EQ(tail[19], 20.0f);
+  EXPECT_EQ(tail[20], 0.0f);
+  EXPECT_EQ(tail[39], 0.0f);
+  EXPECT_EQ(musicForFrames(music.data(), 10, 3, 1, fast), std::vector<float>(20, 0.0f));
+}
+
+// The tool itself, for the errors that stop it before the device is opened.
+ToolRun capture(const ToolDirectory& dir, const std::string& arguments) {
+  return dir.run(TARNIX_CAPTURE_TOOL, arguments);
+}
+
+TEST(CaptureCli, ErrorsComeBeforeAnyRendering) {
+  ToolDirectory dir;
+  ToolRun help = capture(dir, "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("without writing them"), std::string::npos);
+
+  ToolRun range = capture(dir, "--from 7000 --to 7401 --out frames");
+  EXPECT_EQ(range.status, 2);
+  EXPECT_NE(range.err.find("not within frames 0-7400"), std::string::npos) << range.err;
+  EXPECT_FALSE(dir.exists("frames"));
+
+  // A directory that cannot be made (its parent is a file), and one that is not writable
+  // as a whole: one line each, nothing rendered.
+  ASSERT_EQ(std::system(("touch '" + dir.path() + "/file'").c_str()), 0);
+  ToolRun underFile = capture(dir, "--out file/frames");
+  EXPECT_EQ(underFile.status, 1);
+  EXPECT_EQ(underFile.err, "tarnix-capture: cannot create directory 'file/frames': Not a directory\n");
+  EXPECT_EQ(underFile.out, "");
+  ToolRun video = capture(dir, "--out missing/video.mp4");
+  EXPECT_EQ(video.status, 1);
+  EXPECT_EQ(video.err, "tarnix-capture: cannot write 'missing/video.mp4': No such file or directory\n");
+
+  // Without ffmpeg on PATH an .mp4 is refused up front.
+  const std::string path = getenv("PATH") ? getenv("PATH") : "";
+  setenv("PATH", "/nonexistent", 1);
+  ToolRun noEncoder = capture(dir, "--out v.mp4");
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(noEncoder.status, 1);
+  EXPECT_NE(noEncoder.err.find("needs ffmpeg, which is not installed"), std::string::npos) << noEncoder.err;
+  EXPECT_FALSE(dir.exists("v.mp4"));
+}
+
+}  // namespace
