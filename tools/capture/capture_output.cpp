@@ -3,6 +3,9 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -25,6 +28,21 @@ bool writeMusic(CaptureOutputState& state, uint32_t frames, std::string* error) 
     return false;
   }
   return finishWavFile(state.music, layout, state.samples.data(), nullptr, nullptr, error);
+}
+
+// Opens the file for appending (nothing of an existing file is lost) to learn early
+// whether it can be written; a file that was not there before is removed again.
+bool probeWritable(const std::string& path, std::string* error) {
+  FILE* existing = fopen(path.c_str(), "rb");
+  if (existing) fclose(existing);
+  FILE* file = fopen(path.c_str(), "ab");
+  if (!file) {
+    *error = "cannot write '" + path + "': " + strerror(errno);
+    return false;
+  }
+  fclose(file);
+  if (!existing) removeFile(path);
+  return true;
 }
 
 bool writePng(const std::string& path, const uint8_t* rgb, uint32_t w, uint32_t h) {
@@ -73,6 +91,7 @@ bool prepareCaptureOutput(CaptureOutputState& state, const CaptureOptions& optio
                "or give a directory as --out for PNG files and a WAV";
       return false;
     }
+    if (!probeWritable(options.out, error)) return false;
     musicPath = temporaryAudioPath(options);
   } else {
     if (!makeDirectories(options.out, error)) return false;
