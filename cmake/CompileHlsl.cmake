@@ -1,5 +1,5 @@
 # HLSL -> SPIR-V at build time (glslang), validated with spirv-val, embedded as byte arrays.
-# Registers b/t/s/u are shifted to the binding bases of platform/gfx.h (kBinding*Base).
+# Registers b/t/s/u are shifted to the binding bases of platform/gfx*.h (kBinding*Base).
 # TARNIX_GLSLANG is defined for sources that must work around this compiler's quirks.
 #
 #   tarnix_add_shader_library(<target>
@@ -16,20 +16,24 @@ find_program(TARNIX_GLSLANG glslangValidator REQUIRED)
 find_program(TARNIX_SPIRV_VAL spirv-val REQUIRED)
 set(TARNIX_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/EmbedBinary.cmake)
 
-# The register-class binding bases come from the graphics layer's header, so the shader build and
-# the root-signature-to-descriptor-set mapping cannot drift apart.
+# The register-class binding bases come from the graphics layer's headers (platform/gfx*.h), so
+# the shader build and the root-signature-to-descriptor-set mapping cannot drift apart.
+file(GLOB TARNIX_GFX_HEADERS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../platform/gfx*.h)
 function(tarnix_read_binding_base name out)
-  file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../platform/gfx.h line REGEX "constexpr uint32_t ${name} = [0-9]+;")
-  if(NOT line MATCHES "= ([0-9]+)")
-    message(FATAL_ERROR "platform/gfx.h does not define ${name}")
-  endif()
-  set(${out} ${CMAKE_MATCH_1} PARENT_SCOPE)
+  foreach(header ${TARNIX_GFX_HEADERS})
+    file(STRINGS ${header} line REGEX "constexpr uint32_t ${name} = [0-9]+;")
+    if(line MATCHES "= ([0-9]+)")
+      set(${out} ${CMAKE_MATCH_1} PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  message(FATAL_ERROR "no platform/gfx*.h header defines ${name}")
 endfunction()
 tarnix_read_binding_base(kBindingCbvBase TARNIX_SHIFT_CBUFFER)
 tarnix_read_binding_base(kBindingSrvBase TARNIX_SHIFT_TEXTURE)
 tarnix_read_binding_base(kBindingSamplerBase TARNIX_SHIFT_SAMPLER)
 tarnix_read_binding_base(kBindingUavBase TARNIX_SHIFT_UAV)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/../platform/gfx.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TARNIX_GFX_HEADERS})
 # Rewritten only when a base changes, so that (and not every edit of gfx.h) recompiles the shaders.
 set(TARNIX_SHIFT_STAMP ${CMAKE_BINARY_DIR}/shader_binding_shifts.txt)
 file(CONFIGURE OUTPUT ${TARNIX_SHIFT_STAMP}
