@@ -44,6 +44,19 @@ TEST_F(PresentationTest, BlackWhileSynthesisingThenOneFrameIndexPerPresentedFram
   EXPECT_EQ(p.constants.data.frame, 5.0f);
 }
 
+// Quitting while the music is still being made: the shutdown finds the synthesis
+// recorded or in flight, and no streaming thread.
+TEST_F(PresentationTest, QuitDuringSynthesisShutsDownCleanly) {
+  for (int frames : {1, 2}) {
+    start();
+    for (int i = 0; i < frames; ++i) runFrame(p);
+    renderApp.quit = 1;
+    EXPECT_FALSE(runFrame(p));
+    shutdownPresentation(p);
+    validation.reset();
+  }
+}
+
 // What the timeline switches per frame: descriptors 33 + 7 per a-trous step, particle
 // groups of 32 bounded by the buffer's 128 records, the title only in scene 0.
 TEST_F(PresentationTest, TimelineDrivenSwitchesReachTheFrame) {
