@@ -8,7 +8,7 @@
 #include "app/render_app.h"
 #include "gpu/passes.h"
 #include "gpu/resources.h"
-#include "tests/gpu/gpu_validation.h"
+#include "tests/support/gpu_test.h"
 #include "text/text_bitmap.h"
 #include "text/text_texture.h"
 
