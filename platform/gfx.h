@@ -26,6 +26,7 @@
 // - GetGPUVirtualAddress returns an encoded (buffer, offset) pair, not a real address: it is
 //   only meaningful to this layer's views (CBV, vertex and index buffer views).
 // - Viewport depth range outside [0, 1] is clamped.
+// - Present always uses FIFO (sync interval 0 does not tear or skip the wait).
 #include <cstddef>
 #include <cstdint>
 
@@ -193,7 +194,8 @@ class Device : public Object {
 class SwapChain : public Object {
  public:
   virtual HRESULT GetBuffer(UINT buffer, Resource** surface) = 0;  // adds a reference
-  // syncInterval 1: FIFO (waits for the display), 0: no wait where the surface allows it.
+  // FIFO: waits for the display when the presentation queue is full, whatever syncInterval
+  // says. After the window is destroyed the frame is dropped and kOk returned.
   virtual HRESULT Present(UINT syncInterval, UINT flags) = 0;
   virtual UINT GetCurrentBackBufferIndex() = 0;
   virtual HRESULT GetDesc(SwapChainDesc* desc) = 0;

@@ -87,6 +87,8 @@ void windowDestroy(Window* window);
 void windowPostQuitMessage(int32_t exitCode);
 // What the system close command does: queues a close request (delivered as WM_CLOSE).
 void windowPostClose(Window* window);
+// True once windowDestroy has run: nothing can be shown in the window any more.
+bool windowIsDestroyed(const Window* window);
 // Frees the record of a destroyed (or not yet destroyed: it is destroyed first) window.
 void windowRelease(Window* window);
 

@@ -218,6 +218,8 @@ void windowPostClose(Window* window) {
   SDL_PushEvent(&event);
 }
 
+bool windowIsDestroyed(const Window* window) { return !window || window->destroyed; }
+
 void windowRelease(Window* window) {
   if (!window) return;
   windowDestroy(window);

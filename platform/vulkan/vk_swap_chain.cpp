@@ -133,7 +133,10 @@ HRESULT SwapChainImpl::GetBuffer(UINT buffer, Resource** surfaceOut) {
 }
 
 HRESULT SwapChainImpl::Present(UINT, UINT) {
-  HRESULT hr = surface ? presentToSurface(buffers[current]) : kOk;
+  // A destroyed window shows nothing: the frame is dropped, as for an occluded window (the
+  // frame loop still presents the frame in which the window was closed).
+  bool shown = surface && !windowIsDestroyed(desc.OutputWindow);
+  HRESULT hr = shown ? presentToSurface(buffers[current]) : kOk;
   current = (current + 1) % static_cast<UINT>(buffers.size());
   return hr;
 }
