@@ -50,7 +50,7 @@ ResourceImpl* CommandListImpl::renderTarget(uint64_t handle, Format* format, con
     return nullptr;
   }
   if (!resource->allows(RESOURCE_STATE_RENDER_TARGET)) {
-    reportError("%s: '%s' is not in the RENDER_TARGET state", what, resource->name().c_str());
+    reportError("%s: '%s' is not in the RENDER_TARGET state", what, resource->label());
     return nullptr;
   }
   *format = record.format;
@@ -204,7 +204,7 @@ bool CommandListImpl::bindRootArguments(RootArguments& arguments, VkPipelineBind
       needed = bindPoint == VK_PIPELINE_BIND_POINT_COMPUTE ? RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE
                                                            : RESOURCE_STATE_ALL_SHADER_RESOURCE;
     if (!resource->allows(needed)) {
-      reportError("%s: '%s' (binding %u) is in state 0x%x, which does not allow %s", what, resource->name().c_str(),
+      reportError("%s: '%s' (binding %u) is in state 0x%x, which does not allow %s", what, resource->label(),
                   source.binding, resource->state, viewKindName(record.kind));
       ok = false;
       break;

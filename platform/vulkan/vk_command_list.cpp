@@ -38,13 +38,13 @@ void CommandListImpl::applyName() {
 }
 
 bool CommandListImpl::recording(const char* what) {
-  if (!open) reportError("%s on a closed command list '%s'", what, name_.c_str());
+  if (!open) reportError("%s on a closed command list '%s'", what, label());
   return open;
 }
 
 HRESULT CommandListImpl::Reset(CommandAllocator* allocatorInterface, PipelineState* initialState) {
   if (open) {
-    reportError("Reset: command list '%s' is still open", name_.c_str());
+    reportError("Reset: command list '%s' is still open", label());
     return kFail;
   }
   allocator = static_cast<CommandAllocatorImpl*>(allocatorInterface);
@@ -73,7 +73,7 @@ HRESULT CommandListImpl::Reset(CommandAllocator* allocatorInterface, PipelineSta
 
 HRESULT CommandListImpl::Close() {
   if (!open) {
-    reportError("Close: command list '%s' is not open", name_.c_str());
+    reportError("Close: command list '%s' is not open", label());
     return kFail;
   }
   endRendering();
@@ -109,7 +109,7 @@ void CommandListImpl::ResourceBarrier(UINT numBarriers, const gfx::ResourceBarri
       StateMasks before = stateMasks(t.StateBefore), after = stateMasks(t.StateAfter);
       if (t.StateBefore != resource->state)
         reportError("ResourceBarrier: '%s' is in state 0x%x, not 0x%x (StateBefore), as recorded so far",
-                    resource->name().c_str(), resource->state, t.StateBefore);
+                    resource->label(), resource->state, t.StateBefore);
       resource->state = t.StateAfter;
       if (resource->isBuffer()) {
         VkBufferMemoryBarrier2 b{VK_STRUCTURE_TYPE_BUFFER_MEMORY_BARRIER_2};
@@ -158,11 +158,11 @@ namespace {
 
 bool checkCopyStates(ResourceImpl* dst, ResourceImpl* src, const char* what) {
   if (!dst->allows(RESOURCE_STATE_COPY_DEST)) {
-    reportError("%s: destination '%s' is not in the COPY_DEST state", what, dst->name().c_str());
+    reportError("%s: destination '%s' is not in the COPY_DEST state", what, dst->label());
     return false;
   }
   if (!src->allows(RESOURCE_STATE_COPY_SOURCE)) {
-    reportError("%s: source '%s' is not in the COPY_SOURCE state", what, src->name().c_str());
+    reportError("%s: source '%s' is not in the COPY_SOURCE state", what, src->label());
     return false;
   }
   return true;
@@ -190,7 +190,7 @@ void CommandListImpl::CopyResource(Resource* dstInterface, Resource* srcInterfac
   }
   if (dst->desc.Width != src->desc.Width || dst->desc.Height != src->desc.Height ||
       FormatBytesPerPixel(dst->desc.Format) != FormatBytesPerPixel(src->desc.Format)) {
-    reportError("CopyResource: '%s' and '%s' differ in size or texel size", dst->name().c_str(), src->name().c_str());
+    reportError("CopyResource: '%s' and '%s' differ in size or texel size", dst->label(), src->label());
     return;
   }
   VkImageCopy region{};
@@ -292,7 +292,7 @@ void CommandListImpl::SetDescriptorHeaps(UINT numHeaps, DescriptorHeap* const* h
   for (UINT i = 0; i < numHeaps && i < 2; ++i) {
     auto* heap = static_cast<DescriptorHeapImpl*>(heaps[i]);
     if (heap && !(heap->desc.Flags & DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE))
-      reportError("SetDescriptorHeaps: heap '%s' is not shader-visible", heap->name().c_str());
+      reportError("SetDescriptorHeaps: heap '%s' is not shader-visible", heap->label());
     boundHeaps[i] = heap ? heap->id : 0;
   }
 }

@@ -73,10 +73,16 @@ bool bufferRange(ResourceImpl* resource, UINT64 firstElement, UINT numElements, 
   }
   record->offset = firstElement * stride;
   record->range = static_cast<uint64_t>(numElements) * stride;
+  uint64_t alignment = resource->device->limits.minStorageBufferOffsetAlignment;
+  if (alignment > 1 && record->offset % alignment != 0) {
+    reportError("%s: the view starts at byte %llu; this device needs multiples of %llu", what,
+                static_cast<unsigned long long>(record->offset), static_cast<unsigned long long>(alignment));
+    return false;
+  }
   if (record->range == 0 || record->offset + record->range > resource->desc.Width) {
     reportError("%s: elements %llu..+%u of stride %u leave the %llu-byte buffer '%s'", what,
                 static_cast<unsigned long long>(firstElement), numElements, stride,
-                static_cast<unsigned long long>(resource->desc.Width), resource->name().c_str());
+                static_cast<unsigned long long>(resource->desc.Width), resource->label());
     return false;
   }
   return true;
@@ -149,7 +155,7 @@ void DeviceImpl::CreateUnorderedAccessView(Resource* resourceInterface, Resource
       return;
     }
     if (!(resource->desc.Flags & RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS)) {
-      reportError("%s: '%s' was created without RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS", what, resource->name().c_str());
+      reportError("%s: '%s' was created without RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS", what, resource->label());
       return;
     }
     record.kind = ViewKind::TextureUav;
@@ -170,6 +176,12 @@ void DeviceImpl::CreateConstantBufferView(const ConstantBufferViewDesc* desc, Cp
     reportError("%s: size %u is not a multiple of 256 up to 65536", what, desc->SizeInBytes);
     return;
   }
+  uint64_t alignment = limits.minUniformBufferOffsetAlignment;
+  if (alignment > 1 && offset % alignment != 0) {
+    reportError("%s: the view starts at byte %llu; this device needs multiples of %llu", what,
+                static_cast<unsigned long long>(offset), static_cast<unsigned long long>(alignment));
+    return;
+  }
   ViewRecord record;
   record.kind = ViewKind::Cbv;
   record.resourceId = resource->id;
@@ -188,7 +200,7 @@ void DeviceImpl::CreateRenderTargetView(Resource* resourceInterface, const Rende
   if (!heap || !resource) return;
   if (resource->isBuffer() || !(resource->desc.Flags & RESOURCE_FLAG_ALLOW_RENDER_TARGET)) {
     reportError("%s: '%s' is not a texture created with RESOURCE_FLAG_ALLOW_RENDER_TARGET", what,
-                resource->name().c_str());
+                resource->label());
     return;
   }
   ViewRecord record;

@@ -37,6 +37,8 @@ class ObjectBase : public Interface {
     return kOk;
   }
   const std::string& name() const { return name_; }
+  // The name for messages.
+  const char* label() const { return name_.empty() ? "(unnamed)" : name_.c_str(); }
 
  protected:
   virtual void applyName() {}

@@ -214,7 +214,7 @@ void ResourceImpl::applyName() {
 HRESULT ResourceImpl::Map(UINT subresource, const Range*, void** data) {
   if (data) *data = nullptr;
   if (subresource != 0 || !mapped) {
-    reportError("Map: '%s' is not a buffer in an upload or readback heap", name_.c_str());
+    reportError("Map: '%s' is not a buffer in an upload or readback heap", label());
     return kInvalidArg;
   }
   if (data) *data = mapped;
@@ -242,7 +242,7 @@ VkImageView ResourceImpl::imageView(Format viewFormat) {
     return VK_NULL_HANDLE;
   }
   if (info.format != vkFormat && !(isTypeless(desc.Format))) {
-    reportError("'%s': a view of format %u on a texture of format %u needs a typeless texture", name_.c_str(),
+    reportError("'%s': a view of format %u on a texture of format %u needs a typeless texture", label(),
                 viewFormat, desc.Format);
     return VK_NULL_HANDLE;
   }

@@ -130,6 +130,33 @@ TEST_F(ComputeTest, ReleasedResourceBehindAViewIsReported) {
   submitAndWait();
 }
 
+TEST_F(ComputeTest, ViewsReachingOutsideTheirBufferAreRefused) {
+  makePipeline();
+  Resource* output = createBuffer(1024, HEAP_TYPE_DEFAULT, RESOURCE_STATE_UNORDERED_ACCESS,
+                                  RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+  UnorderedAccessViewDesc uav;
+  uav.ViewDimension = UAV_DIMENSION_BUFFER;
+  uav.Buffer.NumElements = 257;  // one element past the end
+  uav.Buffer.StructureByteStride = 4;
+  ValidationScope::beginExpecting();
+  device->CreateUnorderedAccessView(output, nullptr, &uav, cpuSlot(0));
+  uav.Buffer.NumElements = 1;
+  uav.Buffer.StructureByteStride = 0;  // a typed view, not provided
+  device->CreateUnorderedAccessView(output, nullptr, &uav, cpuSlot(0));
+  ConstantBufferViewDesc cbv{output->GetGPUVirtualAddress(), 100};  // not a multiple of 256
+  device->CreateConstantBufferView(&cbv, cpuSlot(1));
+  cbv = {output->GetGPUVirtualAddress() + 4096, 256};  // past the buffer
+  device->CreateConstantBufferView(&cbv, cpuSlot(1));
+  device->CreateConstantBufferView(&cbv, {cpuSlot(0).ptr + 64 * 32});  // past the heap
+  EXPECT_EQ(ValidationScope::endExpecting(), 5u);
+  // Nothing was written: the slots are still empty, and a Dispatch on them is refused.
+  const uint32_t rootValues[4] = {0, 0, 0, 0};
+  ValidationScope::beginExpecting();
+  recordDispatch(rootValues);
+  EXPECT_EQ(ValidationScope::endExpecting(), 1u);
+  submitAndWait();
+}
+
 TEST_F(ComputeTest, PipelineWhoseShaderBindingIsMissingFromTheRootSignatureFails) {
   DescriptorRange range;
   range.RangeType = DESCRIPTOR_RANGE_TYPE_UAV;
