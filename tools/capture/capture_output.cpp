@@ -101,23 +101,31 @@ bool prepareCaptureOutput(CaptureOutputState& state, const CaptureOptions& optio
   return beginWavFile(state.music, musicPath.c_str(), error);
 }
 
-bool startCaptureOutput(CaptureOutputState& state, const float* music, uint64_t musicFrames, std::string* error) {
+void startCaptureOutput(CaptureOutputState& state, const float* music, uint64_t musicFrames) {
   const CaptureOptions& o = state.options;
   state.samples = musicForFrames(music, musicFrames, o.fromFrame, o.toFrame - o.fromFrame + 1, o.fps);
-  if (!isMp4(state)) return true;
+}
+
+namespace {
+
+// With the first frame: the music of the whole range, then the encoder reading it.
+bool startEncoder(CaptureOutputState& state, std::string* error) {
+  const CaptureOptions& o = state.options;
   if (!writeMusic(state, o.toFrame - o.fromFrame + 1, error)) return false;
-  std::string ffmpeg = findProgramOnPath("ffmpeg");
-  if (!startChildProcess(state.encoder, encoderCommand(ffmpeg, o, state.music.path), error)) {
+  if (!startChildProcess(state.encoder, encoderCommand(findProgramOnPath("ffmpeg"), o, state.music.path), error)) {
     removeFile(state.music.path);
     return false;
   }
   return true;
 }
 
+}  // namespace
+
 bool writeCaptureFrame(CaptureOutputState& state, uint32_t frame, const uint8_t* rgba, std::string* error) {
   const CaptureOptions& o = state.options;
   const size_t pixels = size_t(o.outputWidth) * o.outputHeight;
   if (isMp4(state)) {
+    if (state.encoder.pid < 0 && !startEncoder(state, error)) return false;
     if (!writeToChild(state.encoder, rgba, pixels * 4)) {
       *error = "ffmpeg stopped taking frames (see its message above)";
       return false;
@@ -142,7 +150,7 @@ bool writeCaptureFrame(CaptureOutputState& state, uint32_t frame, const uint8_t*
 bool finishCaptureOutput(CaptureOutputState& state, std::string* error) {
   if (!isMp4(state)) return writeMusic(state, state.framesWritten, error);
   if (state.encoder.pid < 0) {
-    // Stopped before the music was ready: nothing was encoded.
+    // Stopped before the first frame: no video, and no temporary music left behind.
     abandonWavFile(state.music);
     return true;
   }

@@ -35,11 +35,11 @@ std::vector<float> musicForFrames(const float* music, uint64_t musicFrames, uint
 // for an .mp4 and claims the music file. Before any rendering.
 bool prepareCaptureOutput(CaptureOutputState& state, const CaptureOptions& options, std::string* error);
 
-// Once the music is in memory: keeps the range's music and, for an .mp4, writes it and
-// starts the encoder.
-bool startCaptureOutput(CaptureOutputState& state, const float* music, uint64_t musicFrames, std::string* error);
+// Once the music is in memory: keeps the music of the range.
+void startCaptureOutput(CaptureOutputState& state, const float* music, uint64_t musicFrames);
 
-// One frame of outputWidth x outputHeight RGBA bytes, rows packed top to bottom.
+// One frame of outputWidth x outputHeight RGBA bytes, rows packed top to bottom. The first
+// frame of an .mp4 writes the range's music and starts the encoder.
 bool writeCaptureFrame(CaptureOutputState& state, uint32_t frame, const uint8_t* rgba, std::string* error);
 
 // Finishes the files: the WAV of the frames written, or the encoder's end of file.

@@ -42,8 +42,7 @@ CaptureEnd captureFrames(Presentation& p, CaptureOutputState& output, std::strin
     if (!outputStarted) {
       const WaveOutStreamer& music = p.audio->streamer;
       ASSERT(music.bitsPerSample == 32, "The capture expects the music as float samples\n");
-      if (!startCaptureOutput(output, static_cast<const float*>(music.samples), music.totalFrames, error))
-        return CaptureEnd::Failed;
+      startCaptureOutput(output, static_cast<const float*>(music.samples), music.totalFrames);
       outputStarted = true;
       phaseStart = Clock::now();
     }
@@ -116,7 +115,9 @@ int main(int argc, char** argv) {
     fprintf(stderr, "\ntarnix-capture: %s\n", finishError.c_str());
     return 1;
   }
-  if (end == CaptureEnd::Stopped)
+  if (end == CaptureEnd::Stopped && output.framesWritten == 0)
+    fprintf(stderr, "\ntarnix-capture: stopped before the first frame; no video written\n");
+  else if (end == CaptureEnd::Stopped)
     fprintf(stderr, "\ntarnix-capture: stopped; %u frames written to %s\n", output.framesWritten,
             options.out.c_str());
   else
