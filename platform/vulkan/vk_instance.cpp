@@ -160,10 +160,16 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
   info.pApplicationInfo = &app;
   info.enabledExtensionCount = static_cast<uint32_t>(extensions.size());
   info.ppEnabledExtensionNames = extensions.data();
+  // Synchronization validation too: it reports missing or too weak barriers (hazards).
+  VkValidationFeatureEnableEXT enables[] = {VK_VALIDATION_FEATURE_ENABLE_SYNCHRONIZATION_VALIDATION_EXT};
+  VkValidationFeaturesEXT features{VK_STRUCTURE_TYPE_VALIDATION_FEATURES_EXT};
+  features.enabledValidationFeatureCount = 1;
+  features.pEnabledValidationFeatures = enables;
   if (validation) {
     info.enabledLayerCount = 1;
     info.ppEnabledLayerNames = &kValidationLayer;
-    if (debugUtils) info.pNext = &messengerInfo;
+    if (debugUtils) messengerInfo.pNext = &features;
+    info.pNext = debugUtils ? static_cast<const void*>(&messengerInfo) : &features;
   }
   auto* result = new FactoryImpl();
   result->debugUtils = debugUtils;

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/os.h"
@@ -27,12 +28,22 @@ int64_t recordingProcedure(Window* window, uint32_t message, uint64_t wParam, in
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!windowScreenSize(&width, &height)) GTEST_SKIP() << "no display (run under scripts/test-env.sh)";
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "no DISPLAY (run under scripts/test-env.sh)";
+    // A display that is set must open: a busy X server gets a few tries, then it is a failure.
+    bool opened = windowScreenSize(&width, &height);
+    for (int attempt = 0; attempt < 20 && !opened; ++attempt) {
+      osSleepMs(100);
+      opened = windowScreenSize(&width, &height);
+    }
+    ASSERT_TRUE(opened) << "cannot open DISPLAY " << display;
     gProcedureMessages.clear();
     window = windowCreate("TARNIX", width, height, recordingProcedure);
     ASSERT_NE(window, nullptr);
   }
-  void TearDown() override { windowRelease(window); }
+  void TearDown() override {
+    if (window) windowRelease(window);
+  }
 
   // Pumps until WM_QUIT (true) or until `rounds` empty pumps pass (false).
   bool pumpUntilQuit(int rounds) {
