@@ -135,6 +135,8 @@ HRESULT SwapChainImpl::GetBuffer(UINT buffer, Resource** surfaceOut) {
 HRESULT SwapChainImpl::Present(UINT, UINT) {
   // A destroyed window shows nothing: the frame is dropped, as for an occluded window (the
   // frame loop still presents the frame in which the window was closed).
+  if (buffers[current]->state != RESOURCE_STATE_PRESENT)
+    reportError("Present: back buffer %u is in state 0x%x, not PRESENT", current, buffers[current]->state);
   bool shown = surface && !windowIsDestroyed(desc.OutputWindow);
   HRESULT hr = shown ? presentToSurface(buffers[current]) : kOk;
   current = (current + 1) % static_cast<UINT>(buffers.size());

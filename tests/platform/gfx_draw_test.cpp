@@ -183,7 +183,7 @@ TEST_F(DrawTest, BackBuffersRotateAndKeepTheirOwnContents) {
   }
 }
 
-TEST_F(DrawTest, DrawWithoutViewportOrIntoAResourceNotInRenderTargetStateIsReported) {
+TEST_F(DrawTest, TargetsAndBackBuffersInTheWrongStateAreReported) {
   makePipeline();
   setColors(std::array<float, 4>{1, 1, 1, 1}.data(), std::array<float, 4>{1, 1, 1, 1}.data());
   Resource* backBuffer = nullptr;
@@ -201,6 +201,10 @@ TEST_F(DrawTest, DrawWithoutViewportOrIntoAResourceNotInRenderTargetStateIsRepor
   list->SetDescriptorHeaps(1, &heap);
   list->DrawInstanced(3, 1, 0, 0);  // no viewport or scissor yet
   EXPECT_EQ(ValidationScope::endExpecting(), 2u);
+  submitAndWait();
+  ValidationScope::beginExpecting();
+  EXPECT_TRUE(Succeeded(swapChain->Present(1, 0)));  // still a render target: reported
+  EXPECT_EQ(ValidationScope::endExpecting(), 1u);
   transition(backBuffer, RESOURCE_STATE_RENDER_TARGET, RESOURCE_STATE_PRESENT);
   backBuffer->Release();
   submitAndWait();
