@@ -38,7 +38,10 @@ CaptureEnd captureFrames(Presentation& p, CaptureOutputState& output, std::strin
     if (stopRequested()) return CaptureEnd::Stopped;
     const bool more = runFrame(p);
     const FrameReport& frame = p.lastFrame;
-    if (!frame.passesRecorded) continue;  // the music is still being synthesised
+    if (!frame.passesRecorded) {  // the music is still being synthesised
+      if (!more) return CaptureEnd::Stopped;
+      continue;
+    }
     if (!outputStarted) {
       const WaveOutStreamer& music = p.audio->streamer;
       ASSERT(music.bitsPerSample == 32, "The capture expects the music as float samples\n");
