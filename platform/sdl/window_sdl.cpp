@@ -129,8 +129,10 @@ bool windowScreenSize(uint32_t* width, uint32_t* height) {
   if (!initVideo()) return false;
   // Without a display SDL falls back to drivers that have no screen to cover.
   const char* driver = SDL_GetCurrentVideoDriver();
-  if (driver != nullptr && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0))
+  if (driver != nullptr && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0)) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);  // so that a later call tries the display again
     return false;
+  }
   SDL_DisplayMode mode;
   if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
     std::printf("window: no desktop display mode: %s\n", SDL_GetError());
