@@ -5,16 +5,17 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/tarnix-runtime-$(id -u)}
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 # Sound: machines without a sound card get SDL's paced dummy driver.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-# Window suites need an X display: start a private Xvfb when there is none.
+# Window suites need an X display: start a private Xvfb when there is none. Xvfb picks a
+# free display number itself (-displayfd), so parallel runs never collide.
 if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
-  for n in $(seq 90 99); do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-      Xvfb :$n -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-      TARNIX_XVFB_PID=$!
-      trap 'kill $TARNIX_XVFB_PID 2>/dev/null || true' EXIT
-      export DISPLAY=:$n
-      for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-      break
-    fi
-  done
+  TARNIX_XVFB_NUMBER=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$TARNIX_XVFB_NUMBER" >/dev/null 2>&1 &
+  TARNIX_XVFB_PID=$!
+  trap 'kill $TARNIX_XVFB_PID 2>/dev/null || true; rm -f "$TARNIX_XVFB_NUMBER"' EXIT
+  for _ in $(seq 100); do [ -s "$TARNIX_XVFB_NUMBER" ] && break; sleep 0.1; done
+  if [ -s "$TARNIX_XVFB_NUMBER" ]; then
+    export DISPLAY=":$(head -n 1 "$TARNIX_XVFB_NUMBER")"
+  else
+    echo "test-env: Xvfb did not start; the window suites will be skipped" >&2
+  fi
 fi
