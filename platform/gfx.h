@@ -98,6 +98,10 @@ class DescriptorHeap : public Object {
   virtual GpuDescriptorHandle GetGPUDescriptorHandleForHeapStart() = 0;
 };
 
+// Timestamp queries. Each resolved timestamp is a UINT64 tick count; ticks per second come
+// from CommandQueue::GetTimestampFrequency.
+class QueryHeap : public Object {};
+
 class RootSignature : public Object {};
 class PipelineState : public Object {};
 
@@ -146,6 +150,13 @@ class GraphicsCommandList : public Object {
                              UINT startInstance) = 0;
   virtual void DrawIndexedInstanced(UINT indexCountPerInstance, UINT instanceCount, UINT startIndex,
                                     int32_t baseVertex, UINT startInstance) = 0;
+
+  // Timestamps: EndQuery writes the time at which all earlier commands have finished;
+  // ResolveQueryData copies `count` of them as UINT64s into a buffer in the COPY_DEST state
+  // (offset a multiple of 8). Backends without queries ignore both.
+  virtual void EndQuery(QueryHeap* /*heap*/, QueryType /*type*/, UINT /*index*/) {}
+  virtual void ResolveQueryData(QueryHeap* /*heap*/, QueryType /*type*/, UINT /*startIndex*/, UINT /*count*/,
+                                Resource* /*destination*/, UINT64 /*alignedDestinationOffset*/) {}
 };
 
 class CommandQueue : public Object {
@@ -153,6 +164,11 @@ class CommandQueue : public Object {
   virtual void ExecuteCommandLists(UINT numLists, GraphicsCommandList* const* lists) = 0;
   virtual HRESULT Signal(Fence* fence, UINT64 value) = 0;
   virtual HRESULT Wait(Fence* fence, UINT64 value) = 0;  // GPU-side wait
+  // Timestamp ticks per second (kNotImplemented where the backend has no timestamps).
+  virtual HRESULT GetTimestampFrequency(UINT64* frequency) {
+    if (frequency) *frequency = 0;
+    return kNotImplemented;
+  }
 };
 
 class Device : public Object {
@@ -189,6 +205,10 @@ class Device : public Object {
                                      UINT64 baseOffset, PlacedSubresourceFootprint* layouts, UINT* numRows,
                                      UINT64* rowSizeInBytes, UINT64* totalBytes) = 0;
   virtual HRESULT GetDeviceRemovedReason() = 0;
+  virtual HRESULT CreateQueryHeap(const QueryHeapDesc* /*desc*/, QueryHeap** heap) {
+    if (heap) *heap = nullptr;
+    return kNotImplemented;
+  }
 };
 
 class SwapChain : public Object {

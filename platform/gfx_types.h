@@ -120,6 +120,12 @@ struct DescriptorHeapDesc {
   UINT NodeMask = 0;
 };
 
+struct QueryHeapDesc {
+  QueryHeapType Type = QUERY_HEAP_TYPE_TIMESTAMP;
+  UINT Count = 0;
+  UINT NodeMask = 0;
+};
+
 // Handles are heap-tagged slot offsets (start + slot * increment), never real pointers.
 struct CpuDescriptorHandle {
   uint64_t ptr = 0;

@@ -255,6 +255,12 @@ constexpr TextureCopyType TEXTURE_COPY_TYPE_PLACED_FOOTPRINT = 1;
 constexpr UINT TEXTURE_DATA_PITCH_ALIGNMENT = 256;
 constexpr UINT TEXTURE_DATA_PLACEMENT_ALIGNMENT = 512;
 
+// Queries: only GPU timestamps are provided.
+using QueryHeapType = uint32_t;
+constexpr QueryHeapType QUERY_HEAP_TYPE_TIMESTAMP = 1;
+using QueryType = uint32_t;
+constexpr QueryType QUERY_TYPE_TIMESTAMP = 2;
+
 using FeatureLevel = uint32_t;
 constexpr FeatureLevel FEATURE_LEVEL_12_0 = 0xC000;
 

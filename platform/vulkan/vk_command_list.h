@@ -44,6 +44,9 @@ class CommandListImpl final : public ObjectBase<GraphicsCommandList> {
   void DrawInstanced(UINT vertexCount, UINT instanceCount, UINT startVertex, UINT startInstance) override;
   void DrawIndexedInstanced(UINT indexCount, UINT instanceCount, UINT startIndex, int32_t baseVertex,
                             UINT startInstance) override;
+  void EndQuery(QueryHeap* heap, QueryType type, UINT index) override;
+  void ResolveQueryData(QueryHeap* heap, QueryType type, UINT startIndex, UINT count, Resource* destination,
+                        UINT64 alignedDestinationOffset) override;
 
   // Root arguments of one bind point (D3D12 keeps compute and graphics apart).
   struct RootArguments {

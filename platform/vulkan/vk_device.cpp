@@ -198,6 +198,7 @@ HRESULT CreateDevice(Adapter* adapterInterface, FeatureLevel, Device** deviceOut
   device->physical = physical;
   device->queueFamily = family;
   device->limits = properties.limits;
+  device->timestampValidBits = families[family].timestampValidBits;
   vkGetPhysicalDeviceMemoryProperties(physical, &device->memory);
   VkResult vr = vkCreateDevice(physical, &info, nullptr, &device->device);
   if (vr != VK_SUCCESS) {

@@ -113,6 +113,7 @@ class DeviceImpl final : public ObjectBase<Device> {
                              PlacedSubresourceFootprint* layouts, UINT* numRows, UINT64* rowSizeInBytes,
                              UINT64* totalBytes) override;
   HRESULT GetDeviceRemovedReason() override;
+  HRESULT CreateQueryHeap(const QueryHeapDesc* desc, QueryHeap** heap) override;
 
   // Debug name of a Vulkan handle (no-op without VK_EXT_debug_utils).
   void nameHandle(VkObjectType type, uint64_t handle, const std::string& name);
@@ -138,6 +139,7 @@ class DeviceImpl final : public ObjectBase<Device> {
   uint32_t queueFamily = 0;
   VkPhysicalDeviceMemoryProperties memory{};
   VkPhysicalDeviceLimits limits{};
+  uint32_t timestampValidBits = 0;  // of the queue's family; 0: no timestamps
   VkCommandPool oneShotPool = VK_NULL_HANDLE;
   PFN_vkSetDebugUtilsObjectNameEXT setObjectName = nullptr;
   std::vector<ResourceImpl*> resources;  // index = id; slot 0 unused
@@ -213,6 +215,19 @@ class DescriptorHeapImpl final : public ObjectBase<DescriptorHeap> {
   DescriptorHeapDesc desc;
   uint32_t id = 0;
   std::vector<ViewRecord> records;
+};
+
+// ---- Timestamp queries (vk_query.cpp) ----
+class QueryHeapImpl final : public ObjectBase<QueryHeap> {
+ public:
+  ~QueryHeapImpl() override;
+  void applyName() override;
+  DeviceImpl* device = nullptr;  // referenced
+  QueryHeapDesc desc;
+  VkQueryPool pool = VK_NULL_HANDLE;
+  // Whether an EndQuery has been recorded for each query: resolving one that never was would
+  // wait forever for its result.
+  std::vector<bool> ended;
 };
 
 // ---- Root signatures and pipelines (vk_pipeline.cpp) ----
@@ -299,6 +314,7 @@ class CommandQueueImpl final : public ObjectBase<CommandQueue> {
   void ExecuteCommandLists(UINT numLists, GraphicsCommandList* const* lists) override;
   HRESULT Signal(Fence* fence, UINT64 value) override;
   HRESULT Wait(Fence* fence, UINT64 value) override;
+  HRESULT GetTimestampFrequency(UINT64* frequency) override;
   void applyName() override;
   DeviceImpl* device = nullptr;  // referenced
 };

@@ -253,3 +253,38 @@ TEST_F(GpuTest, MapIsOnlyForUploadAndReadbackBuffers) {
 }
 
 }  // namespace
+
+// Timestamps around a dispatch come back in order with a usable frequency; resolving a query
+// that was never ended is refused rather than waited on forever.
+TEST_F(ComputeTest, TimestampsAroundADispatchAreOrdered) {
+  makePipeline();
+  Resource* output = createBuffer(1024, HEAP_TYPE_DEFAULT, RESOURCE_STATE_UNORDERED_ACCESS,
+                                  RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+  Resource* constants = createBuffer(256, HEAP_TYPE_UPLOAD, RESOURCE_STATE_GENERIC_READ);
+  Resource* readback = createBuffer(24, HEAP_TYPE_READBACK, RESOURCE_STATE_COPY_DEST);
+  writeViews(output, constants);
+  QueryHeapDesc desc{QUERY_HEAP_TYPE_TIMESTAMP, 3};
+  QueryHeap* queries = nullptr;
+  ASSERT_TRUE(Succeeded(device->CreateQueryHeap(&desc, &queries)));
+  keep(queries);
+  UINT64 frequency = 0;
+  ASSERT_TRUE(Succeeded(queue->GetTimestampFrequency(&frequency)));
+  EXPECT_GT(frequency, 0u);
+
+  const uint32_t rootValues[4] = {1, 256, 0, 0};
+  list->EndQuery(queries, QUERY_TYPE_TIMESTAMP, 0);
+  recordDispatch(rootValues);
+  list->EndQuery(queries, QUERY_TYPE_TIMESTAMP, 1);
+  list->ResolveQueryData(queries, QUERY_TYPE_TIMESTAMP, 0, 2, readback, 0);
+  ValidationScope::beginExpecting();
+  list->ResolveQueryData(queries, QUERY_TYPE_TIMESTAMP, 1, 2, readback, 8);
+  EXPECT_EQ(ValidationScope::endExpecting(), 1u);
+  submitAndWait();
+
+  std::vector<uint8_t> bytes = mappedBytes(readback, 24);
+  uint64_t ticks[3];
+  std::memcpy(ticks, bytes.data(), sizeof(ticks));
+  EXPECT_GT(ticks[0], 0u);
+  EXPECT_GE(ticks[1], ticks[0]);
+  EXPECT_EQ(ticks[2], 0u) << "the refused resolve wrote nothing";
+}
