@@ -1,13 +1,17 @@
 // Each shader pass at the 960 x 540 render size (the final pass into a 1920 x 1080 back buffer),
-// timed from submission to completion on the graphics device (lavapipe on machines without a
-// GPU). The scenes are the presentation's own: particles set up by the simulation shader.
+// timed with GPU timestamps around its commands on the graphics device (lavapipe on machines
+// without a GPU). The scenes are the presentation's own: particles set up by the simulation
+// shader. The music synthesis is also timed as the C++ reference on one CPU thread, and the
+// ratio of the two is reported beside it.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <vector>
 
+#include "bench/gpu_timer.h"
 #include "shader_blobs.h"
 #include "shaders/ParticleConfig.h"
+#include "tests/shaders/reference/music.h"
 #include "tests/shaders/shader_dispatch.h"
 
 namespace {
@@ -23,24 +27,31 @@ struct Bench {
   GpuTexture *colour, *velocity, *position, *normal, *depth, *history, *prevPosition, *prevNormal;
   GpuTexture *m1Prev, *m2Prev, *prevDepth, *result, *m1, *m2, *filtered, *frameInput, *text;
 } b;
+GpuTimer timer;
 
 GpuTexture* uavTexture(uint32_t format) {
   return createTexture(kWidth, kHeight, nullptr, kStateUnorderedAccess, format, kResourceAllowUnorderedAccess);
 }
 
-// Times `record` (one frame's commands) from submission until the GPU is idle.
+// Times `record` (one frame's commands, barriers included) on the GPU; returns the mean seconds.
 template <typename Record>
-void timeFrames(benchmark::State& state, Record record) {
+double timeFrames(benchmark::State& state, Record record) {
+  if (!timer.create(state)) return 0.0;
+  double total = 0.0;
   for (auto _ : state) {
-    auto start = std::chrono::steady_clock::now();
     gfx::GraphicsCommandList* list = beginFrame();
     resetDescriptorAllocator(*b.heap);
     resetDescriptorAllocator(*b.targets);
+    timer.start(list);
     record(list);
+    timer.stop(list);
     endFrame();
     waitForGpuIdle();
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    double seconds = timer.seconds();
+    total += seconds;
+    state.SetIterationTime(seconds);
   }
+  return state.iterations() ? total / double(state.iterations()) : 0.0;
 }
 
 void simulate(uint32_t scene, uint32_t frame, uint32_t count) {
@@ -60,14 +71,41 @@ void simulate(uint32_t scene, uint32_t frame, uint32_t count) {
   releaseBuffer(sceneBuffer);
 }
 
+constexpr uint32_t kSampleRate = 44100;
+constexpr uint32_t kMusicFrames = 180 * kSampleRate;  // the whole piece, as the program renders it
+double musicGpuSeconds = 0.0;  // mean of BM_AudioSynthesis, for the ratio below
+
 void BM_AudioSynthesis(benchmark::State& state) {
-  const uint32_t frames = 180 * 44100;
-  std::vector<ComputeView> views = {bufferUav(*b.audioFrames, frames, 8), cbv(*b.audioData)};
+  std::vector<ComputeView> views = {bufferUav(*b.audioFrames, kMusicFrames, 8), cbv(*b.audioData)};
   Pipeline* p = createComputeFor({kAudioProcessCS, kAudioProcessCSSize}, views, {}, false);
-  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, *p, *b.heap, b.barriers, views, (frames + 255) / 256, 1, nullptr);
+  // Shaders are compiled on their first dispatch: keep that out of the timed iterations.
+  gfx::GraphicsCommandList* warmUp = beginFrame();
+  resetDescriptorAllocator(*b.heap);
+  recordCompute(warmUp, *p, *b.heap, b.barriers, views, 1, 1, nullptr);
+  endFrame();
+  waitForGpuIdle();
+  musicGpuSeconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordCompute(list, *p, *b.heap, b.barriers, views, (kMusicFrames + 255) / 256, 1, nullptr);
   });
   releasePipeline(p);
+}
+
+// The same frames from the C++ reference on one thread. "cpu_over_gpu" is this time divided
+// by BM_AudioSynthesis's (absent when that benchmark did not run first).
+void BM_MusicReferenceCpu(benchmark::State& state) {
+  double seconds = 0.0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    float sum = 0.0f;
+    for (uint32_t i = 0; i < kMusicFrames; ++i) {
+      reference::Vec2 frame = reference::makeSound(float(i) / float(kSampleRate));
+      sum += frame.x + frame.y;
+    }
+    benchmark::DoNotOptimize(sum);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    state.SetIterationTime(seconds);
+  }
+  if (musicGpuSeconds > 0.0) state.counters["cpu_over_gpu"] = seconds / musicGpuSeconds;
 }
 
 void BM_ParticleSimulation(benchmark::State& state) {
@@ -226,6 +264,7 @@ void tearDown() {
                          &b.prevNormal, &b.m1Prev, &b.m2Prev, &b.prevDepth, &b.result, &b.m1, &b.m2, &b.filtered,
                          &b.frameInput, &b.text})
     releaseTexture(*t);
+  timer.release();
   destroyBarrierBatch(b.barriers);
   b.heap->heap->Release();
   b.targets->heap->Release();
@@ -235,6 +274,7 @@ void tearDown() {
 }
 
 BENCHMARK(BM_AudioSynthesis)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_MusicReferenceCpu)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ParticleSimulation)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SceneRender)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_TemporalAccumulation)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
