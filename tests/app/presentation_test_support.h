@@ -11,6 +11,7 @@
 #include "app/render_app.h"
 #include "platform/gfx.h"
 #include "tests/audio/fake_wave_out.h"
+#include "tests/support/gpu_readback.h"
 #include "tests/support/gpu_test.h"
 #include "timeline/timeline.h"
 
@@ -24,45 +25,8 @@ inline PresentationOptions smallOffscreenOptions(uint32_t width = 64, uint32_t h
   return options;
 }
 
-// A texture's texels, rows tightly packed, copied through a readback buffer in a frame of
-// its own (the frame leaves the texture in the copy-source state; every pass asks for
-// the states it needs).
-inline std::vector<uint8_t> readTexture(GpuTexture& texture) {
-  gfx::ResourceDesc desc = texture.resource.resource->GetDesc();
-  gfx::PlacedSubresourceFootprint layout;
-  gfx::UINT rows = 0;
-  gfx::UINT64 rowSize = 0, total = 0;
-  renderApp.device->GetCopyableFootprints(&desc, 0, 1, 0, &layout, &rows, &rowSize, &total);
-  GpuBuffer* readback = createBuffer(total, Readback, nullptr, false, 0);
-
-  gfx::GraphicsCommandList* commandList = beginFrame();
-  BarrierBatch barriers = {};
-  requestTransition(barriers, texture.resource, kStateCopySource);
-  flush(barriers, commandList);
-  gfx::TextureCopyLocation destination;
-  destination.pResource = readback->resource.resource;
-  destination.Type = gfx::TEXTURE_COPY_TYPE_PLACED_FOOTPRINT;
-  destination.PlacedFootprint = layout;
-  gfx::TextureCopyLocation source;
-  source.pResource = texture.resource.resource;
-  source.Type = gfx::TEXTURE_COPY_TYPE_SUBRESOURCE_INDEX;
-  source.SubresourceIndex = 0;
-  commandList->CopyTextureRegion(&destination, 0, 0, 0, &source, nullptr);
-  endFrame();
-  waitForGpuIdle();
-  destroyBarrierBatch(barriers);
-
-  std::vector<uint8_t> texels(size_t(rowSize) * rows);
-  void* mapped = nullptr;
-  EXPECT_EQ(readback->resource.resource->Map(0, nullptr, &mapped), gfx::kOk);
-  for (gfx::UINT row = 0; row < rows; ++row)
-    memcpy(texels.data() + row * rowSize,
-           static_cast<uint8_t*>(mapped) + layout.Offset + row * layout.Footprint.RowPitch,
-           size_t(rowSize));
-  readback->resource.resource->Unmap(0, nullptr);
-  releaseBuffer(readback);
-  return texels;
-}
+// A texture's texels, rows tightly packed, read back in a frame of its own.
+inline std::vector<uint8_t> readTexture(GpuTexture& texture) { return readBackTexture(texture); }
 
 // The back buffer the last frame was presented from, as R, G, B, A bytes.
 inline std::vector<uint8_t> readPresentedFrame(const Presentation& p) {

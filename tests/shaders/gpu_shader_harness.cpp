@@ -1,6 +1,9 @@
 #include "tests/shaders/gpu_shader_harness.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "tests/support/gpu_readback.h"
 
 void ShaderGpuTest::SetUp() {
   createOffscreenDevice(kBackBufferSize, kBackBufferSize);
@@ -69,60 +72,15 @@ void ShaderGpuTest::drawFullscreen(ShaderBytecode pixelShader, const std::vector
 }
 
 std::vector<float> ShaderGpuTest::readFloats(GpuTexture& texture, uint32_t components) {
-  gfx::ResourceDesc desc = texture.resource.resource->GetDesc();
-  gfx::PlacedSubresourceFootprint footprint;
-  gfx::UINT rows = 0;
-  gfx::UINT64 rowSize = 0, total = 0;
-  renderApp.device->GetCopyableFootprints(&desc, 0, 1, 0, &footprint, &rows, &rowSize, &total);
-  GpuBuffer* readback = createBuffer(total, Readback, nullptr, false, 0);
-  gfx::GraphicsCommandList* list = beginFrame();
-  uint32_t state = texture.resource.state;
-  requestTransition(barriers, texture.resource, kStateCopySource);
-  flush(barriers, list);
-  gfx::TextureCopyLocation source = {}, destination = {};
-  source.pResource = texture.resource.resource;
-  source.Type = gfx::TEXTURE_COPY_TYPE_SUBRESOURCE_INDEX;
-  destination.pResource = readback->resource.resource;
-  destination.Type = gfx::TEXTURE_COPY_TYPE_PLACED_FOOTPRINT;
-  destination.PlacedFootprint = footprint;
-  list->CopyTextureRegion(&destination, 0, 0, 0, &source, nullptr);
-  requestTransition(barriers, texture.resource, state);
-  flush(barriers, list);
-  endFrame();
-  waitForGpuIdle();
-
+  std::vector<uint8_t> bytes = readBackTexture(texture);
   std::vector<float> texels(size_t(texture.width) * texture.height * components);
-  void* mapped = nullptr;
-  EXPECT_TRUE(gfx::Succeeded(readback->resource.resource->Map(0, nullptr, &mapped)));
-  size_t rowBytes = size_t(texture.width) * components * sizeof(float);
-  for (uint32_t y = 0; y < texture.height; ++y)
-    memcpy(texels.data() + size_t(y) * texture.width * components,
-           static_cast<uint8_t*>(mapped) + y * footprint.Footprint.RowPitch, rowBytes);
-  readback->resource.resource->Unmap(0, nullptr);
-  releaseBuffer(readback);
+  // A component count that does not match the format would leave texels unread.
+  EXPECT_EQ(bytes.size(), texels.size() * sizeof(float)) << "texel size of the format";
+  memcpy(texels.data(), bytes.data(), std::min(bytes.size(), texels.size() * sizeof(float)));
   return texels;
 }
 
-std::vector<uint8_t> ShaderGpuTest::readBytes(GpuBuffer& buffer) {
-  uint64_t size = buffer.resource.resource->GetDesc().Width;
-  GpuBuffer* readback = createBuffer(size, Readback, nullptr, false, 0);
-  gfx::GraphicsCommandList* list = beginFrame();
-  uint32_t state = buffer.resource.state;
-  requestTransition(barriers, buffer.resource, kStateCopySource);
-  flush(barriers, list);
-  list->CopyBufferRegion(readback->resource.resource, 0, buffer.resource.resource, 0, size);
-  requestTransition(barriers, buffer.resource, state);
-  flush(barriers, list);
-  endFrame();
-  waitForGpuIdle();
-  std::vector<uint8_t> bytes(size);
-  void* mapped = nullptr;
-  EXPECT_TRUE(gfx::Succeeded(readback->resource.resource->Map(0, nullptr, &mapped)));
-  memcpy(bytes.data(), mapped, size);
-  readback->resource.resource->Unmap(0, nullptr);
-  releaseBuffer(readback);
-  return bytes;
-}
+std::vector<uint8_t> ShaderGpuTest::readBytes(GpuBuffer& buffer) { return ::readBackBuffer(buffer); }
 
 std::vector<uint32_t> ShaderGpuTest::readBackBuffer() {
   std::vector<uint32_t> pixels(kBackBufferSize * kBackBufferSize);
