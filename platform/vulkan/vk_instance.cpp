@@ -168,8 +168,11 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
   if (validation) {
     info.enabledLayerCount = 1;
     info.ppEnabledLayerNames = &kValidationLayer;
-    if (debugUtils) messengerInfo.pNext = &features;
-    info.pNext = debugUtils ? static_cast<const void*>(&messengerInfo) : &features;
+    // instance info -> validation features -> messenger (for messages during instance
+    // creation). The messenger info itself keeps pNext null: it is reused below to create
+    // the lasting messenger, and that call accepts no chained structure.
+    if (debugUtils) features.pNext = &messengerInfo;
+    info.pNext = &features;
   }
   auto* result = new FactoryImpl();
   result->debugUtils = debugUtils;
