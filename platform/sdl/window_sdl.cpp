@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <vector>
 
@@ -28,13 +29,26 @@ bool gQuitPosted = false;
 int32_t gQuitCode = 0;
 int32_t gCursorCount = 0;
 
+bool screenlessDriver() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+}
+
 bool initVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    std::printf("window: SDL video initialisation failed: %s\n", SDL_GetError());
-    return false;
+  // A busy X server can refuse a connection now and then, and SDL then silently settles
+  // on a screenless driver. When a display is named, give it a few more tries.
+  const char* display = std::getenv("DISPLAY");
+  bool displayNamed = display != nullptr && display[0] != 0;
+  for (int attempt = 0;; ++attempt) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      std::printf("window: SDL video initialisation failed: %s\n", SDL_GetError());
+      return false;
+    }
+    if (!displayNamed || !screenlessDriver() || attempt == 9) return true;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Delay(50);
   }
-  return true;
 }
 
 Window* windowById(uint32_t id) {
@@ -128,8 +142,7 @@ void translate(const SDL_Event& event) {
 bool windowScreenSize(uint32_t* width, uint32_t* height) {
   if (!initVideo()) return false;
   // Without a display SDL falls back to drivers that have no screen to cover.
-  const char* driver = SDL_GetCurrentVideoDriver();
-  if (driver != nullptr && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0)) {
+  if (screenlessDriver()) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);  // so that a later call tries the display again
     return false;
   }
