@@ -83,9 +83,9 @@ void AudioRenderer::render(gfx::GraphicsCommandList* commandList, DescriptorAllo
   writeCbv(table, params->buffers.gpuBuffer->resource, sizeof(AudioData));
   commandList->SetComputeRootDescriptorTable(0, gfx::GpuDescriptorHandle{gpuHandle(table, 0)});
 
-  // Truncating: the last totalFrames mod 256 frames are not computed; they lie past the
-  // last whole block, which is where playback ends.
-  commandList->Dispatch(streamer.totalFrames / kGroupSize, 1, 1);
+  // Rounded up, so the last totalFrames mod 256 frames are computed too (the shader skips
+  // threads past the buffer's end): no frame of the buffer is left holding stale memory.
+  commandList->Dispatch((streamer.totalFrames + kGroupSize - 1) / kGroupSize, 1, 1);
 
   // The transition orders the dispatch before the copy.
   requestTransition(barrierBatch, outputBuffer->resource, kStateCopySource);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "app/render_app.h"
 #include "audio/audio_renderer.h"
@@ -71,15 +72,30 @@ TEST_F(AudioRendererGpuTest, HandsThePieceOverOnTheThirdFrame) {
   EXPECT_TRUE(audio->streamer.playing.load()) << "the third frame's clock step starts playback";
   EXPECT_EQ(fakeWaveOut().prepared, 16u);
 
-  // Every whole block was computed; compare across the piece with a tolerance (the
-  // GPU's sine of a large phase differs visibly from the C++ one).
+  // Every frame of the buffer was computed. Compare around each gate of the arrangement
+  // with a tolerance (the GPU's sine of a large phase differs visibly from the C++ one).
   const float* samples = floatSamples();
-  for (uint32_t i : {0u, 1000u, 44100u * 12 + 7, 44100u * 40 + 123, 44100u * 75 + 999, 44100u * 106,
-                     7937791u}) {
+  EXPECT_EQ(samples[0], 0.0f);
+  EXPECT_EQ(samples[1], 0.0f);
+  std::vector<uint32_t> frames = {1000u, 20000u};
+  for (uint32_t gate : {5u, 8u, 15u, 17u, 25u, 30u, 35u, 50u, 55u, 90u, 95u, 100u, 107u}) {
+    frames.push_back(gate * 44100u - 37u);
+    frames.push_back(gate * 44100u + 41u);
+  }
+  for (uint32_t i : frames) {
     reference::Vec2 expected = reference::makeSound(float(i) / 44100.0f);
     EXPECT_NEAR(samples[2 * i], expected.x, 2e-3) << "frame " << i;
     EXPECT_NEAR(samples[2 * i + 1], expected.y, 2e-3) << "frame " << i;
   }
+  // Within the clamp everywhere, audible mid-piece, silent from 107 s to the very last frame
+  // (including the frames past the last whole 256-frame group).
+  uint32_t outOfRange = 0, loudAfterEnd = 0;
+  for (uint32_t i = 0; i < 2 * 7938000u; ++i) {
+    if (!(std::fabs(samples[i]) <= 0.9f)) ++outOfRange;
+    if (i >= 2 * 107u * 44100u && std::fabs(samples[i]) > 1e-7f) ++loudAfterEnd;
+  }
+  EXPECT_EQ(outOfRange, 0u);
+  EXPECT_EQ(loudAfterEnd, 0u);
   double energy = 0;
   for (uint32_t i = 44100 * 30; i < 44100 * 31; ++i) energy += std::fabs(samples[2 * i]);
   EXPECT_GT(energy / 44100, 1e-3) << "the middle of the piece is not silent";

@@ -112,7 +112,7 @@ TEST_F(AudioRendererTest, RenderRecordsOneDispatchAndTheCopyOnlyOnce) {
   audio->render(&commandList, allocator, barriers);
   const std::vector<std::string> expected = {
       "barrier 1->1024", "copy", "barrier 1024->1",  // parameters into the constant buffer
-      "pipeline", "computeRoot", "computeTable", "dispatch 31007 1 1",
+      "pipeline", "computeRoot", "computeTable", "dispatch 31008 1 1",
       "barrier 8->2048", "copy",  // unordered access -> copy source orders dispatch before copy
   };
   EXPECT_EQ(commandList.log, expected);

@@ -13,7 +13,6 @@ namespace {
 // The renderer reaches its read-back state on the second frame; a few spare frames
 // cover nothing but a broken renderer, which is then reported rather than waited on.
 constexpr uint32_t kMaxSynthesisFrames = 8;
-constexpr uint32_t kGroupFrames = 256;  // AudioProcessCS's thread group
 
 BarrierBatch barriers = {};
 
@@ -54,8 +53,7 @@ void synthesiseMusic(MusicSession& session) {
   gfx::Resource* readback = renderer.readbackBuffer->resource.resource;
   void* mapped = nullptr;
   if (gfx::Failed(readback->Map(0, nullptr, &mapped)) || !mapped) PANIC("Failed to map the music's read-back buffer\n");
-  size_t computedFrames = session.frames / kGroupFrames * kGroupFrames;
-  std::copy_n(static_cast<const float*>(mapped), computedFrames * session.channels, session.samples.data());
+  std::copy_n(static_cast<const float*>(mapped), size_t(session.frames) * session.channels, session.samples.data());
   gfx::Range nothingWritten = {0, 0};
   readback->Unmap(0, &nothingWritten);
 }

@@ -14,8 +14,7 @@ struct MusicSession {
   uint32_t frames = 0;  // 7,938,000
   uint32_t channels = 0;
   uint32_t sampleRate = 0;
-  // frames x channels interleaved floats. The frames after the last whole dispatch group
-  // (the shader never writes them) are silence here, not whatever the GPU memory held.
+  // frames x channels interleaved floats: every frame of the buffer, as the GPU computed it.
   std::vector<float> samples;
 };
 
