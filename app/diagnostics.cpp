@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 constexpr uint32_t kRingBuffers = 4;
@@ -22,11 +23,8 @@ int printMessage(const char* format, ...) {
   va_start(args, format);
   vsnprintf(buffer, kRingBufferBytes, format, args);
   va_end(args);
-  osDebugOutput(buffer);
-  int result = printf("%s", buffer);
-  // A fatal stop does not unwind, so nothing may stay in the stdio buffer.
-  fflush(stdout);
-  return result;
+  osPrint(buffer);
+  return int(strlen(buffer));
 }
 
 const char* messageRingBuffer(uint32_t slot) { return gRing[slot & (kRingBuffers - 1)]; }

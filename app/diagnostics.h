@@ -11,8 +11,8 @@
 #include "platform/os.h"
 
 // printf-style; the text lands in one of four 4096-byte ring buffers (valid until
-// four further messages have been printed), goes to the debugger output and to
-// standard output. Returns the result of the standard-output write.
+// four further messages have been printed) and is printed by osPrint (standard output
+// and the debugger output). Returns the length of the text printed.
 int printMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The ring buffer that message (ringIndex AND 3) was formatted into; for tests.

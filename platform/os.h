@@ -1,6 +1,6 @@
 #pragma once
 // The operating-system services the program uses: the high-resolution counter,
-// sleeping, threads, debugger output, the breakpoint stop and whole-file writes.
+// sleeping, threads, printing, the breakpoint stop and whole-file writes.
 // Implemented once per OS (platform/linux/ here).
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +14,10 @@ void osSleepMs(uint32_t milliseconds);
 // True when a debugger is attached to this process.
 bool osDebuggerAttached();
 
-// Sends text to the debugger's output window. On Linux there is no such channel;
-// the text goes to standard error while a debugger is attached and nowhere otherwise.
-void osDebugOutput(const char* text);
+// The one way anything reports: writes text as it is (no newline added) to standard
+// output, flushed at once, and to the debugger's output. On Linux there is no debugger
+// channel; the text goes to standard error too while a debugger is attached.
+void osPrint(const char* text);
 
 // Stops the process at once, without unwinding: a breakpoint trap (SIGTRAP), so a
 // debugger halts right here; without a debugger the system terminates the process.

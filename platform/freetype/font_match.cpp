@@ -4,10 +4,11 @@
 #include <strings.h>
 
 #include <cctype>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "app/diagnostics.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ bool matchFontFile(const char* family, int32_t weight, bool italic, FontFileMatc
   // A configuration of our own, read afresh: nothing global is left behind.
   FcConfig* config = FcInitLoadConfigAndFonts();
   if (config == nullptr) {
-    printMessage("Text: fontconfig could not load its configuration\n");
+    printTextMessage("Text: fontconfig could not load its configuration\n");
     return false;
   }
   bool found = false;
@@ -143,6 +144,15 @@ bool matchFontFile(const char* family, int32_t weight, bool italic, FontFileMatc
     }
   }
   FcConfigDestroy(config);
-  if (!found) printMessage("Text: no font file found for the face \"%s\"\n", family);
+  if (!found) printTextMessage("Text: no font file found for the face \"%s\"\n", family);
   return found;
+}
+
+void printTextMessage(const char* format, ...) {
+  char text[4096];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof(text), format, args);
+  va_end(args);
+  osPrint(text);
 }

@@ -19,3 +19,6 @@ bool matchFontFile(const char* family, int32_t weight, bool italic, FontFileMatc
 // (zero-terminated, at most baseSize bytes); returns the OpenType weight, 0 when the
 // name ends in no weight word (then base is the whole name).
 int32_t splitWeightWord(const char* name, char* base, uint32_t baseSize);
+
+// printf-style: formats a message of the text rasteriser and prints it with osPrint.
+void printTextMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));

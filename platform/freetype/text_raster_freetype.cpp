@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/diagnostics.h"
 #include "platform/freetype/font_match.h"
 #include "platform/freetype/utf16.h"
 #include "platform/text_raster.h"
@@ -147,16 +146,16 @@ void textDeleteContext(TextContext* context) {
 TextFont* textCreateFont(const TextFontDesc& desc) {
   char family[kTextFaceNameLength * 3 + 1];
   if (!utf16ToUtf8(desc.faceName, kTextFaceNameLength, family, sizeof(family))) {
-    printMessage("Text: the face name does not convert to UTF-8\n");
+    printTextMessage("Text: the face name does not convert to UTF-8\n");
     return nullptr;
   }
   if (desc.height == 0 || desc.height < -kTextMaxFontHeight || desc.height > kTextMaxFontHeight) {
-    printMessage("Text: font height %d for \"%s\" is outside +-1..%d pixels\n", desc.height, family,
+    printTextMessage("Text: font height %d for \"%s\" is outside +-1..%d pixels\n", desc.height, family,
                  kTextMaxFontHeight);
     return nullptr;
   }
   if (desc.weight < 0 || desc.weight > 1000) {
-    printMessage("Text: font weight %d for \"%s\" is outside 0..1000\n", desc.weight, family);
+    printTextMessage("Text: font weight %d for \"%s\" is outside 0..1000\n", desc.weight, family);
     return nullptr;
   }
   FontFileMatch match;
@@ -166,19 +165,19 @@ TextFont* textCreateFont(const TextFontDesc& desc) {
   snprintf(font->description, sizeof(font->description), "%s", match.description);
   if (FT_Init_FreeType(&font->library) != 0) {
     font->library = nullptr;
-    printMessage("Text: FreeType could not start\n");
+    printTextMessage("Text: FreeType could not start\n");
     destroyFont(font);
     return nullptr;
   }
   if (FT_New_Face(font->library, match.path, match.index, &font->face) != 0) {
     font->face = nullptr;
-    printMessage("Text: could not load the face %s for \"%s\"\n", match.description, family);
+    printTextMessage("Text: could not load the face %s for \"%s\"\n", match.description, family);
     destroyFont(font);
     return nullptr;
   }
   FT_Select_Charmap(font->face, FT_ENCODING_UNICODE);  // faces without one map nothing
   if (!sizeFace(font, desc.height)) {
-    printMessage("Text: the face %s cannot be set to height %d\n", match.description, desc.height);
+    printTextMessage("Text: the face %s cannot be set to height %d\n", match.description, desc.height);
     destroyFont(font);
     return nullptr;
   }

@@ -40,7 +40,9 @@ bool osDebuggerAttached() {
   return *line != '0' && *line != 0;
 }
 
-void osDebugOutput(const char* text) {
+namespace {
+// The debugger's output: standard error while a debugger is attached, nowhere otherwise.
+void debugOutput(const char* text) {
   if (!osDebuggerAttached()) return;
   size_t length = strlen(text);
   while (length > 0) {
@@ -49,6 +51,14 @@ void osDebugOutput(const char* text) {
     text += written;
     length -= size_t(written);
   }
+}
+}  // namespace
+
+void osPrint(const char* text) {
+  // A fatal stop does not unwind, so nothing may stay in the stdio buffer.
+  fputs(text, stdout);
+  fflush(stdout);
+  debugOutput(text);
 }
 
 void osBreakpointStop() {

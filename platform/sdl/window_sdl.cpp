@@ -12,6 +12,7 @@
 #include <deque>
 #include <vector>
 
+#include "platform/os.h"
 #include "platform/window.h"
 
 struct Window {
@@ -29,6 +30,13 @@ bool gQuitPosted = false;
 int32_t gQuitCode = 0;
 int32_t gCursorCount = 0;
 
+// Prints "window: <what>: <SDL's last error>".
+void reportSdlError(const char* what) {
+  char text[512];
+  std::snprintf(text, sizeof(text), "window: %s: %s\n", what, SDL_GetError());
+  osPrint(text);
+}
+
 bool screenlessDriver() {
   const char* driver = SDL_GetCurrentVideoDriver();
   return driver != nullptr && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
@@ -42,7 +50,7 @@ bool initVideo() {
   bool displayNamed = display != nullptr && display[0] != 0;
   for (int attempt = 0;; ++attempt) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      std::printf("window: SDL video initialisation failed: %s\n", SDL_GetError());
+      reportSdlError("SDL video initialisation failed");
       return false;
     }
     if (!displayNamed || !screenlessDriver() || attempt == 9) return true;
@@ -148,7 +156,7 @@ bool windowScreenSize(uint32_t* width, uint32_t* height) {
   }
   SDL_DisplayMode mode;
   if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
-    std::printf("window: no desktop display mode: %s\n", SDL_GetError());
+    reportSdlError("no desktop display mode");
     return false;
   }
   *width = static_cast<uint32_t>(mode.w);
@@ -159,14 +167,16 @@ bool windowScreenSize(uint32_t* width, uint32_t* height) {
 Window* windowCreate(const char* title, uint32_t width, uint32_t height, WindowProcedure procedure) {
   if (!initVideo()) return nullptr;
   if (width == 0 || height == 0) {
-    std::printf("window: cannot create a %ux%u window\n", width, height);
+    char text[64];
+    std::snprintf(text, sizeof(text), "window: cannot create a %ux%u window\n", width, height);
+    osPrint(text);
     return nullptr;
   }
   // Created at its full size: without a window manager a later full-screen switch does not resize.
   SDL_Window* sdl = SDL_CreateWindow(title ? title : "", 0, 0, static_cast<int>(width), static_cast<int>(height),
                                      SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN | SDL_WINDOW_VULKAN);
   if (!sdl) {
-    std::printf("window: SDL_CreateWindow failed: %s\n", SDL_GetError());
+    reportSdlError("SDL_CreateWindow failed");
     return nullptr;
   }
   auto* window = new Window();
@@ -259,7 +269,7 @@ bool windowCreateVulkanSurface(Window* window, void* instance, uint64_t* surface
   if (!window || window->destroyed || !instance || !surface) return false;
   VkSurfaceKHR created = VK_NULL_HANDLE;
   if (!SDL_Vulkan_CreateSurface(window->sdl, static_cast<VkInstance>(instance), &created)) {
-    std::printf("window: SDL_Vulkan_CreateSurface failed: %s\n", SDL_GetError());
+    reportSdlError("SDL_Vulkan_CreateSurface failed");
     return false;
   }
   *surface = reinterpret_cast<uint64_t>(created);

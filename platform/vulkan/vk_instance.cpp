@@ -23,10 +23,8 @@ void deliver(int severity, const char* text) {
   if (gDebugLayer.callback) {
     gDebugLayer.callback(severity, text, gDebugLayer.user);
   } else {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-    osDebugOutput(text);
-    osDebugOutput("\n");
+    osPrint(text);
+    osPrint("\n");
   }
 }
 
