@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "app/frame_pipeline.h"
-#include "app/presentation_audio.h"
-#include "app/render_app.h"
+#include "audio/audio_renderer.h"
+#include "gpu/render_app.h"
 #include "platform/os.h"
 #include "platform/window.h"
 
@@ -91,16 +91,16 @@ void advanceClocks(Presentation& p) {
   keepCameraConstantsAsPrevious(c);
 
   SimulationData& sim = p.simulation.data;
-  if (presentationAudioPlaying(*p.audio)) {
+  if (p.audio->streamer.playing.load()) {
     double seconds = p.options.fixedClock
                          ? double(sim.frame + 1) / p.options.fixedFramesPerSecond
-                         : presentationAudioPositionSeconds(*p.audio);
+                         : p.audio->positionSeconds();
     sim.time = float(seconds * 1000.0 - kAudioLatencyMs);
     sim.frame += 1;
   } else {
     // The first rendered frame keeps index 0 (the simulation's set-up frame) and the
     // music starts with it.
-    playPresentationAudio(*p.audio);
+    p.audio->play();
   }
 }
 
@@ -132,7 +132,7 @@ bool runFrame(Presentation& p) {
   gfx::GraphicsCommandList* commandList = beginFrame();
   if (commandList == nullptr) PANIC("WTF!?\n");
   // 8.
-  updatePresentationAudio(*p.audio);
+  p.audio->update();
   // 9.
   DescriptorAllocator& frameHeap = *p.frameHeaps[renderApp.frameCounter % kFrameHeapCount];
   resetDescriptorAllocator(frameHeap);
@@ -143,12 +143,12 @@ bool runFrame(Presentation& p) {
   report.backBufferIndex = uint32_t(renderApp.backBufferIndex);
   report.simulationFrame = p.simulation.data.frame;
   recordFrameSetup(p, commandList, frameHeap);
-  if (presentationAudioStreaming(*p.audio)) {
+  if (p.audio->state == AudioState::Streaming) {
     recordFramePasses(p, commandList, frameHeap);
     report.passesRecorded = true;
     advanceClocks(p);
   } else {
-    renderPresentationAudio(*p.audio, commandList, frameHeap, p.barriers);
+    p.audio->render(commandList, frameHeap, p.barriers);
   }
   report.descriptorsUsed = frameHeap.used;
   // 11-12.
@@ -184,7 +184,7 @@ void shutdownPresentation(Presentation& p) {
   destroyConstantBlock(p.finalPass);
   destroyConstantBlock(p.particleScene);
   // 3.
-  shutdownPresentationAudio(p.audio);
+  AudioRenderer::shutdown(p.audio);
   // 4. A fatal stop from here on has no timeline to write.
   RenderApp::setFatalHandler(nullptr, nullptr);
   destroyTimeline(p.timeline);

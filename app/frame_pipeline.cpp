@@ -7,7 +7,7 @@
 // signature's ranges, so the run's first handle is the pass's table. Transitions are
 // requested per resource and issued in one barrier call per group of steps.
 #include "app/frame_pipeline.h"
-#include "app/render_app.h"
+#include "gpu/render_app.h"
 
 namespace {
 

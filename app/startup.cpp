@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "app/presentation.h"
-#include "app/presentation_audio.h"
-#include "app/render_app.h"
+#include "audio/audio_renderer.h"
 #include "code/tarnix_timeline.json.h"
+#include "gpu/render_app.h"
 #include "platform/window.h"
 #include "shader_blobs.h"
 #include "text/text_bitmap.h"
@@ -138,7 +138,7 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   p.frameCount = timelineFrameCount();
   p.timeline = createTimeline(p.frameCount);
   // 4.
-  p.audio = createPresentationAudio(options.waveOut);
+  p.audio = AudioRenderer::create(options.waveOut != nullptr ? options.waveOut : systemWaveOutApi());
   // 5. A failed text image leaves a transparent 1x1 texture: the final pass samples it
   // every frame.
   bool textDrawn = renderTextBitmap(p.textPixels, p.textWidth, p.textHeight);
@@ -280,7 +280,7 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   // 30.
   RenderApp::setFatalHandler(saveTimelineFatalHook, &p.timeline);
   // 31.
-  playPresentationAudio(*p.audio);
+  p.audio->play();
   p.simulation.data.frame = 0;
   p.simulation.data.time = 0.0f;
   p.running = true;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "app/diagnostics.h"
-#include "app/render_app.h"
+#include "gpu/render_app.h"
 #include "platform/os.h"
 #include "shader_blobs.h"
 

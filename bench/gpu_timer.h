@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/render_app.h"
+#include "gpu/render_app.h"
 
 class GpuTimer {
  public:

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "app/frame_pipeline.h"
-#include "app/render_app.h"
 #include "bench/gpu_timer.h"
+#include "gpu/render_app.h"
 
 namespace {
 

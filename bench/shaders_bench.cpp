@@ -11,8 +11,8 @@
 #include "bench/gpu_timer.h"
 #include "shader_blobs.h"
 #include "shaders/ParticleConfig.h"
-#include "tests/shaders/reference/music.h"
-#include "tests/shaders/shader_dispatch.h"
+#include "support/reference/music.h"
+#include "support/shader_dispatch.h"
 
 namespace {
 

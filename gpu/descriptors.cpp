@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "app/diagnostics.h"
-#include "app/render_app.h"
+#include "gpu/render_app.h"
 #include "gpu/resources.h"
 #include "platform/gfx.h"
 

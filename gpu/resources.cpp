@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "app/diagnostics.h"
-#include "app/render_app.h"
 #include "gpu/pipeline.h"
+#include "gpu/render_app.h"
 #include "platform/gfx.h"
 
 uint32_t bytesPerPixel(uint32_t format) {

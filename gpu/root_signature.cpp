@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/diagnostics.h"
-#include "app/render_app.h"
+#include "gpu/render_app.h"
 
 void appendRange(DescriptorRangeList& list, RangeSpec spec) {
   ASSERT(list.ranges.count + 1 <= kMaxRangesPerTable,

@@ -6,7 +6,7 @@
 // operating system that has such an API passes them through unchanged.
 //
 // The device is reached through a table of functions so that the streamer can run
-// against the real backend (sdl/ here) or a fake one in tests.
+// against the real backend (sdl/ here), the silent one (silent/) or a fake one in tests.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -145,3 +145,9 @@ struct WaveOutApi {
 
 // The system's wave-out device (the SDL2 audio backend on Linux).
 const WaveOutApi* systemWaveOutApi();
+
+// A device that takes every format and plays nothing (platform/silent/), for a caller
+// that clocks itself and needs no sound: the capture tool, the presentation's tests.
+// Blocks may stay queued: the streamer simply finds no free header to queue next, and a
+// reset hands them all back. The position stays at 0 samples.
+const WaveOutApi* silentWaveOutApi();

@@ -99,7 +99,6 @@ TEST(PresentationHistory, AtrousStepsDecideWhatTheHistoryReceives) {
   std::vector<std::vector<uint8_t>> history;
   for (uint32_t steps : {0u, 1u, 2u, 3u}) {
     ValidationScope validation;
-    resetFakeWaveOut();
     auto p = std::make_unique<Presentation>();
     startPresentation(*p, smallOffscreenOptions());
     holdUint(*p, "AT::Steps", steps);

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/presentation.h"
-#include "app/render_app.h"
+#include "gpu/render_app.h"
 #include "platform/gfx.h"
-#include "tests/audio/fake_wave_out.h"
+#include "platform/wave_out.h"
 #include "tests/support/gpu_readback.h"
 #include "tests/support/gpu_test.h"
 #include "timeline/timeline.h"
@@ -21,7 +21,7 @@ inline PresentationOptions smallOffscreenOptions(uint32_t width = 64, uint32_t h
   options.renderHeight = height;
   options.offscreen = true;
   options.fixedClock = true;
-  options.waveOut = fakeWaveOutApi();
+  options.waveOut = silentWaveOutApi();
   return options;
 }
 
@@ -71,7 +71,6 @@ struct PresentationTest : ::testing::Test {
   Presentation& p = *presentation;
 
   void start(const PresentationOptions& options = smallOffscreenOptions()) {
-    resetFakeWaveOut();
     validation = std::make_unique<ValidationScope>();
     startPresentation(p, options);
   }

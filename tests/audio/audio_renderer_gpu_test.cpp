@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/render_app.h"
 #include "audio/audio_renderer.h"
 #include "gpu/descriptors.h"
 #include "gpu/passes.h"
+#include "gpu/render_app.h"
+#include "support/reference/music.h"
 #include "tests/audio/fake_wave_out.h"
-#include "tests/shaders/reference/music.h"
 #include "tests/support/gpu_test.h"
 
 namespace {

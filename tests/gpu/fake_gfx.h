@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/render_app.h"
+#include "gpu/render_app.h"
 #include "platform/gfx.h"
 
 namespace fake {

@@ -6,14 +6,14 @@
 #include <cstring>
 #include <vector>
 
-#include "app/render_app.h"
 #include "gpu/constant_block.h"
 #include "gpu/descriptors.h"
 #include "gpu/passes.h"
+#include "gpu/render_app.h"
 #include "gpu_layer_test_shaders.h"
-#include "tests/support/gpu_test.h"
 #include "tests/support/fatal.h"
 #include "tests/support/gpu_readback.h"
+#include "tests/support/gpu_test.h"
 
 namespace {
 

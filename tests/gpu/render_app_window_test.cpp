@@ -2,7 +2,7 @@
 // command ends in WM_QUIT through the window procedure.
 #include <gtest/gtest.h>
 
-#include "app/render_app.h"
+#include "gpu/render_app.h"
 #include "platform/window.h"
 #include "tests/support/gpu_test.h"
 

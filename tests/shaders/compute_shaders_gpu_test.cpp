@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "support/reference/particles.h"
+#include "support/reference/sphere_hit.h"
 #include "tests/shaders/gpu_shader_harness.h"
-#include "tests/shaders/reference/particles.h"
-#include "tests/shaders/reference/sphere_hit.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "shader_blobs.h"
+#include "support/shader_dispatch.h"
 #include "tests/support/gpu_test.h"
-#include "tests/shaders/shader_dispatch.h"
 
 inline constexpr uint32_t kBackBufferSize = 32;  // the offscreen swap chain, square
 

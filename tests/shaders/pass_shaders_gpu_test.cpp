@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
+#include "support/reference/final_pass.h"
 #include "tests/shaders/gpu_shader_harness.h"
-#include "tests/shaders/reference/final_pass.h"
 
 namespace {
 

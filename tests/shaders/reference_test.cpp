@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/shaders/reference/final_pass.h"
-#include "tests/shaders/reference/music.h"
+#include "support/reference/final_pass.h"
+#include "support/reference/music.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "app/render_app.h"
 #include "gpu/passes.h"
+#include "gpu/render_app.h"
 
 namespace {
 

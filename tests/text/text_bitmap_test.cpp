@@ -6,7 +6,7 @@
 
 #include "platform/text_raster.h"
 #include "tests/support/fatal.h"
-#include "tests/text/font_environment.h"
+#include "tests/support/font_environment.h"
 #include "text/text_bitmap.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/render_app.h"
+#include "gpu/render_app.h"
 #include "gpu/resources.h"
 #include "tests/support/gpu_readback.h"
 #include "tests/support/gpu_test.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "audio/wave_out_streamer.h"
-#include "tests/shaders/reference/music.h"
+#include "support/reference/music.h"
 #include "tests/tools/run_tool.h"
 
 namespace {

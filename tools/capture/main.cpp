@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "app/presentation.h"
-#include "app/render_app.h"
 #include "audio/audio_renderer.h"
+#include "gpu/render_app.h"
+#include "platform/wave_out.h"
 #include "tools/capture/capture_options.h"
 #include "tools/capture/capture_output.h"
 #include "tools/capture/capture_progress.h"
 #include "tools/capture/platform/capture_os.h"
-#include "tools/capture/silent_wave_out.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "app/diagnostics.h"
-#include "app/render_app.h"
 #include "audio/audio_renderer.h"
 #include "gpu/descriptors.h"
 #include "gpu/passes.h"
+#include "gpu/render_app.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/shaders/reference/sphere_hit.h"
+#include "support/reference/sphere_hit.h"
 
 namespace reference {
 

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/render_app.h"
 #include "gpu/descriptors.h"
 #include "gpu/passes.h"
 #include "gpu/pipeline.h"
+#include "gpu/render_app.h"
 #include "gpu/root_signature.h"
 
 // DXGI formats the suites use.

@@ -1,10 +1,10 @@
-#include "tests/shaders/reference/particles.h"
+#include "support/reference/particles.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "tests/shaders/reference/shading_math.h"
+#include "support/reference/shading_math.h"
 
 namespace reference {
 namespace {

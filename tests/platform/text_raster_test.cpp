@@ -6,7 +6,7 @@
 #include "platform/freetype/font_match.h"
 #include "platform/freetype/utf16.h"
 #include "platform/text_raster.h"
-#include "tests/text/font_environment.h"
+#include "tests/support/font_environment.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Reference of the scene pass's ray-sphere test: the nearest visible particle along a ray.
 #include "shaders/ParticleConfig.h"
-#include "tests/shaders/reference/shading_math.h"
+#include "support/reference/shading_math.h"
 
 namespace reference {
 

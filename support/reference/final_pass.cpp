@@ -1,4 +1,4 @@
-#include "tests/shaders/reference/final_pass.h"
+#include "support/reference/final_pass.h"
 
 namespace reference {
 namespace {

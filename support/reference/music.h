@@ -1,6 +1,6 @@
 #pragma once
 // Reference of the music synthesis: the stereo frame at time t seconds.
-#include "tests/shaders/reference/shading_math.h"
+#include "support/reference/shading_math.h"
 
 namespace reference {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Reference of the final pass: letterboxing, text blend, brightness and tone mapping.
 #include "shaders/ParticleConfig.h"
-#include "tests/shaders/reference/shading_math.h"
+#include "support/reference/shading_math.h"
 
 namespace reference {
 

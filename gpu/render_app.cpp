@@ -1,7 +1,19 @@
-// Device set-up, the frame fence protocol and teardown of RenderApp.
-#include "app/render_app.h"
+// RenderApp: the global record, device set-up, the frame fence protocol, the deferred
+// release and teardown.
+#include "gpu/render_app.h"
 
 #include "platform/window.h"
+
+RenderApp renderApp;
+InputState inputState;
+
+RenderApp::~RenderApp() = default;
+
+void deferRelease(gfx::Object* object) {
+  ASSERT(renderApp.deferredReleases.count == kFrameContextCount,
+         "Released a graphics object without a device\n");
+  renderApp.deferredReleases[renderApp.frameCounter % kFrameContextCount].push(object);
+}
 
 namespace {
 

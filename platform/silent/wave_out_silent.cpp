@@ -1,9 +1,11 @@
-#include "tools/capture/silent_wave_out.h"
-
+// A sound device that takes every format and plays nothing (silentWaveOutApi in
+// platform/wave_out.h). Blocks stay queued until a reset hands them all back.
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <vector>
+
+#include "platform/wave_out.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/shaders/shader_dispatch.h"
+#include "support/shader_dispatch.h"
 
 #include "shader_blobs.h"
 

@@ -1,4 +1,4 @@
-#include "tests/shaders/reference/music.h"
+#include "support/reference/music.h"
 
 namespace reference {
 namespace {
