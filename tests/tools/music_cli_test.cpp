@@ -37,8 +37,10 @@ TEST(MusicCli, UnwritablePathIsOneLineBeforeAnySynthesis) {
 
 TEST(MusicCli, DeviceFailureLeavesNoPartialFile) {
   ToolDirectory dir;
-  // No Vulkan driver: the device set-up stops with a PANIC, after the file was begun.
-  ToolRun run = dir.run("env", "VK_ICD_FILENAMES=/nonexistent.json '" TARNIX_MUSIC_TOOL "' out.wav");
+  // No Vulkan driver: the device set-up stops with a PANIC, after the file was begun. The loader
+  // prefers VK_DRIVER_FILES to VK_ICD_FILENAMES, so both are pointed nowhere.
+  ToolRun run = dir.run("env", "VK_DRIVER_FILES=/nonexistent.json VK_ICD_FILENAMES=/nonexistent.json '" TARNIX_MUSIC_TOOL
+                               "' out.wav");
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.out.find("PANIC: "), std::string::npos) << run.out;
   EXPECT_FALSE(dir.exists("out.wav"));
