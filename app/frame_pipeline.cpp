@@ -76,10 +76,11 @@ void recordParticleSimulation(Presentation& p, gfx::GraphicsCommandList* cl,
   cbv(table, p.simulation);
   cbv(table, p.particleScene);
   setTable(cl, table);
-  // Bounded by the buffer: a count above 128 would simulate records that do not exist.
-  uint32_t groups = particleGroupCount(p.particleScene.data.numParticles);
-  if (groups != 0) cl->Dispatch(groups, 1, 1);
-  p.lastFrame.particleGroups = groups;
+  // One group of 128 threads: a collision reads every particle after all were animated, and
+  // only a group can wait for all of its threads.
+  uint32_t simulated = simulatedParticleCount(p.particleScene.data.numParticles);
+  if (simulated != 0) cl->Dispatch(1, 1, 1);
+  p.lastFrame.particlesSimulated = simulated;
 }
 
 void recordScene(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {

@@ -29,7 +29,7 @@ inline constexpr uint32_t kEndFrameIndex = 7400;
 inline constexpr double kAudioLatencyMs = 17.4;
 inline constexpr uint32_t kParticleCapacity = 128;
 inline constexpr uint32_t kParticleStride = 104;
-inline constexpr uint32_t kParticlesPerGroup = 32;
+inline constexpr uint32_t kParticleBlock = 32;  // particles are simulated in whole blocks
 // Descriptors of a rendered frame: simulation 3, scene 9, temporal 15, the two
 // full-screen passes 3 each, plus 7 per a-trous iteration.
 inline constexpr uint32_t kFrameDescriptorsFixed = 3 + 9 + 15 + 3 + 3;
@@ -77,7 +77,7 @@ struct FrameTextures {
 struct FrameReport {
   bool passesRecorded;          // the six passes ran (the music was ready)
   uint32_t descriptorsUsed;     // from the frame's shader-visible heap
-  uint32_t particleGroups;      // groups the particle simulation dispatched
+  uint32_t particlesSimulated;  // particles the simulation moved (its one group runs them)
   uint32_t atrousIterations;    // a-trous dispatches
   uint32_t simulationFrame;     // the frame index the passes rendered
   uint32_t backBufferIndex;     // the back buffer the frame was drawn into
@@ -146,10 +146,10 @@ constexpr uint32_t frameDescriptorCount(uint32_t atrousSteps) {
   return kFrameDescriptorsFixed + kFrameDescriptorsPerAtrousStep * atrousSteps;
 }
 
-// Groups the particle simulation dispatches: whole groups of 32, never more
-// particles than the buffer's 128 records hold.
-constexpr uint32_t particleGroupCount(uint32_t numParticles) {
-  return (numParticles < kParticleCapacity ? numParticles : kParticleCapacity) / kParticlesPerGroup;
+// Particles the simulation moves: whole blocks of 32, never more than the buffer's 128
+// records hold. The shader derives the same count from numParticles.
+constexpr uint32_t simulatedParticleCount(uint32_t numParticles) {
+  return (numParticles < kParticleCapacity ? numParticles : kParticleCapacity) / kParticleBlock * kParticleBlock;
 }
 
 // What each frame records is in app/frame_pipeline.h.

@@ -1,10 +1,17 @@
 // The scenes' content: places the spheres on a scene's first frame, scripts a few of them, moves
-// the others by simple forces and resolves sphere-sphere collisions. One thread per particle,
-// updating the particle buffer in place.
+// the others by simple forces and resolves sphere-sphere collisions.
+//
+// One group, one thread per particle, in two steps: every thread first animates its own particle
+// and publishes what collisions need in group-shared memory; after a barrier each thread resolves
+// its own particle against that snapshot and writes only its own record. No thread reads a record
+// another thread writes in the same step, so the same input always gives the same output.
 #include "ParticleConfig.h"
 
 #define PARTICLE_BUFFER_WRITABLE
 #include "particle_access.hlsli"  // particles: u0
+
+// One group holds every record of the particle buffer (the program's kParticleCapacity).
+#define PARTICLE_GROUP_SIZE 128
 
 ConstantBuffer<SimulationData> simData : register(b0);
 ConstantBuffer<ParticleSceneData> particleScene : register(b1);
@@ -163,31 +170,49 @@ void animateScene1(uint i, inout ParticleData p, uint frame, float time, float d
   }
 }
 
-// Resolves particle i (held in p) against every other particle, reading the others' current
-// records. A colliding dynamic pair is applied by both of its threads, unsynchronised.
+// What a collision reads of a particle, as it stands after every particle was animated.
+struct CollisionBody {
+  float4 positionRadius;
+  float4 velocityElasticity;
+  float friction;
+  uint dynamic;
+};
+groupshared CollisionBody bodies[PARTICLE_GROUP_SIZE];
+
+CollisionBody bodyOf(ParticleData p) {
+  CollisionBody b;
+  b.positionRadius = float4(p.position, p.radius);
+  b.velocityElasticity = float4(p.velocity, p.elasticity);
+  b.friction = p.friction;
+  b.dynamic = p.dynamic;
+  return b;
+}
+
+// Resolves dynamic particle i (held in p) against every other particle of the snapshot, in index
+// order. Against a dynamic partner p takes its own half of the pair's impulse and push-out (the
+// partner takes the other half in its own thread, from the same snapshot); against a static one it
+// is pushed out and bounces.
 void collide(uint i, inout ParticleData p, uint count) {
   for (uint j = 0; j < count; ++j) {
     if (j == i) continue;
-    ParticleData q = loadParticle(j);
-    float R = p.radius + q.radius;
+    CollisionBody q = bodies[j];
+    float3 qPosition = q.positionRadius.xyz;
+    float qRadius = q.positionRadius.w;
+    float R = p.radius + qRadius;
     if (q.dynamic != 0) {
-      float3 d = q.position - p.position;
+      float3 d = qPosition - p.position;
       float dist = length(d);
       if (!(dist < R)) continue;  // also skips a NaN distance
-      // Coincident centres have no direction; separate them along +y rather than writing NaN
-      // into another thread's particle.
-      float3 n = dist > 0.000001 ? d / dist : float3(0, 1, 0);
-      float vn = dot(p.velocity - q.velocity, n);
-      float3 J = -vn * (min(p.elasticity, q.elasticity) + 1.0) * n;
+      // Coincident centres have no direction: the lower index goes down, the higher one up, so
+      // the two halves of the pair still push apart.
+      float3 n = dist > 0.000001 ? d / dist : (i < j ? float3(0, 1, 0) : float3(0, -1, 0));
+      float vn = dot(p.velocity - q.velocityElasticity.xyz, n);
+      float3 J = -vn * (min(p.elasticity, q.velocityElasticity.w) + 1.0) * n;
       float3 c = n * (R - dist) / R;
       p.velocity += J * q.friction;
-      q.velocity -= J * q.friction;
-      p.position -= c * q.radius;
-      q.position += c * p.radius;
-      storeParticle(j, q);
-      storeParticle(i, p);
+      p.position -= c * qRadius;
     } else {
-      float3 d = p.position - q.position;
+      float3 d = p.position - qPosition;
       float dist = length(d);
       if (!(dist < R)) continue;  // also skips a NaN distance
       float3 n = dist > 0.000001 ? d / dist : float3(0, 1, 0);
@@ -198,43 +223,55 @@ void collide(uint i, inout ParticleData p, uint count) {
         float f = saturate(q.friction * p.friction);
         p.velocity = (1.0 - f) * (p.velocity - vn * n) - e * vn * n;
       }
-      storeParticle(i, p);
     }
   }
 }
 
-[numthreads(32, 1, 1)]
-void main(uint3 dispatchId : SV_DispatchThreadID) {
-  uint i = dispatchId.x;
-  // "SM::NumPart" may exceed what the buffer holds; nothing past its end is touched.
-  uint count = min(particleScene.numParticles, particleCapacity());
-  if (i >= count) return;
+// Every record the buffer holds gets a thread; the threads past the simulated count still take
+// part in the barrier.
+[numthreads(PARTICLE_GROUP_SIZE, 1, 1)]
+void main(uint3 threadId : SV_GroupThreadID) {
+  uint i = threadId.x;
+  // "SM::NumPart" may exceed what the buffer holds; nothing past its end is touched. Particles are
+  // simulated in whole blocks of 32; the ones past the last whole block stay as they are but
+  // still take part in collisions.
+  uint count = min(particleScene.numParticles, min(particleCapacity(), PARTICLE_GROUP_SIZE));
+  uint simulated = count / 32 * 32;
 
   uint frame = simData.frame;
   float time = simData.time;
   float dt = simData.dt;
   float u0 = frac((time + float(i) + 1.0) * 1.618034 + 0.1234568);
 
-  ParticleData p = loadParticle(i);
-  p.id = i + 1;
-  p.prevPosition = p.position;
-
-  if (simData.scene == 0) {
-    if (frame == 0) setUpScene0(i, p, u0);
-    animateScene0(i, p, frame, time, dt);
-    if (frame >= 2375 && p.dynamic != 0) collide(i, p, count);
-  } else if (simData.scene == 1) {
-    if (frame == 3254) {
-      p.radius = 0;
-      p.visible = 0;
-    } else if (frame == 3255) {
-      setUpScene1(i, p, u0);
-    } else if (frame > 3255) {
-      animateScene1(i, p, frame, time, dt);
-      if (p.dynamic != 0) collide(i, p, count);
+  ParticleData p = zeroParticle();
+  if (i < count) p = loadParticle(i);
+  bool collides = false;
+  if (i < simulated) {
+    p.id = i + 1;
+    p.prevPosition = p.position;
+    if (simData.scene == 0) {
+      if (frame == 0) setUpScene0(i, p, u0);
+      animateScene0(i, p, frame, time, dt);
+      collides = frame >= 2375 && p.dynamic != 0;
+    } else if (simData.scene == 1) {
+      if (frame == 3254) {
+        p.radius = 0;
+        p.visible = 0;
+      } else if (frame == 3255) {
+        setUpScene1(i, p, u0);
+      } else if (frame > 3255) {
+        animateScene1(i, p, frame, time, dt);
+        collides = p.dynamic != 0;
+      }
     }
   }
 
+  // Every read of the buffer happens before this barrier and every write after it.
+  bodies[i] = bodyOf(p);
+  GroupMemoryBarrierWithGroupSync();
+  if (i >= simulated) return;
+
+  if (collides) collide(i, p, count);
   if (hasNaN(p.position)) p = zeroParticle();
   storeParticle(i, p);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "support/reference/shading_math.h"
 
@@ -124,7 +125,46 @@ void step(uint32_t i, ParticleData& p, const SimulationData& sim, const Particle
   if (std::isnan(p.position.x) || std::isnan(p.position.y) || std::isnan(p.position.z)) p = ParticleData{};
 }
 
+void collide(uint32_t i, ParticleData& p, const std::vector<ParticleData>& before) {
+  for (uint32_t j = 0; j < before.size(); ++j) {
+    if (j == i) continue;
+    const ParticleData& q = before[j];
+    float R = p.radius + q.radius;
+    if (q.dynamic != 0) {
+      Vec3 d = v(q.position) - v(p.position);
+      float dist = length(d);
+      if (!(dist < R)) continue;
+      Vec3 n = dist > 0.000001f ? d * (1.0f / dist) : Vec3{0, i < j ? 1.0f : -1.0f, 0};
+      float vn = dot(v(p.velocity) - v(q.velocity), n);
+      Vec3 J = n * (-vn * (std::min(p.elasticity, q.elasticity) + 1.0f));
+      Vec3 c = n * ((R - dist) / R);
+      p.velocity = f3(v(p.velocity) + J * q.friction);
+      p.position = f3(v(p.position) - c * q.radius);
+    } else {
+      Vec3 d = v(p.position) - v(q.position);
+      float dist = length(d);
+      if (!(dist < R)) continue;
+      Vec3 n = dist > 0.000001f ? d * (1.0f / dist) : Vec3{0, 1, 0};
+      p.position = f3(v(p.position) + n * (0.8f * std::max(R - dist - 0.001f, 0.0f)));
+      float vn = dot(v(p.velocity), n);
+      if (vn < 0.0f) {
+        float e = saturate(p.elasticity), f = saturate(q.friction * p.friction);
+        p.velocity = f3((v(p.velocity) - n * vn) * (1.0f - f) - n * (e * vn));
+      }
+    }
+  }
+}
+
 }  // namespace
+
+void collideParticles(ParticleData* particles, uint32_t count) {
+  const std::vector<ParticleData> before(particles, particles + count);
+  for (uint32_t i = 0; i < count; ++i) {
+    ParticleData& p = particles[i];
+    if (p.dynamic != 0) collide(i, p, before);
+    if (std::isnan(p.position.x) || std::isnan(p.position.y) || std::isnan(p.position.z)) p = ParticleData{};
+  }
+}
 
 float rand3(float u) {
   return frac(std::sin(u * 12.9898f + u * 78.233f + u * 37.719f) * 43758.5453f);

@@ -57,8 +57,8 @@ TEST_F(PresentationTest, QuitDuringSynthesisShutsDownCleanly) {
   }
 }
 
-// What the timeline switches per frame: descriptors 33 + 7 per a-trous step, particle
-// groups of 32 bounded by the buffer's 128 records, the title only in scene 0.
+// What the timeline switches per frame: descriptors 33 + 7 per a-trous step, particles
+// simulated in blocks of 32 bounded by the buffer's 128 records, the title only in scene 0.
 TEST_F(PresentationTest, TimelineDrivenSwitchesReachTheFrame) {
   start();
   runUntilPassesRecorded();
@@ -68,10 +68,10 @@ TEST_F(PresentationTest, TimelineDrivenSwitchesReachTheFrame) {
     EXPECT_EQ(p.lastFrame.atrousIterations, steps);
     EXPECT_EQ(p.lastFrame.descriptorsUsed, 33 + 7 * steps) << steps << " steps";
   }
-  for (auto [count, groups] : {std::pair{40u, 1u}, {0u, 0u}, {31u, 0u}, {1000u, 4u}}) {
+  for (auto [count, simulated] : {std::pair{40u, 32u}, {0u, 0u}, {31u, 0u}, {1000u, 128u}}) {
     holdUint(p, "SM::NumPart", count);
     runFrame(p);
-    EXPECT_EQ(p.lastFrame.particleGroups, groups) << count << " particles";
+    EXPECT_EQ(p.lastFrame.particlesSimulated, simulated) << count << " particles";
   }
   for (auto [scene, shown] : {std::pair{3u, 0u}, {0u, 1u}}) {
     holdUint(p, "SM::SceneID", scene);
@@ -124,7 +124,7 @@ TEST_F(PresentationTest, TimelineWithoutTracksRunsOnTheStartUpValues) {
   runUntilPassesRecorded();
   runFrame(p);
   EXPECT_EQ(p.finalPass.data.brightness, 1.0f);
-  EXPECT_EQ(p.lastFrame.particleGroups, 2u);
+  EXPECT_EQ(p.lastFrame.particlesSimulated, 64u);
   EXPECT_EQ(p.lastFrame.atrousIterations, 2u);
   EXPECT_FALSE(allBlack(readPresentedFrame(p)));
 }

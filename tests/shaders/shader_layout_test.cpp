@@ -83,7 +83,7 @@ struct ShaderInterface {
 std::vector<ShaderInterface> shaderInterfaces() {
   return {
       {"kAudioProcessCS", "comp", {256, 1, 1}, {uavBuffer("outputFrame", 0), cbv("audioData", 0, kAudioData)}},
-      {"kParticleSimulationCS", "comp", {32, 1, 1},
+      {"kParticleSimulationCS", "comp", {128, 1, 1},  // one group: every particle of the buffer
        {uavBuffer("particles", 0), cbv("simData", 0, kSimulationData),
         cbv("particleScene", 1, kParticleSceneData)}},
       {"kSceneRenderCS", "comp", {32, 32, 1},
