@@ -228,10 +228,11 @@ void collide(uint i, inout ParticleData p, uint count) {
 }
 
 // Every record the buffer holds gets a thread; the threads past the simulated count still take
-// part in the barrier.
+// part in the barrier. Groups after the first (a caller dispatching more than one) do nothing.
 [numthreads(PARTICLE_GROUP_SIZE, 1, 1)]
-void main(uint3 threadId : SV_GroupThreadID) {
-  uint i = threadId.x;
+void main(uint3 dispatchId : SV_DispatchThreadID) {
+  uint i = dispatchId.x;
+  if (i >= PARTICLE_GROUP_SIZE) return;
   // "SM::NumPart" may exceed what the buffer holds; nothing past its end is touched. Particles are
   // simulated in whole blocks of 32; the ones past the last whole block stay as they are but
   // still take part in collisions.

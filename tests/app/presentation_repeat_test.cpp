@@ -8,7 +8,6 @@ namespace {
 constexpr uint32_t kFirstFrame = 3252, kLastFrame = 3280;
 
 std::vector<std::vector<uint8_t>> presentRange(uint32_t first, uint32_t last) {
-  resetFakeWaveOut();
   ValidationScope validation;
   auto p = std::make_unique<Presentation>();
   startPresentation(*p, smallOffscreenOptions(32, 18));
