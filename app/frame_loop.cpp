@@ -122,7 +122,7 @@ bool runFrame(Presentation& p) {
   } else {
     clearPressedInput(inputState);
   }
-  if (inputState.keyPressed[kVirtualKeyEscape]) renderApp.quit = 1;
+  if (inputState.keyPressed[VK_ESCAPE]) renderApp.quit = 1;
   // 4-5.
   updateTimeline(p.timeline, p.destinations);
   updateCamera(p.camera, false, inputState, Float2{renderApp.mouseX, renderApp.mouseY});

@@ -2,13 +2,13 @@
 // Keyboard and mouse-button state, filled by the frame loop's message pump and read
 // by the camera's free-flight mode (the mouse position is kept by RenderApp). Keys
 // are indexed by Windows virtual-key codes (letters by their upper-case ASCII code,
-// Escape 27) on every platform: the platform layer translates its own codes.
+// the rest named in platform/window.h) on every platform: the platform layer
+// translates its own codes.
 #include <cstdint>
 #include <cstring>
 
 inline constexpr uint32_t kInputKeyCount = 512;
 inline constexpr uint32_t kInputButtonCount = 3;
-inline constexpr uint32_t kVirtualKeyEscape = 27;
 
 enum MouseButton : uint32_t { MOUSE_BUTTON_LEFT = 0, MOUSE_BUTTON_MIDDLE = 1, MOUSE_BUTTON_RIGHT = 2 };
 

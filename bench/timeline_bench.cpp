@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "app/presentation.h"
 #include "code/tarnix_timeline.json.h"
 #include "timeline/binding.h"
 #include "timeline/loader.h"
@@ -14,7 +15,6 @@
 namespace {
 
 constexpr uint32_t kFrames = 10843;
-constexpr uint32_t kLastPresentedFrame = 7400;
 
 // The reader prints two progress lines per parse; keep them out of the report.
 struct QuietStdout {
@@ -64,7 +64,7 @@ void BM_UpdateTimelinePerFrame(benchmark::State& state) {
   for (auto _ : state) {
     updateTimeline(timeline, destinations);
     benchmark::DoNotOptimize(d.camera);
-    d.simulation.frame = d.simulation.frame == kLastPresentedFrame ? 0 : d.simulation.frame + 1;
+    d.simulation.frame = d.simulation.frame == kEndFrameIndex ? 0 : d.simulation.frame + 1;
   }
   state.SetItemsProcessed(state.iterations());
   destroyTimeline(timeline);

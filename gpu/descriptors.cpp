@@ -76,7 +76,7 @@ void writeStructuredUav(DescriptorTable& table, const TrackedResource& resource,
                         uint32_t elementCount, uint32_t elementStride) {
   gfx::CpuDescriptorHandle slot = takeSlot(table);
   gfx::UnorderedAccessViewDesc desc = {};
-  desc.Format = gfx::Format(0);
+  desc.Format = gfx::FORMAT_UNKNOWN;
   desc.ViewDimension = gfx::UAV_DIMENSION_BUFFER;
   desc.Buffer.FirstElement = 0;
   desc.Buffer.NumElements = elementCount;
@@ -99,7 +99,7 @@ void writeTextureUav(DescriptorTable& table, const TrackedResource& resource, ui
 void writeParticleSrv(DescriptorTable& table, const TrackedResource& resource) {
   gfx::CpuDescriptorHandle slot = takeSlot(table);
   gfx::ShaderResourceViewDesc desc = {};
-  desc.Format = gfx::Format(0);
+  desc.Format = gfx::FORMAT_UNKNOWN;
   desc.ViewDimension = gfx::SRV_DIMENSION_BUFFER;
   desc.Shader4ComponentMapping = kDefaultComponentMapping;
   desc.Buffer.FirstElement = 0;

@@ -7,15 +7,17 @@
 // first GPU handle is what a pass binds as its root descriptor table.
 #include <cstdint>
 
+#include "platform/gfx_values.h"
+
 namespace gfx {
 class DescriptorHeap;
 }
 struct TrackedResource;
 
-// Heap types and flags as the graphics interface numbers them.
-inline constexpr uint32_t kDescriptorHeapCbvSrvUav = 0;
-inline constexpr uint32_t kDescriptorHeapRtv = 2;
-inline constexpr uint32_t kDescriptorHeapShaderVisible = 1;
+// The GPU layer's short names for the graphics interface's descriptor heap types and flags.
+inline constexpr uint32_t kDescriptorHeapCbvSrvUav = gfx::DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV;
+inline constexpr uint32_t kDescriptorHeapRtv = gfx::DESCRIPTOR_HEAP_TYPE_RTV;
+inline constexpr uint32_t kDescriptorHeapShaderVisible = gfx::DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE;
 
 struct DescriptorAllocator {
   gfx::DescriptorHeap* heap;

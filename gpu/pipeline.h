@@ -9,10 +9,10 @@
 #include "app/containers.h"
 #include "gpu/root_signature.h"
 
-inline constexpr uint32_t kMaxRenderTargets = 8;
-inline constexpr uint32_t kCullNone = 1;
-inline constexpr uint32_t kCullFront = 2;
-inline constexpr uint32_t kCullBack = 3;
+inline constexpr uint32_t kMaxRenderTargets = gfx::SIMULTANEOUS_RENDER_TARGET_COUNT;
+inline constexpr uint32_t kCullNone = gfx::CULL_MODE_NONE;
+inline constexpr uint32_t kCullFront = gfx::CULL_MODE_FRONT;
+inline constexpr uint32_t kCullBack = gfx::CULL_MODE_BACK;
 
 // Owned by whoever requested it; released through releasePipeline (gpu/resources.h).
 struct Pipeline {

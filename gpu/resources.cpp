@@ -8,23 +8,6 @@
 #include "gpu/render_app.h"
 #include "platform/gfx.h"
 
-uint32_t bytesPerPixel(uint32_t format) {
-  struct Span {
-    uint16_t first, last;
-    uint8_t bytes;
-  };
-  static const Span kSpans[] = {
-      {1, 4, 16},    {5, 8, 12},    {9, 22, 8},    {102, 102, 8}, {108, 109, 8},
-      {23, 47, 4},   {67, 69, 4},   {87, 93, 4},   {100, 101, 4}, {107, 107, 4},
-      {104, 105, 3}, {48, 59, 2},   {85, 86, 2},   {114, 115, 2}, {60, 65, 1},
-      {73, 78, 1},   {82, 84, 1},   {94, 99, 1},   {103, 103, 1}, {106, 106, 1},
-      {110, 113, 1},
-  };
-  for (const Span& span : kSpans)
-    if (format >= span.first && format <= span.last) return span.bytes;
-  return 0;
-}
-
 // Rows are copied at a 256-byte pitch, so that is what each row of the staging buffer
 // holds: a 1 x 1 texel of four bytes needs 256 bytes, not 256 texels.
 uint64_t textureStagingSize(uint32_t width, uint32_t height, uint32_t bytesPerTexel) {
@@ -46,12 +29,12 @@ static gfx::Resource* createCommittedBuffer(uint64_t size, uint32_t heapType, ui
   desc.Height = 1;
   desc.DepthOrArraySize = 1;
   desc.MipLevels = 1;
-  desc.Format = gfx::Format(0);
+  desc.Format = gfx::FORMAT_UNKNOWN;
   desc.SampleDesc.Count = 1;
   desc.SampleDesc.Quality = 0;
   desc.Layout = gfx::TEXTURE_LAYOUT_ROW_MAJOR;
   desc.Flags = gfx::ResourceFlags(flags);
-  gfx::HeapFlags heapFlags = zeroed ? gfx::HeapFlags(0) : gfx::HeapFlags(0x1000);
+  gfx::HeapFlags heapFlags = zeroed ? gfx::HEAP_FLAG_NONE : gfx::HEAP_FLAG_CREATE_NOT_ZEROED;
   gfx::Resource* resource = nullptr;
   if (gfx::Failed(renderApp.device->CreateCommittedResource(&heap, heapFlags, &desc,
                                                             gfx::ResourceStates(state), nullptr,
@@ -142,7 +125,7 @@ GpuTexture* createTexture(uint32_t width, uint32_t height, const void* texels,
   heap.Type = gfx::HeapType(kHeapDefault);
   gfx::Resource* resource = nullptr;
   if (gfx::Failed(renderApp.device->CreateCommittedResource(
-          &heap, gfx::HeapFlags(0), &desc, gfx::ResourceStates(initialState), optimizedClear,
+          &heap, gfx::HEAP_FLAG_NONE, &desc, gfx::ResourceStates(initialState), optimizedClear,
           &resource)) ||
       resource == nullptr)
     PANIC("Failed to create image resource\n");

@@ -8,6 +8,8 @@
 // use them.
 #include <cstdint>
 
+#include "platform/gfx_values.h"
+
 namespace gfx {
 class Resource;
 class GraphicsCommandList;
@@ -47,30 +49,31 @@ enum BufferType : uint32_t {
   Readback = 6,
 };
 
-// Heap types, resource states and flags as the graphics interface numbers them.
-inline constexpr uint32_t kHeapDefault = 1;
-inline constexpr uint32_t kHeapUpload = 2;
-inline constexpr uint32_t kHeapReadback = 3;
+// The GPU layer's short names for the graphics interface's heap types, resource states
+// and flags (platform/gfx_values.h holds the numbers).
+inline constexpr uint32_t kHeapDefault = gfx::HEAP_TYPE_DEFAULT;
+inline constexpr uint32_t kHeapUpload = gfx::HEAP_TYPE_UPLOAD;
+inline constexpr uint32_t kHeapReadback = gfx::HEAP_TYPE_READBACK;
 
-inline constexpr uint32_t kStatePresent = 0;
-inline constexpr uint32_t kStateVertexAndConstantBuffer = 0x1;
-inline constexpr uint32_t kStateIndexBuffer = 0x2;
-inline constexpr uint32_t kStateRenderTarget = 0x4;
-inline constexpr uint32_t kStateUnorderedAccess = 0x8;
-inline constexpr uint32_t kStateDepthWrite = 0x10;
-inline constexpr uint32_t kStateNonPixelShaderResource = 0x40;
-inline constexpr uint32_t kStatePixelShaderResource = 0x80;
-inline constexpr uint32_t kStateShaderResource = 0xC0;
-inline constexpr uint32_t kStateCopyDest = 0x400;
-inline constexpr uint32_t kStateCopySource = 0x800;
-inline constexpr uint32_t kStateGenericRead = 0xAC3;
+inline constexpr uint32_t kStatePresent = gfx::RESOURCE_STATE_PRESENT;
+inline constexpr uint32_t kStateVertexAndConstantBuffer = gfx::RESOURCE_STATE_VERTEX_AND_CONSTANT_BUFFER;
+inline constexpr uint32_t kStateIndexBuffer = gfx::RESOURCE_STATE_INDEX_BUFFER;
+inline constexpr uint32_t kStateRenderTarget = gfx::RESOURCE_STATE_RENDER_TARGET;
+inline constexpr uint32_t kStateUnorderedAccess = gfx::RESOURCE_STATE_UNORDERED_ACCESS;
+inline constexpr uint32_t kStateDepthWrite = gfx::RESOURCE_STATE_DEPTH_WRITE;
+inline constexpr uint32_t kStateNonPixelShaderResource = gfx::RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE;
+inline constexpr uint32_t kStatePixelShaderResource = gfx::RESOURCE_STATE_PIXEL_SHADER_RESOURCE;
+inline constexpr uint32_t kStateShaderResource = gfx::RESOURCE_STATE_ALL_SHADER_RESOURCE;
+inline constexpr uint32_t kStateCopyDest = gfx::RESOURCE_STATE_COPY_DEST;
+inline constexpr uint32_t kStateCopySource = gfx::RESOURCE_STATE_COPY_SOURCE;
+inline constexpr uint32_t kStateGenericRead = gfx::RESOURCE_STATE_GENERIC_READ;
 
-inline constexpr uint32_t kResourceAllowRenderTarget = 0x1;
-inline constexpr uint32_t kResourceAllowDepthStencil = 0x2;
-inline constexpr uint32_t kResourceAllowUnorderedAccess = 0x4;
+inline constexpr uint32_t kResourceAllowRenderTarget = gfx::RESOURCE_FLAG_ALLOW_RENDER_TARGET;
+inline constexpr uint32_t kResourceAllowDepthStencil = gfx::RESOURCE_FLAG_ALLOW_DEPTH_STENCIL;
+inline constexpr uint32_t kResourceAllowUnorderedAccess = gfx::RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS;
 
-// Bytes per texel of a DXGI format; 0 for formats without a fixed texel size.
-uint32_t bytesPerPixel(uint32_t format);
+// Bytes per texel of a format; 0 for formats without a fixed texel size.
+inline uint32_t bytesPerPixel(uint32_t format) { return gfx::FormatBytesPerPixel(format); }
 
 // Staging size for a width x height texture of b bytes per texel.
 uint64_t textureStagingSize(uint32_t width, uint32_t height, uint32_t bytesPerTexel);

@@ -7,19 +7,19 @@
 #include "platform/gfx.h"
 
 // Descriptor range types.
-inline constexpr uint32_t kRangeSrv = 0;
-inline constexpr uint32_t kRangeUav = 1;
-inline constexpr uint32_t kRangeCbv = 2;
-inline constexpr uint32_t kRangeSampler = 3;
+inline constexpr uint32_t kRangeSrv = gfx::DESCRIPTOR_RANGE_TYPE_SRV;
+inline constexpr uint32_t kRangeUav = gfx::DESCRIPTOR_RANGE_TYPE_UAV;
+inline constexpr uint32_t kRangeCbv = gfx::DESCRIPTOR_RANGE_TYPE_CBV;
+inline constexpr uint32_t kRangeSampler = gfx::DESCRIPTOR_RANGE_TYPE_SAMPLER;
 
 // Shader visibilities.
-inline constexpr uint32_t kVisibilityAll = 0;
-inline constexpr uint32_t kVisibilityPixel = 5;
+inline constexpr uint32_t kVisibilityAll = gfx::SHADER_VISIBILITY_ALL;
+inline constexpr uint32_t kVisibilityPixel = gfx::SHADER_VISIBILITY_PIXEL;
 
 inline constexpr uint32_t kMaxRootParameters = 8;
 inline constexpr uint32_t kMaxStaticSamplers = 4;
 inline constexpr uint32_t kMaxRangesPerTable = 8;
-inline constexpr uint32_t kRangeOffsetAppend = 0xFFFFFFFF;
+inline constexpr uint32_t kRangeOffsetAppend = gfx::DESCRIPTOR_RANGE_OFFSET_APPEND;
 
 struct RangeSpec {
   uint32_t rangeType;

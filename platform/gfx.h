@@ -249,7 +249,4 @@ using DebugMessageCallback = void (*)(int severity, const char* message, void* u
 void EnableDebugLayer(DebugMessageCallback callback, void* user);
 void DisableDebugLayer();
 
-// Bytes per texel of a format (0 for unknown or block formats).
-UINT FormatBytesPerPixel(Format format);
-
 }  // namespace gfx

@@ -318,7 +318,7 @@ struct RenderTargetBlendDesc {
 struct BlendDesc {
   BOOL AlphaToCoverageEnable = 0;
   BOOL IndependentBlendEnable = 0;
-  RenderTargetBlendDesc RenderTarget[8];
+  RenderTargetBlendDesc RenderTarget[SIMULTANEOUS_RENDER_TARGET_COUNT];
 };
 struct RasterizerDesc {
   gfx::FillMode FillMode = FILL_MODE_SOLID;
@@ -379,7 +379,7 @@ struct GraphicsPipelineStateDesc {
   IndexBufferStripCutValue IBStripCutValue = INDEX_BUFFER_STRIP_CUT_VALUE_DISABLED;
   gfx::PrimitiveTopologyType PrimitiveTopologyType = PRIMITIVE_TOPOLOGY_TYPE_TRIANGLE;
   UINT NumRenderTargets = 0;
-  Format RTVFormats[8] = {};
+  Format RTVFormats[SIMULTANEOUS_RENDER_TARGET_COUNT] = {};
   Format DSVFormat = FORMAT_UNKNOWN;
   gfx::SampleDesc SampleDesc;
   UINT NodeMask = 0;

@@ -58,6 +58,24 @@ constexpr Format FORMAT_R8_UINT = 62;
 constexpr Format FORMAT_B8G8R8A8_UNORM = 87;
 constexpr Format FORMAT_B8G8R8A8_UNORM_SRGB = 91;
 
+// Bytes per texel of a format (0 for unknown or block formats), by ranges of DXGI values.
+constexpr UINT FormatBytesPerPixel(Format format) {
+  struct Span {
+    uint16_t first, last;
+    uint8_t bytes;
+  };
+  constexpr Span kSpans[] = {
+      {1, 4, 16},    {5, 8, 12},    {9, 22, 8},    {102, 102, 8}, {108, 109, 8},
+      {23, 47, 4},   {67, 69, 4},   {87, 93, 4},   {100, 101, 4}, {107, 107, 4},
+      {104, 105, 3}, {48, 59, 2},   {85, 86, 2},   {114, 115, 2}, {60, 65, 1},
+      {73, 78, 1},   {82, 84, 1},   {94, 99, 1},   {103, 103, 1}, {106, 106, 1},
+      {110, 113, 1},
+  };
+  for (const Span& span : kSpans)
+    if (format >= span.first && format <= span.last) return span.bytes;
+  return 0;
+}
+
 // ---- Enumerations and flags (D3D12 values) ----
 using ResourceStates = uint32_t;
 constexpr ResourceStates RESOURCE_STATE_COMMON = 0;
@@ -252,6 +270,7 @@ constexpr UINT DEFAULT_SHADER_4_COMPONENT_MAPPING = 0x1688;
 using TextureCopyType = uint32_t;
 constexpr TextureCopyType TEXTURE_COPY_TYPE_SUBRESOURCE_INDEX = 0;
 constexpr TextureCopyType TEXTURE_COPY_TYPE_PLACED_FOOTPRINT = 1;
+constexpr UINT SIMULTANEOUS_RENDER_TARGET_COUNT = 8;
 constexpr UINT TEXTURE_DATA_PITCH_ALIGNMENT = 256;
 constexpr UINT TEXTURE_DATA_PLACEMENT_ALIGNMENT = 512;
 

@@ -10,15 +10,15 @@
 #include "gpu/render_app.h"
 #include "gpu/root_signature.h"
 
-// DXGI formats the suites use.
-inline constexpr uint32_t kRgba32Float = 2;
-inline constexpr uint32_t kRgba16Float = 10;
-inline constexpr uint32_t kRgba8Unorm = 28;
-inline constexpr uint32_t kR32Float = 41;
-// Static sampler set-up (D3D12 filter and address codes).
-inline constexpr uint32_t kFilterPoint = 0;
-inline constexpr uint32_t kFilterLinear = 0x15;
-inline constexpr uint32_t kAddressClamp = 3;
+// Formats the suites use.
+inline constexpr uint32_t kRgba32Float = gfx::FORMAT_R32G32B32A32_FLOAT;
+inline constexpr uint32_t kRgba16Float = gfx::FORMAT_R16G16B16A16_FLOAT;
+inline constexpr uint32_t kRgba8Unorm = gfx::FORMAT_R8G8B8A8_UNORM;
+inline constexpr uint32_t kR32Float = gfx::FORMAT_R32_FLOAT;
+// Static sampler set-up.
+inline constexpr uint32_t kFilterPoint = gfx::FILTER_MIN_MAG_MIP_POINT;
+inline constexpr uint32_t kFilterLinear = gfx::FILTER_MIN_MAG_MIP_LINEAR;
+inline constexpr uint32_t kAddressClamp = gfx::TEXTURE_ADDRESS_MODE_CLAMP;
 
 // One descriptor of a compute table. Views of one register class must be contiguous (each class
 // becomes one range starting at register 0), as in the program's own tables.

@@ -63,7 +63,7 @@ bool CommandListImpl::beginRendering(const char* what) {
     reportError("%s: no render target is set (OMSetRenderTargets)", what);
     return false;
   }
-  VkRenderingAttachmentInfo attachments[8] = {};
+  VkRenderingAttachmentInfo attachments[SIMULTANEOUS_RENDER_TARGET_COUNT] = {};
   VkExtent2D area{UINT32_MAX, UINT32_MAX};
   for (size_t i = 0; i < renderTargets.size(); ++i) {
     Format format = FORMAT_UNKNOWN;
@@ -94,7 +94,7 @@ void CommandListImpl::OMSetRenderTargets(UINT numRenderTargets, const CpuDescrip
   endRendering();
   renderTargets.clear();
   if (depthStencil) reportError("OMSetRenderTargets: depth-stencil targets are not provided");
-  if (numRenderTargets > 8 || (numRenderTargets > 0 && !targets)) {
+  if (numRenderTargets > SIMULTANEOUS_RENDER_TARGET_COUNT || (numRenderTargets > 0 && !targets)) {
     reportError("OMSetRenderTargets: %u targets", numRenderTargets);
     return;
   }

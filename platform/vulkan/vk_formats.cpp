@@ -3,21 +3,6 @@
 
 namespace gfx {
 
-UINT FormatBytesPerPixel(Format format) {
-  if (format >= 1 && format <= 4) return 16;
-  if (format >= 5 && format <= 8) return 12;
-  if ((format >= 9 && format <= 22) || format == 102 || format == 108 || format == 109) return 8;
-  if ((format >= 23 && format <= 47) || (format >= 67 && format <= 69) || (format >= 87 && format <= 93) ||
-      format == 100 || format == 101 || format == 107)
-    return 4;
-  if (format == 104 || format == 105) return 3;
-  if ((format >= 48 && format <= 59) || format == 85 || format == 86 || format == 114 || format == 115) return 2;
-  if ((format >= 60 && format <= 65) || (format >= 73 && format <= 78) || (format >= 82 && format <= 84) ||
-      (format >= 94 && format <= 99) || format == 103 || format == 106 || (format >= 110 && format <= 113))
-    return 1;
-  return 0;
-}
-
 namespace vk {
 
 VkFormat toVkFormat(Format format) {

@@ -47,7 +47,7 @@ HRESULT DeviceImpl::CreateGraphicsPipelineState(const GraphicsPipelineStateDesc*
   if (!desc || !stateOut || !desc->pRootSignature || !desc->VS.pShaderBytecode) return kInvalidArg;
   *stateOut = nullptr;
   if (desc->DS.pShaderBytecode || desc->HS.pShaderBytecode || desc->GS.pShaderBytecode ||
-      desc->NumRenderTargets > 8 || desc->SampleDesc.Count > 1) {
+      desc->NumRenderTargets > SIMULTANEOUS_RENDER_TARGET_COUNT || desc->SampleDesc.Count > 1) {
     reportError("CreateGraphicsPipelineState: tessellation, geometry shaders, multisampling and more than 8 "
                 "targets are not provided");
     return kInvalidArg;
@@ -137,7 +137,7 @@ HRESULT DeviceImpl::CreateGraphicsPipelineState(const GraphicsPipelineStateDesc*
   depth.depthCompareOp = compareOp(d.DepthFunc);
   depth.stencilTestEnable = VK_FALSE;
 
-  VkPipelineColorBlendAttachmentState attachments[8] = {};
+  VkPipelineColorBlendAttachmentState attachments[SIMULTANEOUS_RENDER_TARGET_COUNT] = {};
   for (UINT i = 0; i < desc->NumRenderTargets; ++i) {
     const RenderTargetBlendDesc& b = desc->BlendState.RenderTarget[desc->BlendState.IndependentBlendEnable ? i : 0];
     attachments[i].blendEnable = b.BlendEnable ? VK_TRUE : VK_FALSE;
@@ -159,7 +159,7 @@ HRESULT DeviceImpl::CreateGraphicsPipelineState(const GraphicsPipelineStateDesc*
   dynamic.dynamicStateCount = 4;
   dynamic.pDynamicStates = dynamics;
 
-  VkFormat colorFormats[8] = {};
+  VkFormat colorFormats[SIMULTANEOUS_RENDER_TARGET_COUNT] = {};
   for (UINT i = 0; i < desc->NumRenderTargets; ++i) colorFormats[i] = toVkFormat(desc->RTVFormats[i]);
   VkPipelineRenderingCreateInfo rendering{VK_STRUCTURE_TYPE_PIPELINE_RENDERING_CREATE_INFO};
   rendering.colorAttachmentCount = desc->NumRenderTargets;

@@ -106,7 +106,7 @@ const char* captureUsage() {
 
 ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error) {
   CaptureOptions o;
-  std::string from = "0", to = std::to_string(kCaptureLastFrame);
+  std::string from = "0", to = std::to_string(kEndFrameIndex);
   bool sizeGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -170,7 +170,7 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
     *error = "--to '" + to + "' is not a frame number or seconds (e.g. 600 or 10s)";
     return ParseResult::Error;
   }
-  if (first > kCaptureLastFrame || last > kCaptureLastFrame || first > last) {
+  if (first > kEndFrameIndex || last > kEndFrameIndex || first > last) {
     *error = "the range " + std::to_string(first) + "-" + std::to_string(last) +
              " is not within frames 0-7400 (first <= last)";
     return ParseResult::Error;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-inline constexpr uint32_t kCaptureLastFrame = 7400;  // the presentation's last frame
+#include "app/presentation.h"  // kEndFrameIndex: the presentation's last frame
 inline constexpr uint32_t kMusicSampleRate = 44100;
 
 enum class CaptureOutput : uint8_t { PngSequence, Mp4 };
@@ -17,7 +17,7 @@ struct FrameRate {
 
 struct CaptureOptions {
   uint32_t fromFrame = 0;
-  uint32_t toFrame = kCaptureLastFrame;  // inclusive
+  uint32_t toFrame = kEndFrameIndex;  // inclusive
   FrameRate fps;
   uint32_t renderWidth = 960, renderHeight = 540;
   uint32_t outputWidth = 0, outputHeight = 0;  // 0: the render size
