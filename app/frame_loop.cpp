@@ -34,8 +34,8 @@ int32_t mouseButtonOf(uint32_t message) {
   }
 }
 
-// Steps 1-2: the pressed flags of the last iteration are forgotten, then every waiting
-// message is taken until the queue is empty, a quit arrives or the wheel turns (both
+// The pressed flags of the last iteration are forgotten, then every waiting message is
+// taken until the queue is empty, a quit arrives or the wheel turns (both
 // leave the remaining messages queued for the next iteration).
 void pumpMessages() {
   clearPressedInput(inputState);
@@ -83,7 +83,8 @@ void pumpMessages() {
   }
 }
 
-// Step 10 a-d, after the passes were recorded.
+// After the passes were recorded: the shader time and frame count, the camera's previous
+// matrices, and the simulation's music time and frame index (or the music's start).
 void advanceClocks(Presentation& p) {
   ConstantBufferData& c = p.constants.data;
   c.time += float(p.previousFrameDurationMs);
@@ -116,28 +117,28 @@ void releaseDescriptorAllocator(DescriptorAllocator*& allocator) {
 
 bool runFrame(Presentation& p) {
   ASSERT(p.running, "The presentation is not running\n");
-  // 1-3.
+  // Take the window's messages (or only forget last frame's presses offscreen); Escape quits.
   if (renderApp.window != nullptr) {
     pumpMessages();
   } else {
     clearPressedInput(inputState);
   }
   if (inputState.keyPressed[VK_ESCAPE]) renderApp.quit = 1;
-  // 4-5.
+  // Evaluate the timeline and move the camera.
   updateTimeline(p.timeline, p.destinations);
   updateCamera(p.camera, false, inputState, Float2{renderApp.mouseX, renderApp.mouseY});
-  // 6.
+  // Start timing the frame.
   const double start = counterMilliseconds();
-  // 7.
+  // Open the frame's command list (pending uploads recorded first).
   gfx::GraphicsCommandList* commandList = beginFrame();
   if (commandList == nullptr) PANIC("WTF!?\n");
-  // 8.
+  // Advance the music's hand-over from the GPU to the sound device.
   p.audio->update();
-  // 9.
+  // Reset this frame's descriptor heap and the render-target views.
   DescriptorAllocator& frameHeap = *p.frameHeaps[renderApp.frameCounter % kFrameHeapCount];
   resetDescriptorAllocator(frameHeap);
   resetDescriptorAllocator(*p.targetViewHeap);
-  // 10.
+  // Record the frame: its passes once the music streams, the music's synthesis before.
   FrameReport& report = p.lastFrame;  // the passes add what they dispatched
   report = {};
   report.backBufferIndex = uint32_t(renderApp.backBufferIndex);
@@ -151,15 +152,15 @@ bool runFrame(Presentation& p) {
     p.audio->render(commandList, frameHeap, p.barriers);
   }
   report.descriptorsUsed = frameHeap.used;
-  // 11-12.
+  // Hand the back buffer to presentation, submit and present.
   recordPresentTransition(p, commandList);
   endFrame();
-  // 13.
+  // The frame's duration drives the next frame's simulation step.
   double duration = counterMilliseconds() - start;
   if (p.options.fixedClock) duration = 1000.0 / p.options.fixedFramesPerSecond;
   p.simulation.data.dt = float(duration) * p.timeScale;
   p.previousFrameDurationMs = duration;
-  // 14.
+  // Quit after the last frame of the presentation.
   if (p.simulation.data.frame > kEndFrameIndex) renderApp.quit = 1;
   return renderApp.quit == 0;
 }
@@ -173,9 +174,9 @@ void runPresentation(Presentation& p) {
 void shutdownPresentation(Presentation& p) {
   if (!p.running) return;
   p.running = false;
-  // 1.
+  // Let the GPU finish its work.
   waitForGpuIdle();
-  // 2.
+  // Release the full-screen passes and the constant blocks,
   destroyFullscreenPass(p.depthOfFieldPass);
   destroyConstantBlock(p.depthOfField);
   destroyConstantBlock(p.simulation);
@@ -183,13 +184,13 @@ void shutdownPresentation(Presentation& p) {
   destroyFullscreenPass(p.finalPassPass);
   destroyConstantBlock(p.finalPass);
   destroyConstantBlock(p.particleScene);
-  // 3.
+  // the music (playback stops, its thread ends),
   AudioRenderer::shutdown(p.audio);
-  // 4. A fatal stop from here on has no timeline to write.
+  // the timeline (a fatal stop from here on has no timeline to write),
   RenderApp::setFatalHandler(nullptr, nullptr);
   destroyTimeline(p.timeline);
   p.timeline = nullptr;
-  // 5.
+  // the pipelines, textures, heaps and buffers,
   FrameTextures& t = p.textures;
   releasePipeline(p.atrousPipeline);
   releasePipeline(p.temporalPipeline);
@@ -207,9 +208,8 @@ void shutdownPresentation(Presentation& p) {
   for (DescriptorAllocator*& heap : p.frameHeaps) releaseDescriptorAllocator(heap);
   releaseBuffer(p.particleBuffer);
   releaseTexture(t.frameInput);
-  // 6.
+  // the device, and last the CPU-side records.
   destroyDevice();
-  // 7.
   destroyBarrierBatch(p.barriers);
   p.textPixels.clear();
 }

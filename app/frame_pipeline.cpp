@@ -51,7 +51,7 @@ void transition(Presentation& p, GpuTexture* texture, uint32_t state) {
 
 }  // namespace
 
-// Step 7: the constants that follow the camera and the scene, then the five uploads.
+// The constants that follow the camera and the scene, then the five uploads.
 void updateFrameConstants(Presentation& p, gfx::GraphicsCommandList* cl) {
   writeCameraConstants(p.camera, p.constants.data);
   p.finalPass.data.time = p.constants.data.time;
@@ -222,7 +222,7 @@ void recordFinalPass(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAl
 }
 
 void recordFrameSetup(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
-  // 1-3.
+  // Both render targets to RENDER_TARGET, each with a view.
   p.targetViews = allocateDescriptors(*p.targetViewHeap, 2);
   TrackedResource& backBuffer = currentBackBuffer().resource;
   transition(p, p.textures.frameInput, kStateRenderTarget);
@@ -230,7 +230,7 @@ void recordFrameSetup(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorA
   flush(p.barriers, cl);
   writeTextureRtv(p.targetViews, p.textures.frameInput->resource, kR16G16B16A16);
   writeTextureRtv(p.targetViews, backBuffer, kR8G8B8A8);
-  // 4-6.
+  // Draw to the back buffer, clear both targets to black, bind the frame's heap.
   gfx::CpuDescriptorHandle backBufferView = {cpuHandle(p.targetViews, 1)};
   cl->OMSetRenderTargets(1, &backBufferView, true, nullptr);
   const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};

@@ -62,7 +62,7 @@ void buildTwoTexturePass(FullscreenPass& pass, ShaderBytecode pixelShader, uint3
   if (pass.pipeline == nullptr) PANIC("Failed to create graphics pipeline\n");
 }
 
-// Step 26: every SceneParams field but sceneId into its destination.
+// Every SceneParams field but sceneId into its destination.
 void applySceneParams(Presentation& p) {
   const SceneParams& s = p.sceneParams;
   p.particleScene.data.numParticles = s.numParticles;
@@ -90,7 +90,7 @@ void applySceneParams(Presentation& p) {
   makeCameraProjection(p.camera.projection, s.fovDegrees);
 }
 
-// Step 27: the loader reads up to and including a terminating zero, so the text is
+// The loader reads up to and including a terminating zero, so the text is
 // handed over from a zero-filled copy one byte longer than the text with its NUL.
 void loadStartupTimeline(Presentation& p) {
   const char* text = p.options.timelineText != nullptr ? p.options.timelineText : TIMELINE_JSON_DATA;
@@ -125,52 +125,52 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   ASSERT(W >= 32 && W % 32 == 0 && H > 0,
          "Render size %ux%u: the width must be a positive multiple of 32\n", W, H);
 
-  // 1.
+  // The device: on a full-screen window, or offscreen.
   if (options.offscreen)
     createOffscreenDevice(options.outputWidth ? options.outputWidth : W,
                           options.outputHeight ? options.outputHeight : H);
   else
     createWindowAndDevice();
-  // 2.
+  // The scene's starting values.
   p.sceneParams = SceneParams{};
   const SceneParams& s = p.sceneParams;
-  // 3.
+  // An empty timeline of the presentation's length.
   p.frameCount = timelineFrameCount();
   p.timeline = createTimeline(p.frameCount);
-  // 4.
+  // The music renderer on the sound device.
   p.audio = AudioRenderer::create(options.waveOut != nullptr ? options.waveOut : systemWaveOutApi());
-  // 5. A failed text image leaves a transparent 1x1 texture: the final pass samples it
-  // every frame.
+  // The title text texture. A failed text image leaves a transparent 1x1 texture: the
+  // final pass samples it every frame.
   bool textDrawn = renderTextBitmap(p.textPixels, p.textWidth, p.textHeight);
   p.extraTexture = createTextTexture(textDrawn, p.textPixels, p.textWidth, p.textHeight);
-  // 6.
+  // The camera at its starting position and direction.
   initCamera(p.camera, s.cameraPosition);
   p.camera.yaw = s.cameraDirection.x;
   p.camera.pitch = s.cameraDirection.y;
   p.camera.roll = s.cameraDirection.z;
   p.camera.speed = kCameraSpeed;
-  // 7.
+  // The particle scene's constants.
   createConstantBlock(p.particleScene);
   p.particleScene.data.numParticles = s.numParticles;
   copyIntoField(p.particleScene.data.backgroundColor, s.backgroundColor);
-  // 8.
+  // The particle buffer.
   p.particleBuffer = createBuffer(kParticleCapacity * kParticleStride, Storage, nullptr, true,
                                   kResourceAllowUnorderedAccess);
-  // 9.
+  // The per-frame descriptor heaps.
   for (DescriptorAllocator*& heap : p.frameHeaps)
     heap = createDescriptorAllocator(kDescriptorHeapCbvSrvUav, kFrameHeapDescriptors,
                                      kDescriptorHeapShaderVisible);
-  // 10.
+  // The particle simulation's pipeline.
   {
     RootSignatureBuilder b = emptyBuilder();
     addTable(b, makeRangeList2(makeRange(kRangeUav, 1), makeRange(kRangeCbv, 2)), kVisibilityAll);
     p.particleSimulationPipeline =
         buildComputePipeline(b, bytecode(kParticleSimulationCS, kParticleSimulationCSSize));
   }
-  // 11, 12.
+  // The simulation's constants; the particle buffer's name.
   createConstantBlock(p.simulation);
   p.particleBuffer->resource.resource->SetName(L"ParticleBuffer");
-  // 13.
+  // The scene render's pipeline.
   {
     RootSignatureBuilder b = emptyBuilder();
     addTable(b,
@@ -178,18 +178,18 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
              kVisibilityAll);
     p.scenePipeline = buildComputePipeline(b, bytecode(kSceneRenderCS, kSceneRenderCSSize));
   }
-  // 14.
+  // The scene render's output, velocity, position and normal textures.
   FrameTextures& t = p.textures;
   t.outputTexture = createUavTexture(W, H, gfx::FORMAT_R16G16B16A16_FLOAT);
   t.velocityBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
   t.positionBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
   t.normalBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
-  // 15.
+  // The frame constants, the barrier batch and the camera's projection.
   createConstantBlock(p.constants);
   memset(static_cast<void*>(&p.barriers), 0, sizeof(p.barriers));
   makeIdentity(p.camera.projection);
   makeCameraProjection(p.camera.projection, s.fovDegrees);
-  // 16.
+  // The frame constants' starting values.
   ConstantBufferData& c = p.constants.data;
   c.resolution = {float(W), float(H), 1.0f};
   c.time = 0.0f;
@@ -202,9 +202,9 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   c.normalThreshold = s.normalThreshold;
   c.standardDeviation = s.standardDeviation;
   c.velocityScale = s.velocityScale;
-  // 17.
+  // The render-target view heap.
   p.targetViewHeap = createDescriptorAllocator(kDescriptorHeapRtv, 2, 0);
-  // 18.
+  // The temporal accumulation's history, depth and result textures.
   t.PrevPositionBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
   t.PrevNormalBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
   t.HistoryM1Out = createUavTexture(W, H, gfx::FORMAT_R32_FLOAT);
@@ -216,7 +216,7 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   t.HistoryBuffer = createTexture(W, H, nullptr, kStateNonPixelShaderResource,
                                   gfx::FORMAT_R16G16B16A16_FLOAT, 0);
   t.ResultTexture = createUavTexture(W, H, gfx::FORMAT_R16G16B16A16_FLOAT);
-  // 19.
+  // The temporal accumulation's and the a-trous filter's pipelines.
   {
     RootSignatureBuilder b = emptyBuilder();
     addTable(b,
@@ -235,10 +235,10 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
     addConstants(b);
     p.atrousPipeline = buildComputePipeline(b, bytecode(kATrousFilterCS, kATrousFilterCSSize));
   }
-  // 20.
+  // The depth-of-field pass,
   buildTwoTexturePass(p.depthOfFieldPass, bytecode(kDepthOfFieldPS, kDepthOfFieldPSSize),
                       gfx::TEXTURE_ADDRESS_MODE_CLAMP, gfx::FORMAT_R16G16B16A16_FLOAT);
-  // 21.
+  // its constants,
   createConstantBlock(p.depthOfField);
   DepthOfFieldData& dof = p.depthOfField.data;
   dof.focusScale = s.focusScale;
@@ -247,14 +247,14 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   dof.blurSize = s.blurSize;
   dof.maxDist = s.maxDist;
   dof.resolution = {c.resolution.x, c.resolution.y};
-  // 22.
+  // and its render target, the final pass's input.
   t.frameInput = createTexture(W, H, nullptr, kStateRenderTarget, gfx::FORMAT_R16G16B16A16_FLOAT,
                                kResourceAllowRenderTarget);
-  // 23.
+  // The final pass onto the back buffer,
   buildTwoTexturePass(p.finalPassPass,
                       bytecode(kTransferToBackbufferPS, kTransferToBackbufferPSSize),
                       gfx::TEXTURE_ADDRESS_MODE_BORDER, gfx::FORMAT_R8G8B8A8_UNORM);
-  // 24.
+  // and its constants.
   createConstantBlock(p.finalPass);
   FinalPassData& f = p.finalPass.data;
   f.resolution = {float(W), float(H)};
@@ -264,22 +264,23 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   f.tonemapping = s.tonemapping;
   f.showExtraTexture = 1;
   f.frame = 0;
-  // 25.
+  // The a-trous step count, time scale and frame duration before the first frame.
   p.atrousSteps = 2;
   p.timeScale = s.timeScale;
   p.previousFrameDurationMs = 0.0;
-  // 26.
+  // The scene's values into their destinations, and the timeline bound to them.
   applySceneParams(p);
   bindTimeline(p);
-  // 27.
+  // The timeline text loaded (the embedded one unless the options give another).
   loadStartupTimeline(p);
-  // 28. (An offscreen run has no window and no cursor.)
+  // The cursor hidden (an offscreen run has no window and no cursor).
   if (renderApp.window != nullptr) windowShowCursor(false);
-  // 29.
+  // Default tracks when the text held none.
   if (p.timeline->tracks.count == 0) addDefaultTracks(p.timeline, s);
-  // 30.
+  // From here on a PANIC writes the timeline out.
   RenderApp::setFatalHandler(saveTimelineFatalHook, &p.timeline);
-  // 31.
+  // Start the music (nothing plays while it is still to be synthesised: the first
+  // rendered frame starts it then) and the simulation at frame 0.
   p.audio->play();
   p.simulation.data.frame = 0;
   p.simulation.data.time = 0.0f;

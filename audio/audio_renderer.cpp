@@ -22,7 +22,7 @@ constexpr uint32_t kShutdownDrainMs = 300;  // lets the queued blocks (~93 ms) p
 AudioRenderer* AudioRenderer::create(const WaveOutApi* waveOut) {
   auto* renderer = new AudioRenderer();
 
-  // 1. Constants; playing false, running true (the streamer's defaults).
+  // Constants; playing false, running true (the streamer's defaults).
   renderer->state = AudioState::Created;
   renderer->durationSeconds = kDurationSeconds;
   WaveOutStreamer& streamer = renderer->streamer;
@@ -31,7 +31,7 @@ AudioRenderer* AudioRenderer::create(const WaveOutApi* waveOut) {
   streamer.channels = kChannels;
   streamer.bitsPerSample = 32;
 
-  // 2. One table visible to every stage: u0 then b0, each appended after the other.
+  // One table visible to every stage: u0 then b0, each appended after the other.
   ComputePipelineDesc desc = {};
   addTable(desc.builder, makeRangeList2(makeRange(kRangeUav, 1), makeRange(kRangeCbv, 1)), kVisibilityAll);
   desc.computeShader = {kAudioProcessCS, kAudioProcessCSSize};
@@ -39,16 +39,16 @@ AudioRenderer* AudioRenderer::create(const WaveOutApi* waveOut) {
   destroyRootSignatureBuilder(desc.builder);
   if (!renderer->pipeline) PANIC("Failed to create the AudioProcessCS pipeline\n");
 
-  // 3. Sizes, always in float frames.
+  // Sizes, always in float frames.
   streamer.totalFrames = renderer->durationSeconds * streamer.sampleRate;
   renderer->bytesPerFrame = streamer.bitsPerSample / 8 * streamer.channels;
   renderer->totalBytes = streamer.totalFrames * renderer->bytesPerFrame;
 
-  // 4. The shader's output and the copy's destination.
+  // The shader's output and the copy's destination.
   renderer->outputBuffer = createBuffer(renderer->totalBytes, Storage, nullptr, false, 0);
   renderer->readbackBuffer = createBuffer(renderer->totalBytes, Readback, nullptr, false, 0);
 
-  // 5. The hand-over fence and its event.
+  // The hand-over fence and its event.
   if (gfx::Failed(renderApp.device->CreateFence(0, gfx::FENCE_FLAG_NONE, &renderer->copyFence)) ||
       !renderer->copyFence)
     PANIC("Failed to create fence\n");
@@ -57,13 +57,13 @@ AudioRenderer* AudioRenderer::create(const WaveOutApi* waveOut) {
   renderer->fenceEvent = gfx::CreateFenceEvent();
   if (!renderer->fenceEvent) PANIC("Failed to create fence event\n");
 
-  // 6. The shader's parameters.
+  // The shader's parameters.
   renderer->params = new ConstantBlock<AudioData>();
   createConstantBlock(*renderer->params);
   renderer->params->data.duration = float(renderer->durationSeconds);
   renderer->params->data.sampleRate = streamer.sampleRate;
 
-  // 7.
+  // The streamer's block size.
   streamer.blockFrames = kBlockFrames;
   return renderer;
 }
