@@ -7,6 +7,7 @@
 
 #include "platform/gfx.h"
 #include "platform_test_shaders.h"
+#include "support/shaders/write_buffer_root.h"
 
 namespace {
 
@@ -50,20 +51,8 @@ struct Context {
 void BM_RecordDispatchWithTable(benchmark::State& state) {
   Context c;
   if (!c.ok) return state.SkipWithError("no graphics device");
-  DescriptorRange ranges[2];
-  ranges[0].RangeType = DESCRIPTOR_RANGE_TYPE_UAV;
-  ranges[0].NumDescriptors = 1;
-  ranges[1].RangeType = DESCRIPTOR_RANGE_TYPE_CBV;
-  ranges[1].NumDescriptors = 1;
-  RootParameter parameters[2];
-  parameters[0].DescriptorTable = {2, ranges};
-  parameters[1].ParameterType = ROOT_PARAMETER_TYPE_32BIT_CONSTANTS;
-  parameters[1].Constants = {0, 0, 4};
-  RootSignatureDesc rootDesc;
-  rootDesc.NumParameters = 2;
-  rootDesc.pParameters = parameters;
   RootSignature* root = nullptr;
-  c.device->CreateRootSignature(0, &rootDesc, &root, nullptr);
+  createWriteBufferRootSignature(c.device, &root);
   ComputePipelineStateDesc pso;
   pso.pRootSignature = root;
   pso.CS = {kWriteBufferCS, kWriteBufferCSSize};

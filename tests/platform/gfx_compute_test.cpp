@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform_test_shaders.h"
+#include "support/shaders/write_buffer_root.h"
 #include "tests/support/gpu_test.h"
 
 namespace {
@@ -13,19 +14,7 @@ class ComputeTest : public GpuTest {
  protected:
   // Table {u0, b0} + four root constants, and the pipeline of write_buffer.hlsl.
   void makePipeline() {
-    DescriptorRange ranges[2];
-    ranges[0].RangeType = DESCRIPTOR_RANGE_TYPE_UAV;
-    ranges[0].NumDescriptors = 1;
-    ranges[1].RangeType = DESCRIPTOR_RANGE_TYPE_CBV;
-    ranges[1].NumDescriptors = 1;
-    RootParameter parameters[2];
-    parameters[0].DescriptorTable = {2, ranges};
-    parameters[1].ParameterType = ROOT_PARAMETER_TYPE_32BIT_CONSTANTS;
-    parameters[1].Constants = {0, 0, 4};
-    RootSignatureDesc desc;
-    desc.NumParameters = 2;
-    desc.pParameters = parameters;
-    ASSERT_TRUE(Succeeded(device->CreateRootSignature(0, &desc, &root, nullptr)));
+    ASSERT_TRUE(Succeeded(createWriteBufferRootSignature(device, &root)));
     keep(root);
     ComputePipelineStateDesc pso;
     pso.pRootSignature = root;
