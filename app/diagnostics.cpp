@@ -13,6 +13,7 @@ char gRing[kRingBuffers][kRingBufferBytes];
 // Atomic so the streaming thread's one message cannot share a buffer index with the
 // main thread's.
 std::atomic<uint32_t> gRingIndex{0};
+std::atomic<bool> gPrinted{true};
 FatalHandler gFatalHandler;
 }  // namespace
 
@@ -23,9 +24,11 @@ int printMessage(const char* format, ...) {
   va_start(args, format);
   vsnprintf(buffer, kRingBufferBytes, format, args);
   va_end(args);
-  osPrint(buffer);
+  if (gPrinted.load(std::memory_order_relaxed)) osPrint(buffer);
   return int(strlen(buffer));
 }
+
+void setMessagesPrinted(bool printed) { gPrinted.store(printed); }
 
 const char* messageRingBuffer(uint32_t slot) { return gRing[slot & (kRingBuffers - 1)]; }
 

@@ -15,6 +15,10 @@
 // and the debugger output). Returns the length of the text printed.
 int printMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// While false, printMessage still formats into the ring but prints nothing: for a
+// benchmark that times code which reports its progress. True at start.
+void setMessagesPrinted(bool printed);
+
 // The ring buffer that message (ringIndex AND 3) was formatted into; for tests.
 const char* messageRingBuffer(uint32_t slot);
 uint32_t messageRingIndex();

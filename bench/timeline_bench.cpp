@@ -1,11 +1,10 @@
 // Timeline costs: the per-frame update over the presentation's frames, loading the
 // embedded text, and writing it back out.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstring>
 
+#include "app/diagnostics.h"
 #include "app/presentation.h"
 #include "code/tarnix_timeline.json.h"
 #include "timeline/binding.h"
@@ -17,19 +16,9 @@ namespace {
 constexpr uint32_t kFrames = 10843;
 
 // The reader prints two progress lines per parse; keep them out of the report.
-struct QuietStdout {
-  int saved = dup(STDOUT_FILENO);
-  QuietStdout() {
-    fflush(stdout);
-    int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    close(null);
-  }
-  ~QuietStdout() {
-    fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-  }
+struct QuietMessages {
+  QuietMessages() { setMessagesPrinted(false); }
+  ~QuietMessages() { setMessagesPrinted(true); }
 };
 
 // The CPU copies the binding writes into, as main holds them.
@@ -50,7 +39,7 @@ struct Destinations {
 
 Timeline* loadEmbedded() {
   Timeline* timeline = createTimeline(kFrames);
-  QuietStdout quiet;
+  QuietMessages quiet;
   loadTimeline(timeline, TIMELINE_JSON_DATA, uint32_t(sizeof(TIMELINE_JSON_DATA)));
   return timeline;
 }
@@ -91,7 +80,7 @@ BENCHMARK(BM_ApplyTrackValuesPerFrame);
 void BM_LoadEmbeddedTimeline(benchmark::State& state) {
   Timeline* timeline = createTimeline(kFrames);
   {
-    QuietStdout quiet;
+    QuietMessages quiet;
     for (auto _ : state) {
       loadTimeline(timeline, TIMELINE_JSON_DATA, uint32_t(sizeof(TIMELINE_JSON_DATA)));
       benchmark::DoNotOptimize(timeline->tracks.count);
