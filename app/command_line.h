@@ -1,0 +1,29 @@
+#pragma once
+// The presentation's command line. With no arguments the program runs as it always
+// did: a borderless window over the whole desktop, the system's sound device, the
+// music clock. The options change only how it is shown and clocked, never what.
+#include <cstdint>
+#include <string>
+
+#include "app/frame_clock.h"
+
+inline constexpr const char* kTarnixVersion = "1.0.0";
+
+struct CommandLine {
+  bool windowed = false;  // a normal decorated window instead of the desktop cover
+  uint32_t windowWidth = 1280;
+  uint32_t windowHeight = 720;
+  FrameClockMode clock = FrameClockMode::Music;
+  bool noSound = false;  // the silent real-time clock, even where a sound device exists
+};
+
+enum class CommandLineAction : uint8_t { Run, Help, Version, Error };
+
+// Parses argv (argv[0] is the program). On Error, *error is one line naming the option.
+CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLine* commandLine, std::string* error);
+
+// The --help text, for the program named `program` (argv[0]; its directory is dropped).
+std::string commandLineUsage(const char* program);
+
+// The program's name as the shell called it, without its directory.
+std::string programName(const char* argv0);

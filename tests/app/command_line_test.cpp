@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+
+namespace {
+
+struct Parsed {
+  CommandLineAction action;
+  CommandLine commandLine;
+  std::string error;
+};
+
+Parsed parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "/usr/local/bin/tarnix");
+  Parsed parsed;
+  parsed.action = parseCommandLine(int(args.size()), args.data(), &parsed.commandLine, &parsed.error);
+  return parsed;
+}
+
+TEST(CommandLine, NoArgumentsRunTheOriginalPresentationOnTheMusicClock) {
+  Parsed p = parse({});
+  ASSERT_EQ(p.action, CommandLineAction::Run);
+  EXPECT_FALSE(p.commandLine.windowed);
+  EXPECT_FALSE(p.commandLine.noSound);
+  EXPECT_EQ(p.commandLine.clock, FrameClockMode::Music);
+}
+
+TEST(CommandLine, EveryOptionInBothSpellings) {
+  Parsed p = parse({"--windowed", "--clock", "refresh", "--no-sound"});
+  ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+  EXPECT_TRUE(p.commandLine.windowed);
+  EXPECT_EQ(p.commandLine.windowWidth, 1280u);
+  EXPECT_EQ(p.commandLine.windowHeight, 720u);
+  EXPECT_EQ(p.commandLine.clock, FrameClockMode::Refresh);
+  EXPECT_TRUE(p.commandLine.noSound);
+
+  p = parse({"--clock=refresh", "--windowed=800x600", "--clock=music"});
+  ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+  EXPECT_EQ(p.commandLine.clock, FrameClockMode::Music) << "the last one counts";
+  EXPECT_EQ(p.commandLine.windowWidth, 800u);
+  EXPECT_EQ(p.commandLine.windowHeight, 600u);
+
+  EXPECT_EQ(parse({"--help"}).action, CommandLineAction::Help);
+  EXPECT_EQ(parse({"-h"}).action, CommandLineAction::Help);
+  EXPECT_EQ(parse({"--no-sound", "--version", "--bogus"}).action, CommandLineAction::Version);
+}
+
+TEST(CommandLine, AnythingElseIsAnErrorNamingTheOption) {
+  const std::vector<std::pair<std::vector<const char*>, const char*>> cases = {
+      {{"--fullscreen"}, "unknown option '--fullscreen'"},
+      {{"-w"}, "unknown option '-w'"},
+      {{"demo.json"}, "unknown option 'demo.json'"},
+      {{""}, "unknown option ''"},
+      {{"--clock"}, "--clock needs a value: music or refresh"},
+      {{"--clock", "vsync"}, "--clock: 'vsync' is not music or refresh"},
+      {{"--clock="}, "--clock: '' is not music or refresh"},
+      {{"--clock", "Music"}, "--clock: 'Music' is not music or refresh"},
+      {{"--help=me"}, "option '--help' takes no value"},
+      {{"--no-sound=yes"}, "option '--no-sound' takes no value"},
+      {{"--windowed=800"}, "--windowed: '800' is not a size WxH (each side 16 to 16384)"},
+      {{"--windowed=x600"}, "--windowed: 'x600' is not a size WxH (each side 16 to 16384)"},
+      {{"--windowed=800x"}, "--windowed: '800x' is not a size WxH (each side 16 to 16384)"},
+      {{"--windowed=-800x600"}, "--windowed: '-800x600' is not a size WxH (each side 16 to 16384)"},
+      {{"--windowed=800x600x2"}, "--windowed: '800x600x2' is not a size WxH (each side 16 to 16384)"},
+      {{"--windowed=15x600"}, "--windowed: '15x600' is not a size WxH (each side 16 to 16384)"},
+      {{"--windowed=16385x600"}, "--windowed: '16385x600' is not a size WxH (each side 16 to 16384)"},
+      {{"--windowed=4294967296x600"}, "--windowed: '4294967296x600' is not a size WxH (each side 16 to 16384)"},
+      {{"--windowed=800 x600"}, "--windowed: '800 x600' is not a size WxH (each side 16 to 16384)"},
+      {{"--windowed", "800x600"}, "unknown option '800x600'"},
+  };
+  for (const auto& [args, message] : cases) {
+    Parsed p = parse(args);
+    EXPECT_EQ(p.action, CommandLineAction::Error) << message;
+    EXPECT_EQ(p.error, message);
+  }
+  // The extremes of a window side are accepted.
+  Parsed p = parse({"--windowed=16x16384"});
+  ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+  EXPECT_EQ(p.commandLine.windowWidth, 16u);
+  EXPECT_EQ(p.commandLine.windowHeight, 16384u);
+}
+
+TEST(CommandLine, UsageNamesTheProgramAsCalledAndEveryOption) {
+  const std::string usage = commandLineUsage("/opt/x/tarnix1080");
+  EXPECT_EQ(usage.rfind("Usage: tarnix1080 [options]\n", 0), 0u);
+  for (const char* option : {"--windowed", "--clock music|refresh", "--no-sound", "--version", "--help"})
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  EXPECT_EQ(programName("C:\\demo\\tarnix.exe"), "tarnix.exe");
+  EXPECT_EQ(programName("tarnix"), "tarnix");
+  EXPECT_EQ(programName(""), "tarnix");
+  EXPECT_EQ(programName(nullptr), "tarnix");
+  EXPECT_EQ(programName("dir/"), "tarnix");
+}
+
+}  // namespace
