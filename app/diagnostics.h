@@ -5,7 +5,8 @@
 //        handler (the timeline save, once main has registered it), then stops.
 // ASSERT: a broken invariant or exceeded limit. Prints "ASSERT: ...", then stops;
 //        the fatal handler is not run.
-// To stop is a breakpoint trap: no unwinding, no clean-up.
+// To stop is osFatalStop: no unwinding, no clean-up; exit status 3, or a breakpoint
+// when a debugger is attached.
 #include <cstdint>
 
 #include "platform/os.h"
@@ -40,7 +41,7 @@ void fatalStop();
   do {                                  \
     printMessage("PANIC: " __VA_ARGS__); \
     fatalStop();                        \
-    osBreakpointStop();                 \
+    osFatalStop();                 \
   } while (0)
 
 // ASSERT(condition, "text\n", args...): stops with "ASSERT: text" when condition is false.
@@ -48,6 +49,6 @@ void fatalStop();
   do {                                      \
     if (!(condition)) {                     \
       printMessage("ASSERT: " __VA_ARGS__); \
-      osBreakpointStop();                   \
+      osFatalStop();                   \
     }                                       \
   } while (0)

@@ -19,9 +19,25 @@ bool osDebuggerAttached();
 // channel; the text goes to standard error too while a debugger is attached.
 void osPrint(const char* text);
 
-// Stops the process at once, without unwinding: a breakpoint trap (SIGTRAP), so a
-// debugger halts right here; without a debugger the system terminates the process.
-[[noreturn]] void osBreakpointStop();
+// The exit status of a fatal stop without a debugger.
+constexpr int kOsFatalExitStatus = 3;
+
+// Stops the process at once, without unwinding or clean-up. With a debugger attached it
+// is a breakpoint trap, so the debugger halts right here; without one the process exits
+// with kOsFatalExitStatus (no trap message from the shell, no core dump).
+[[noreturn]] void osFatalStop();
+
+// Stop requests from outside the program: on Linux SIGINT (Ctrl-C), SIGTERM and SIGHUP;
+// on Windows Ctrl-C, Ctrl-Break and the console closing. After this call the first such
+// request no longer ends the process: it is only remembered, for the program to end
+// itself in order; a second one of the same kind ends the process at once. Call it before
+// the window and sound are set up, so that their libraries leave these requests alone.
+void osInstallStopRequestHandlers();
+
+// 0 while no stop has been requested. Otherwise the exit status that reports the request
+// as a shell expects: 128 + the signal number on Linux (130 SIGINT, 143 SIGTERM,
+// 129 SIGHUP). Safe to call from any thread.
+int osStopRequestExitStatus();
 
 // Creates (or truncates) the file at path and writes size bytes. False on any failure.
 bool osWriteFile(const char* path, const void* data, size_t size);

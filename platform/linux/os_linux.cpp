@@ -1,5 +1,6 @@
 #include "platform/os.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -61,9 +62,9 @@ void osPrint(const char* text) {
   debugOutput(text);
 }
 
-void osBreakpointStop() {
-  // Make sure SIGTRAP is not ignored or blocked, so the trap really ends the process
-  // (or halts it in a debugger).
+void osFatalStop() {
+  if (!osDebuggerAttached()) _exit(kOsFatalExitStatus);
+  // Make sure SIGTRAP is not ignored or blocked, so the debugger really sees the trap.
   signal(SIGTRAP, SIG_DFL);
   sigset_t set;
   sigemptyset(&set);
@@ -71,7 +72,34 @@ void osBreakpointStop() {
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
   raise(SIGTRAP);
   // A debugger that lets execution continue past the trap still must not run on.
-  _exit(128 + SIGTRAP);
+  _exit(kOsFatalExitStatus);
+}
+
+namespace {
+// The first stop signal received; written only by the handler, which is async-signal-safe.
+std::atomic<int> gStopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void onStopSignal(int signalNumber) {
+  int none = 0;
+  gStopSignal.compare_exchange_strong(none, signalNumber);
+}
+}  // namespace
+
+void osInstallStopRequestHandlers() {
+  struct sigaction action;
+  memset(&action, 0, sizeof(action));
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  // The handler runs once; the same signal again ends the process as usual (a second
+  // Ctrl-C while a slow frame finishes).
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaction(signalNumber, &action, nullptr);
+}
+
+int osStopRequestExitStatus() {
+  const int signalNumber = gStopSignal.load();
+  return signalNumber == 0 ? 0 : 128 + signalNumber;
 }
 
 bool osWriteFile(const char* path, const void* data, size_t size) {

@@ -44,6 +44,9 @@ bool screenlessDriver() {
 
 bool initVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  // SIGINT and SIGTERM stay the program's own (osInstallStopRequestHandlers); SDL would
+  // turn them into a quit event.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // A busy X server can refuse a connection now and then, and SDL then silently settles
   // on a screenless driver. When a display is named, give it a few more tries.
   const char* display = std::getenv("DISPLAY");

@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 
-// The statement must stop the process with the breakpoint trap and print a message
-// matching `regex`.
+#include "platform/os.h"
+
+// The statement must stop the process with the fatal exit status (no debugger is
+// attached to a death test's child) and print a message matching `regex`.
 #define EXPECT_FATAL(statement, regex)                                                  \
   EXPECT_EXIT(                                                                          \
       {                                                                                 \
@@ -16,4 +17,4 @@
         dup2(STDERR_FILENO, STDOUT_FILENO);                                             \
         statement;                                                                      \
       },                                                                                \
-      ::testing::KilledBySignal(SIGTRAP), regex)
+      ::testing::ExitedWithCode(kOsFatalExitStatus), regex)
