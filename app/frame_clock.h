@@ -19,10 +19,13 @@ enum class FrameClockMode : uint8_t { Music, Refresh };
 
 inline constexpr double kTimelineFramesPerSecond = 60.0;
 
+// The last frame the presentation shows; it ends once the index passes it.
+inline constexpr uint32_t kEndFrameIndex = 7400;
+
 // Never skipped by the music clock: the particle simulation clears scene 1 at 3254 and
 // sets it up at 3255 (it compares the frame index with ==), and 7400 is the last frame
 // the presentation shows. Frame 0, the first set-up frame, is always the first shown.
-inline constexpr uint32_t kFramesNeverSkipped[] = {3254, 3255, 7400};
+inline constexpr uint32_t kFramesNeverSkipped[] = {3254, 3255, kEndFrameIndex};
 
 // The timeline frame nearest to the music position. A position exactly between two
 // frames counts to the earlier one, so a clock at twice the rate shows each index twice.

@@ -1,9 +1,11 @@
 // The frame loop: one presented frame per iteration, and the shutdown after it.
 //
-// The clock: the frame index counts presented frames while the music plays (one per
-// display refresh, since presentation waits for vertical sync); the playback position
-// only feeds the music time the simulation reads, and the counter only measures frame
-// durations.
+// The clock: while the music plays, the frame index follows the playback position at 60
+// timeline frames per second (app/frame_clock.h): a display faster than that holds each
+// index (the iterations in between render and present nothing), a slower GPU skips
+// indices to catch up. The refresh clock instead adds one per presented frame. Either
+// way the playback position feeds the music time the simulation reads, and the counter
+// measures frame durations.
 #include <cstdlib>
 
 #include "app/frame_pipeline.h"
@@ -83,6 +85,26 @@ void pumpMessages() {
   }
 }
 
+// The music position the clock reads. A fixed clock says what a display of its rate
+// would see: on the music clock one period per iteration, on the refresh clock the
+// time of the frame after the one just rendered.
+double readMusicSeconds(Presentation& p) {
+  const PresentationOptions& o = p.options;
+  if (!o.fixedClock) return p.audio->positionSeconds();
+  if (o.clock == FrameClockMode::Refresh) return double(p.simulation.data.frame + 1) / o.fixedFramesPerSecond;
+  return double(p.fixedTicks) / o.fixedFramesPerSecond;
+}
+
+// Moves the index on to `next` at the music position `seconds`; an index the music has
+// not left yet is held.
+void setFrameIndex(Presentation& p, uint32_t next, double seconds) {
+  SimulationData& sim = p.simulation.data;
+  p.frameHeld = next == sim.frame;
+  sim.time = float(seconds * 1000.0 - kAudioLatencyMs);
+  sim.frame = next;
+  p.musicSeconds = seconds;
+}
+
 // After the passes were recorded: the shader time and frame count, the camera's previous
 // matrices, and the simulation's music time and frame index (or the music's start).
 void advanceClocks(Presentation& p) {
@@ -93,16 +115,38 @@ void advanceClocks(Presentation& p) {
 
   SimulationData& sim = p.simulation.data;
   if (p.audio->streamer.playing.load()) {
-    double seconds = p.options.fixedClock
-                         ? double(sim.frame + 1) / p.options.fixedFramesPerSecond
-                         : p.audio->positionSeconds();
-    sim.time = float(seconds * 1000.0 - kAudioLatencyMs);
-    sim.frame += 1;
+    p.fixedTicks += 1;
+    const double seconds = readMusicSeconds(p);
+    setFrameIndex(p, nextFrameIndex(p.options.clock, sim.frame, seconds), seconds);
   } else {
     // The first rendered frame keeps index 0 (the simulation's set-up frame) and the
     // music starts with it.
     p.audio->play();
+    p.fixedTicks = 0;
   }
+}
+
+// An iteration while the index is held: true once the music has reached a later index
+// (then this iteration renders it), false while it is still held.
+bool leaveHold(Presentation& p) {
+  const double seconds = readMusicSeconds(p);
+  const uint32_t next = nextFrameIndex(p.options.clock, p.simulation.data.frame, seconds);
+  if (next == p.simulation.data.frame) {
+    if (p.options.fixedClock) {
+      p.fixedTicks += 1;
+      p.heldMs += 1000.0 / p.options.fixedFramesPerSecond;
+    } else {
+      osSleepMs(1);
+    }
+    return false;
+  }
+  setFrameIndex(p, next, seconds);
+  // The frame before stayed on screen until now: that is how far the simulation moves.
+  const double held = p.options.fixedClock ? p.heldMs : counterMilliseconds() - p.frameEndMs;
+  p.heldMs = 0.0;
+  p.previousFrameDurationMs += held;
+  p.simulation.data.dt = float(p.previousFrameDurationMs) * p.timeScale;
+  return true;
 }
 
 // The heap goes through the deferred release, the allocator record is freed now.
@@ -124,6 +168,20 @@ bool runFrame(Presentation& p) {
     clearPressedInput(inputState);
   }
   if (inputState.keyPressed[VK_ESCAPE]) renderApp.quit = 1;
+  // Ctrl-C, SIGTERM and SIGHUP end the presentation as Escape does.
+  if (osStopRequestExitStatus() != 0) renderApp.quit = 1;
+  if (p.frameHeld) {
+    p.lastFrame = {};
+    p.lastFrame.held = true;
+    p.lastFrame.simulationFrame = p.simulation.data.frame;
+    if (renderApp.quit != 0) return false;
+    if (!leaveHold(p)) return true;
+    p.lastFrame.held = false;
+    if (p.simulation.data.frame > kEndFrameIndex) {
+      renderApp.quit = 1;
+      return false;
+    }
+  }
   // Evaluate the timeline and move the camera.
   updateTimeline(p.timeline, p.destinations);
   updateCamera(p.camera, false, inputState, Float2{renderApp.mouseX, renderApp.mouseY});
@@ -147,6 +205,8 @@ bool runFrame(Presentation& p) {
   if (p.audio->state == AudioState::Streaming) {
     recordFramePasses(p, commandList, frameHeap);
     report.passesRecorded = true;
+    p.lastShownFrame = report.simulationFrame;
+    p.framesShown += 1;
     advanceClocks(p);
   } else {
     p.audio->render(commandList, frameHeap, p.barriers);
@@ -156,7 +216,8 @@ bool runFrame(Presentation& p) {
   recordPresentTransition(p, commandList);
   endFrame();
   // The frame's duration drives the next frame's simulation step.
-  double duration = counterMilliseconds() - start;
+  p.frameEndMs = counterMilliseconds();
+  double duration = p.frameEndMs - start;
   if (p.options.fixedClock) duration = 1000.0 / p.options.fixedFramesPerSecond;
   p.simulation.data.dt = float(duration) * p.timeScale;
   p.previousFrameDurationMs = duration;
@@ -165,10 +226,12 @@ bool runFrame(Presentation& p) {
   return renderApp.quit == 0;
 }
 
-void runPresentation(Presentation& p) {
+PresentationSummary runPresentation(Presentation& p) {
   while (runFrame(p)) {
   }
+  const PresentationSummary summary = {p.framesShown, p.lastShownFrame, p.musicSeconds};
   shutdownPresentation(p);
+  return summary;
 }
 
 void shutdownPresentation(Presentation& p) {

@@ -1,6 +1,12 @@
-// The program: no arguments, no configuration. The render size is the one thing that
-// differs between the two deliverables, fixed when each is built.
+// The program. With no arguments it runs as designed; the options (app/command_line.h)
+// change only the window, the clock and the sound. The render size is the one thing
+// that differs between the two deliverables, fixed when each is built.
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/diagnostics.h"
 #include "app/presentation.h"
+#include "platform/os.h"
 
 #ifndef TARNIX_RENDER_WIDTH
 #define TARNIX_RENDER_WIDTH 960
@@ -11,14 +17,56 @@
 
 static_assert(TARNIX_RENDER_WIDTH % 32 == 0, "the compute passes cover whole groups of 32 columns");
 
-// Too large for the stack and used for the whole run.
-static Presentation presentation;
+namespace {
 
-int main() {
+constexpr int kBadOptionExitStatus = 2;
+
+// Too large for the stack and used for the whole run.
+Presentation presentation;
+
+void printSummary(const char* program, const PresentationSummary& summary) {
+  if (summary.framesShown == 0) {
+    printMessage("%s: ended before the music started\n", program);
+    return;
+  }
+  printMessage("%s: %llu frames presented, last timeline frame %u at music time %.1f s\n", program,
+               static_cast<unsigned long long>(summary.framesShown), summary.lastShownFrame,
+               summary.musicSeconds);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string program = programName(argc > 0 ? argv[0] : nullptr);
+  CommandLine commandLine;
+  std::string error;
+  switch (parseCommandLine(argc, argv, &commandLine, &error)) {
+    case CommandLineAction::Help:
+      fputs(commandLineUsage(program.c_str()).c_str(), stdout);
+      return 0;
+    case CommandLineAction::Version:
+      printf("%s %s (render size %ux%u)\n", program.c_str(), kTarnixVersion, TARNIX_RENDER_WIDTH,
+             TARNIX_RENDER_HEIGHT);
+      return 0;
+    case CommandLineAction::Error:
+      fprintf(stderr, "%s: %s\n\n%s", program.c_str(), error.c_str(), commandLineUsage(program.c_str()).c_str());
+      return kBadOptionExitStatus;
+    case CommandLineAction::Run:
+      break;
+  }
+  // Before the window and the sound device exist, so that their libraries leave the
+  // signals to us.
+  osInstallStopRequestHandlers();
+
   PresentationOptions options;
   options.renderWidth = TARNIX_RENDER_WIDTH;
   options.renderHeight = TARNIX_RENDER_HEIGHT;
+  options.windowed = commandLine.windowed;
+  options.windowWidth = commandLine.windowWidth;
+  options.windowHeight = commandLine.windowHeight;
+  options.clock = commandLine.clock;
+  options.noSound = commandLine.noSound;
   startPresentation(presentation, options);
-  runPresentation(presentation);
-  return 0;
+  printSummary(program.c_str(), runPresentation(presentation));
+  return osStopRequestExitStatus();
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "app/containers.h"
+#include "app/frame_clock.h"
 #include "app/scene_params.h"
 #include "gpu/camera.h"
 #include "gpu/constant_block.h"
@@ -25,7 +26,6 @@ struct WaveOutApi;
 
 inline constexpr uint32_t kFrameHeapCount = 16;
 inline constexpr uint32_t kFrameHeapDescriptors = 128;
-inline constexpr uint32_t kEndFrameIndex = 7400;
 inline constexpr double kAudioLatencyMs = 17.4;
 inline constexpr uint32_t kParticleCapacity = 128;
 inline constexpr uint32_t kParticleStride = 104;
@@ -43,12 +43,23 @@ struct PresentationOptions {
   bool offscreen = false;
   uint32_t outputWidth = 0;
   uint32_t outputHeight = 0;
-  // Fixed clock: frame n plays at music time n * 1000 / F - 17.4 ms and every frame
-  // lasts 1000 / F ms, whatever the counter and the sound device say.
+  // A normal window of windowWidth x windowHeight instead of the borderless one over
+  // the whole screen.
+  bool windowed = false;
+  uint32_t windowWidth = 1280;
+  uint32_t windowHeight = 720;
+  // Which timeline frame each rendered frame shows (app/frame_clock.h).
+  FrameClockMode clock = FrameClockMode::Music;
+  // Fixed clock: every call of runFrame once the music plays is one period of 1000 / F
+  // ms, whatever the counter and the sound device say; the music is at n / F seconds in
+  // the n-th. The music clock then holds or skips indices as a display of F Hz would
+  // (60: each index once); the refresh clock shows index n at n * 1000 / F - 17.4 ms.
   bool fixedClock = false;
   double fixedFramesPerSecond = 60.0;
   // The sound device; null means the system's (tests pass a fake).
   const WaveOutApi* waveOut = nullptr;
+  // Play nothing: the silent real-time clock even where a sound device exists.
+  bool noSound = false;
   // The timeline text loaded at start-up; null means the embedded one.
   const char* timelineText = nullptr;
   uint32_t timelineLength = 0;  // characters of timelineText including its NUL
@@ -76,6 +87,8 @@ struct FrameTextures {
 // What the last iteration did (the passes fill in their dispatches), for tests and tools.
 struct FrameReport {
   bool passesRecorded;          // the six passes ran (the music was ready)
+  bool held;                    // the music clock held the last index: nothing was
+                                // rendered or presented, the last picture stays
   uint32_t descriptorsUsed;     // from the frame's shader-visible heap
   uint32_t particlesSimulated;  // particles the simulation moved (its one group runs them)
   uint32_t atrousIterations;    // a-trous dispatches
@@ -122,6 +135,16 @@ struct Presentation {
   double previousFrameDurationMs;
   TimelineDestinations destinations;
 
+  // The music clock's hold: the index in SimulationData.frame has been rendered and
+  // the music has not reached the next one yet.
+  bool frameHeld;
+  double frameEndMs;     // counter at the end of the last rendered frame
+  double heldMs;         // fixed clock: the periods held since then
+  uint64_t fixedTicks;   // fixed clock: periods since the music started
+  double musicSeconds;   // the last music position the clock read
+  uint32_t lastShownFrame;  // the last index rendered with the passes
+  uint64_t framesShown;     // frames rendered with the passes and presented
+
   FrameReport lastFrame;
   bool running;  // between start and shutdown
 };
@@ -135,8 +158,15 @@ void startPresentation(Presentation& presentation, const PresentationOptions& op
 // window closed, or the frame after kEndFrameIndex rendered).
 bool runFrame(Presentation& presentation);
 
+// What a run showed, for the line the program prints at its end.
+struct PresentationSummary {
+  uint64_t framesShown;     // presented with the passes (not the black ones before the music)
+  uint32_t lastShownFrame;  // the last timeline frame rendered; framesShown > 0
+  double musicSeconds;      // the music position the clock read last
+};
+
 // Iterations until the presentation is over, then the shutdown.
-void runPresentation(Presentation& presentation);
+PresentationSummary runPresentation(Presentation& presentation);
 
 // Waits for the GPU and releases everything in the shutdown order.
 void shutdownPresentation(Presentation& presentation);

@@ -129,6 +129,8 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   if (options.offscreen)
     createOffscreenDevice(options.outputWidth ? options.outputWidth : W,
                           options.outputHeight ? options.outputHeight : H);
+  else if (options.windowed)
+    createWindowAndDevice(options.windowWidth, options.windowHeight, true);
   else
     createWindowAndDevice();
   // The scene's starting values.
@@ -139,6 +141,7 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   p.timeline = createTimeline(p.frameCount);
   // The music renderer on the sound device.
   p.audio = AudioRenderer::create(options.waveOut != nullptr ? options.waveOut : systemWaveOutApi());
+  p.audio->streamer.silent = options.noSound;  // the device then stays closed
   // The title text texture. A failed text image leaves a transparent 1x1 texture: the
   // final pass samples it every frame.
   bool textDrawn = renderTextBitmap(p.textPixels, p.textWidth, p.textHeight);

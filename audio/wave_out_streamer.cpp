@@ -54,7 +54,8 @@ void WaveOutStreamer::openDevice(const float* source) {
   // 1. Float samples if the device takes them, else 16-bit PCM (not queried again).
   format = makeWaveFormat(uint16_t(channels), sampleRate, 32);
   WaveOutHandle queried = nullptr;
-  if (api->open(&queried, kWaveMapper, &format, nullptr, this, kWaveFormatQuery) != kWaveNoError) {
+  const bool deviceWanted = !silent;
+  if (deviceWanted && api->open(&queried, kWaveMapper, &format, nullptr, this, kWaveFormatQuery) != kWaveNoError) {
     format = makeWaveFormat(uint16_t(channels), sampleRate, 16);
     bitsPerSample = 16;
   }
@@ -70,6 +71,7 @@ void WaveOutStreamer::openDevice(const float* source) {
   }
 
   // 3. Open for playing and prepare the headers, each aimed at its block.
+  if (!deviceWanted) return;
   uint32_t blockBytes = blockFrames * channels * (bitsPerSample / 8);
   WaveResult opened = api->open(&device, kWaveMapper, &format, onWaveOutMessage, this, kWaveCallbackFunction);
   if (opened != kWaveNoError) {

@@ -52,7 +52,8 @@ struct WaveOutStreamer {
   OsThread thread{};
   std::atomic<bool> running{true};
 
-  // Silent clock, used when nothing can be played.
+  // Silent clock, used when nothing can be played. Set before openDevice, it keeps the
+  // sound device closed (the program was asked for no sound).
   bool silent = false;
   uint64_t silentStartTicks = 0;
 

@@ -160,11 +160,12 @@ void createWindowAndDevice() {
   createWindowAndDevice(width, height);
 }
 
-void createWindowAndDevice(uint32_t width, uint32_t height) {
+void createWindowAndDevice(uint32_t width, uint32_t height, bool framed) {
   resetRecord();
   renderApp.width = width;
   renderApp.height = height;
-  renderApp.window = windowCreate("TARNIX", width, height, windowProc);
+  renderApp.window = framed ? windowCreateFramed("TARNIX", width, height, windowProc)
+                            : windowCreate("TARNIX", width, height, windowProc);
   if (renderApp.window == nullptr) PANIC("Failed to create window\n");
   createDeviceObjects();
 }

@@ -78,8 +78,9 @@ int64_t windowProc(Window* window, uint32_t message, uint64_t wParam, int64_t lP
 
 // The program: a borderless window covering the screen, swap chain on it.
 void createWindowAndDevice();
-// The same on a window of the given size (tools that want a smaller window).
-void createWindowAndDevice(uint32_t width, uint32_t height);
+// The same on a window of the given size (tools that want a smaller window); framed: a
+// normal window with a title bar, centred, instead of a borderless one at the corner.
+void createWindowAndDevice(uint32_t width, uint32_t height, bool framed = false);
 // Tests and tools: the same device set-up on an offscreen swap chain of the given size
 // (three back buffers in memory, readable).
 void createOffscreenDevice(uint32_t width, uint32_t height);

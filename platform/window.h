@@ -70,6 +70,10 @@ bool windowScreenSize(uint32_t* width, uint32_t* height);
 // the presentation), usable for a Vulkan surface. Null when it cannot be created (the
 // caller reports the failure); the reason is printed.
 Window* windowCreate(const char* title, uint32_t width, uint32_t height, WindowProcedure procedure);
+// A normal window instead: a title bar and border the system draws, a client area of
+// width x height that the user cannot resize, centred on the screen. Otherwise as
+// windowCreate.
+Window* windowCreateFramed(const char* title, uint32_t width, uint32_t height, WindowProcedure procedure);
 
 // PeekMessage with PM_REMOVE: takes the next message, false when none is waiting. WM_QUIT
 // comes only after every other waiting message. System close requests reach the window

@@ -167,7 +167,10 @@ bool windowScreenSize(uint32_t* width, uint32_t* height) {
   return true;
 }
 
-Window* windowCreate(const char* title, uint32_t width, uint32_t height, WindowProcedure procedure) {
+namespace {
+
+Window* createWindow(const char* title, int x, int y, uint32_t width, uint32_t height, Uint32 styleFlags,
+                     WindowProcedure procedure) {
   if (!initVideo()) return nullptr;
   if (width == 0 || height == 0) {
     char text[64];
@@ -175,9 +178,8 @@ Window* windowCreate(const char* title, uint32_t width, uint32_t height, WindowP
     osPrint(text);
     return nullptr;
   }
-  // Created at its full size: without a window manager a later full-screen switch does not resize.
-  SDL_Window* sdl = SDL_CreateWindow(title ? title : "", 0, 0, static_cast<int>(width), static_cast<int>(height),
-                                     SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN | SDL_WINDOW_VULKAN);
+  SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, static_cast<int>(width), static_cast<int>(height),
+                                     styleFlags | SDL_WINDOW_SHOWN | SDL_WINDOW_VULKAN);
   if (!sdl) {
     reportSdlError("SDL_CreateWindow failed");
     return nullptr;
@@ -188,6 +190,18 @@ Window* windowCreate(const char* title, uint32_t width, uint32_t height, WindowP
   window->procedure = procedure;
   gWindows.push_back(window);
   return window;
+}
+
+}  // namespace
+
+Window* windowCreate(const char* title, uint32_t width, uint32_t height, WindowProcedure procedure) {
+  // Created at its full size: without a window manager a later full-screen switch does not resize.
+  return createWindow(title, 0, 0, width, height, SDL_WINDOW_BORDERLESS, procedure);
+}
+
+Window* windowCreateFramed(const char* title, uint32_t width, uint32_t height, WindowProcedure procedure) {
+  // Not resizable: the swap chain keeps the size it was created with.
+  return createWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, 0, procedure);
 }
 
 bool windowPeekMessage(WindowMessage* message) {

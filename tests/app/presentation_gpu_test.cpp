@@ -44,6 +44,52 @@ TEST_F(PresentationTest, BlackWhileSynthesisingThenOneFrameIndexPerPresentedFram
   EXPECT_EQ(p.constants.data.frame, 5.0f);
 }
 
+// The music clock on a fixed clock of 120 periods per second: every index after the
+// double 0 is rendered once and then held for one iteration that records and presents
+// nothing; the simulation moves on by the whole 1/60 s the index stood for.
+TEST_F(PresentationTest, MusicClockHoldsEachIndexOnAFasterClock) {
+  PresentationOptions options = smallOffscreenOptions(32, 18);
+  options.fixedFramesPerSecond = 120.0;
+  start(options);
+  runUntilPassesRecorded();
+  ASSERT_TRUE(runFrame(p));
+  EXPECT_EQ(p.lastFrame.simulationFrame, 0u);
+  for (uint32_t index = 0; index < 4; ++index) {
+    const uint64_t presented = renderApp.frameCounter;
+    const float frameTime = p.constants.data.time;
+    ASSERT_TRUE(runFrame(p));
+    EXPECT_TRUE(p.lastFrame.held) << index;
+    EXPECT_FALSE(p.lastFrame.passesRecorded) << index;
+    EXPECT_EQ(renderApp.frameCounter, presented) << "nothing presented while held";
+    ASSERT_TRUE(runFrame(p));
+    EXPECT_TRUE(p.lastFrame.passesRecorded) << index;
+    EXPECT_EQ(p.lastFrame.simulationFrame, index + 1);
+    // The held period counts into the frame before: 1000 / 60 ms from index to index.
+    EXPECT_NEAR(p.constants.data.time - frameTime, 1000.0 / 60.0, 1e-3) << index;
+  }
+}
+
+// A fixed clock of 30 periods per second: the index follows the music two at a time;
+// the refresh clock instead adds one per frame and reads the music at its own pace.
+TEST_F(PresentationTest, MusicClockSkipsOnASlowerClockAndTheRefreshClockDoesNot) {
+  for (FrameClockMode clock : {FrameClockMode::Music, FrameClockMode::Refresh}) {
+    PresentationOptions options = smallOffscreenOptions(32, 18);
+    options.fixedFramesPerSecond = 30.0;
+    options.clock = clock;
+    start(options);
+    runUntilPassesRecorded();
+    const uint32_t step = clock == FrameClockMode::Music ? 2 : 1;
+    for (uint32_t n = 0; n < 4; ++n) {
+      ASSERT_TRUE(runFrame(p));
+      EXPECT_FALSE(p.lastFrame.held);
+      EXPECT_EQ(p.lastFrame.simulationFrame, n * step);
+    }
+    EXPECT_NEAR(p.simulation.data.time, 4 * 1000.0 / 30.0 - 17.4, 1e-3);
+    shutdownPresentation(p);
+    validation.reset();
+  }
+}
+
 // Quitting while the music is still being made: the shutdown finds the synthesis
 // recorded or in flight, and no streaming thread.
 TEST_F(PresentationTest, QuitDuringSynthesisShutsDownCleanly) {

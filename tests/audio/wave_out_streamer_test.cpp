@@ -220,6 +220,25 @@ TEST_F(StreamerClockTest, NoDeviceSaysSoOnceAndKeepsASilentRealTimeClock) {
   EXPECT_EQ(fakeWaveOut().closes, 0u) << "nothing was open";
 }
 
+// Asked for no sound: the device is never touched, nothing is printed, the samples are
+// still filled and the clock is the silent one.
+TEST_F(StreamerClockTest, SilentBeforeOpeningLeavesTheDeviceAloneAndFillsTheSamples) {
+  create(1024);
+  std::vector<float> source(2048, 0.25f);
+  streamer.silent = true;
+  ::testing::internal::CaptureStdout();
+  streamer.openDevice(source.data());
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(fakeWaveOut().queries.empty());
+  EXPECT_EQ(fakeWaveOut().openFlags, 0u) << "never opened";
+  EXPECT_EQ(buffer[2047], 0.25f);
+  streamer.play();
+  osSleepMs(20);
+  EXPECT_GE(streamer.positionSeconds(), 0.019);
+  streamer.shutdown(0);
+  EXPECT_EQ(fakeWaveOut().closes, 0u);
+}
+
 using StreamerThreadTest = StreamerFixture;
 
 TEST_F(StreamerThreadTest, ThreadStreamsEveryBlockInOrderAndShutdownTakesTheDeviceBack) {

@@ -2,6 +2,7 @@
 // and the errors that must come before any GPU work.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "tests/tools/run_tool.h"
@@ -72,6 +73,61 @@ TEST(CaptureOptions, BadValuesAreRefusedWithTheReason) {
   CaptureOptions o;
   std::string error;
   EXPECT_EQ(parse({"--size", "641x361", "--out", "frames"}, &o, &error), ParseResult::Ok);
+}
+
+TEST(CaptureOptions, TheRangeEndsWhereThePresentationEndsAtTheRateAndClockGiven) {
+  CaptureOptions o;
+  std::string error;
+  ASSERT_EQ(parse({"--fps", "30"}, &o, &error), ParseResult::Ok) << error;
+  EXPECT_EQ(o.clock, FrameClockMode::Music);
+  EXPECT_EQ(o.toFrame, 3700u) << "timeline frame 7400 at 123.3 s";
+  ASSERT_EQ(parse({"--fps", "120", "--from", "100s"}, &o, &error), ParseResult::Ok) << error;
+  EXPECT_EQ(o.fromFrame, 12000u);
+  EXPECT_EQ(o.toFrame, 14801u);
+  ASSERT_EQ(parse({"--fps", "30", "--clock", "refresh"}, &o, &error), ParseResult::Ok) << error;
+  EXPECT_EQ(o.clock, FrameClockMode::Refresh);
+  EXPECT_EQ(o.toFrame, 7400u);
+
+  EXPECT_EQ(parse({"--fps", "30", "--to", "3701"}, &o, &error), ParseResult::Error);
+  EXPECT_NE(error.find("not within frames 0-3700"), std::string::npos) << error;
+  EXPECT_EQ(parse({"--clock", "vsync"}, &o, &error), ParseResult::Error);
+  EXPECT_EQ(error, "--clock 'vsync' is not music or refresh");
+}
+
+TEST(CaptureTimeline, OutputFramesFollowTheMusicAtEveryRate) {
+  // 60 fps: output frame n is timeline frame n, as a 60 Hz display shows it.
+  std::vector<uint32_t> frames = timelineFramesOfCapture(FrameRate{60, 1}, FrameClockMode::Music);
+  ASSERT_EQ(frames.size(), 7401u);
+  for (uint32_t n = 0; n < frames.size(); ++n) ASSERT_EQ(frames[n], n);
+
+  // 30 fps: every other frame, and the two the particle simulation cannot miss.
+  frames = timelineFramesOfCapture(FrameRate{30, 1}, FrameClockMode::Music);
+  ASSERT_EQ(frames.size(), 3701u);
+  for (uint32_t n = 0; n < frames.size(); ++n) {
+    if (n == 1628) continue;
+    ASSERT_EQ(frames[n], 2 * n) << n;
+  }
+  EXPECT_EQ(frames[1627], 3254u);
+  EXPECT_EQ(frames[1628], 3255u) << "instead of 3256";
+
+  // 120 fps: each frame twice.
+  frames = timelineFramesOfCapture(FrameRate{120, 1}, FrameClockMode::Music);
+  ASSERT_EQ(frames.size(), 14802u);
+  for (uint32_t n = 0; n < frames.size(); ++n) ASSERT_EQ(frames[n], n / 2) << n;
+
+  // An NTSC rate and a very low one still end on frame 7400 and keep every event frame.
+  for (FrameRate fps : {FrameRate{60000, 1001}, FrameRate{7, 1}}) {
+    frames = timelineFramesOfCapture(fps, FrameClockMode::Music);
+    EXPECT_EQ(frames.back(), 7400u);
+    for (uint32_t event : {3254u, 3255u})
+      EXPECT_NE(std::find(frames.begin(), frames.end(), event), frames.end()) << event << " at " << fps.perSecond();
+    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+  }
+
+  // The refresh clock: frame n at any rate.
+  frames = timelineFramesOfCapture(FrameRate{30, 1}, FrameClockMode::Refresh);
+  ASSERT_EQ(frames.size(), 7401u);
+  EXPECT_EQ(frames[1234], 1234u);
 }
 
 TEST(CaptureMusic, FramesMeetTheMusicWithoutDriftAndPastItsEnd) {

@@ -85,9 +85,13 @@ const char* captureUsage() {
          "Renders the presentation frame by frame, offscreen and with a fixed clock, and writes\n"
          "it as a PNG sequence plus the music as a WAV, or as one MP4 file.\n"
          "\n"
-         "  --from N|Ts          first frame to write (a frame number, or seconds: 12.5s); default 0\n"
-         "  --to N|Ts            last frame to write, inclusive; default 7400 (the last frame)\n"
+         "  --from N|Ts          first output frame to write (a number, or seconds: 12.5s); default 0\n"
+         "  --to N|Ts            last output frame to write, inclusive; default the last one\n"
+         "                       (7400 at 60 fps, when the presentation ends)\n"
          "  --fps N|N/D          frames per second, e.g. 60, 30, 60000/1001; default 60\n"
+         "  --clock music|refresh  music (default): output frame n shows the timeline frame of\n"
+         "                       music time n / F, as the presentation does on any display;\n"
+         "                       refresh: output frame n is timeline frame n at any rate\n"
          "  --render-size WxH    the render size: 960x540 (default) or 1920x1080\n"
          "  --size WxH           the size of the written images; default the render size (the\n"
          "                       picture is scaled and letterboxed as on a screen of that size)\n"
@@ -96,8 +100,9 @@ const char* captureUsage() {
          "                       default the directory \"capture\"\n"
          "  --help               this text\n"
          "\n"
-         "Output frame n is timeline frame n at music time n x 1000 / F - 17.4 ms, and each\n"
-         "frame lasts 1000 / F ms, so a capture at 60 fps shows what a 60 Hz display shows.\n"
+         "Output frame n is shown at music time n / F and lasts 1000 / F ms, so a capture at\n"
+         "any rate shows what a display of that rate shows; at 60 fps output frame n is\n"
+         "timeline frame n. Files are numbered by output frame.\n"
          "The simulation sees the same frames as a live run: a capture that starts after frame\n"
          "0 first renders the frames before its start without writing them, which takes as\n"
          "long as rendering them. Ctrl-C stops after the current frame and leaves playable\n"
@@ -106,7 +111,7 @@ const char* captureUsage() {
 
 ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error) {
   CaptureOptions o;
-  std::string from = "0", to = std::to_string(kEndFrameIndex);
+  std::string from = "0", to;
   bool sizeGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -120,7 +125,7 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
       hasValue = true;
     }
     const bool known = name == "--from" || name == "--to" || name == "--fps" || name == "--render-size" ||
-                       name == "--size" || name == "--out";
+                       name == "--size" || name == "--out" || name == "--clock";
     if (!known) {
       *error = "unknown option '" + arg + "'";
       return ParseResult::Error;
@@ -139,6 +144,11 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
     } else if (name == "--fps") {
       if (!parseFrameRate(value, &o.fps)) {
         *error = "--fps '" + value + "' is not a frame rate from 1 to 1000 (N or N/D)";
+        return ParseResult::Error;
+      }
+    } else if (name == "--clock") {
+      if (!parseFrameClockMode(value, &o.clock)) {
+        *error = "--clock '" + value + "' is not music or refresh";
         return ParseResult::Error;
       }
     } else if (name == "--render-size") {
@@ -161,6 +171,8 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
     }
   }
 
+  const uint64_t lastFrame = timelineFramesOfCapture(o.fps, o.clock).size() - 1;
+  if (to.empty()) to = std::to_string(lastFrame);
   uint64_t first = 0, last = 0;
   if (!resolveFrame(from, o.fps, &first)) {
     *error = "--from '" + from + "' is not a frame number or seconds (e.g. 120 or 2s)";
@@ -170,9 +182,9 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
     *error = "--to '" + to + "' is not a frame number or seconds (e.g. 600 or 10s)";
     return ParseResult::Error;
   }
-  if (first > kEndFrameIndex || last > kEndFrameIndex || first > last) {
-    *error = "the range " + std::to_string(first) + "-" + std::to_string(last) +
-             " is not within frames 0-7400 (first <= last)";
+  if (first > lastFrame || last > lastFrame || first > last) {
+    *error = "the range " + std::to_string(first) + "-" + std::to_string(last) + " is not within frames 0-" +
+             std::to_string(lastFrame) + " (first <= last)";
     return ParseResult::Error;
   }
   o.fromFrame = uint32_t(first);
@@ -190,6 +202,18 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
   }
   *options = o;
   return ParseResult::Ok;
+}
+
+std::vector<uint32_t> timelineFramesOfCapture(FrameRate fps, FrameClockMode clock) {
+  // Output frame 0 shows timeline frame 0; each later one is what the clock makes of the
+  // frame before at its own music time.
+  std::vector<uint32_t> frames{0};
+  for (uint64_t n = 1;; ++n) {
+    const double seconds = double(n) * fps.denominator / fps.numerator;
+    const uint32_t next = nextFrameIndex(clock, frames.back(), seconds);
+    if (next > kEndFrameIndex) return frames;
+    frames.push_back(next);
+  }
 }
 
 uint64_t musicSampleAtFrame(uint32_t frame, FrameRate fps) {

@@ -28,44 +28,47 @@ Presentation presentation;
 
 enum class CaptureEnd { Complete, Stopped, Failed };
 
+// Each iteration of the presentation after the first rendered frame (which starts the
+// music) is one output frame: a newly rendered index, or one the music clock holds, which
+// a display would go on showing and which is written again.
 CaptureEnd captureFrames(Presentation& p, CaptureOutputState& output, std::string* error) {
   const CaptureOptions& o = output.options;
   std::vector<uint8_t> pixels(size_t(o.outputWidth) * o.outputHeight * 4);
   const uint32_t total = o.toFrame - o.fromFrame + 1;
-  bool outputStarted = false;
+  bool musicStarted = false;
+  uint32_t outputFrame = 0;
   Clock::time_point phaseStart = Clock::now();
   while (true) {
     if (stopRequested()) return CaptureEnd::Stopped;
     const bool more = runFrame(p);
     const FrameReport& frame = p.lastFrame;
-    if (!frame.passesRecorded) {  // the music is still being synthesised
+    if (!musicStarted) {
+      if (frame.passesRecorded) {
+        const WaveOutStreamer& music = p.audio->streamer;
+        ASSERT(music.bitsPerSample == 32, "The capture expects the music as float samples\n");
+        startCaptureOutput(output, static_cast<const float*>(music.samples), music.totalFrames);
+        musicStarted = true;
+        phaseStart = Clock::now();
+      }
       if (!more) return CaptureEnd::Stopped;
       continue;
     }
-    if (!outputStarted) {
-      const WaveOutStreamer& music = p.audio->streamer;
-      ASSERT(music.bitsPerSample == 32, "The capture expects the music as float samples\n");
-      startCaptureOutput(output, static_cast<const float*>(music.samples), music.totalFrames);
-      outputStarted = true;
-      phaseStart = Clock::now();
+    if (!frame.passesRecorded && !frame.held) return CaptureEnd::Complete;  // ended without a new frame
+    const uint32_t n = outputFrame++;
+    // A held frame is the picture read back last time, which may lie before --from.
+    if (frame.passesRecorded &&
+        renderApp.swapChain->ReadBackBuffer(frame.backBufferIndex, pixels.data(), o.outputWidth * 4) != gfx::kOk) {
+      *error = "cannot read the rendered frame back";
+      return CaptureEnd::Failed;
     }
-    // Frame 0 is rendered twice (the clock starts with the second); the last rendering
-    // of an index is the one a display would hold when the next index comes.
-    const uint32_t index = frame.simulationFrame;
-    const bool clockMovedOn = p.simulation.data.frame == index + 1;
-    if (clockMovedOn && index < o.fromFrame) {
-      showProgress({"simulating", index + 1, o.fromFrame, secondsSince(phaseStart)}, index + 1 == o.fromFrame);
-      if (index + 1 == o.fromFrame) phaseStart = Clock::now();
-    } else if (clockMovedOn) {
-      if (renderApp.swapChain->ReadBackBuffer(frame.backBufferIndex, pixels.data(), o.outputWidth * 4) !=
-          gfx::kOk) {
-        *error = "cannot read the rendered frame back";
-        return CaptureEnd::Failed;
-      }
-      if (!writeCaptureFrame(output, index, pixels.data(), error)) return CaptureEnd::Failed;
-      const uint32_t done = index - o.fromFrame + 1;
+    if (n < o.fromFrame) {
+      showProgress({"simulating", n + 1, o.fromFrame, secondsSince(phaseStart)}, n + 1 == o.fromFrame);
+      if (n + 1 == o.fromFrame) phaseStart = Clock::now();
+    } else {
+      if (!writeCaptureFrame(output, n, pixels.data(), error)) return CaptureEnd::Failed;
+      const uint32_t done = n - o.fromFrame + 1;
       showProgress({"capturing", done, total, secondsSince(phaseStart)}, done == total);
-      if (index == o.toFrame) return CaptureEnd::Complete;
+      if (n == o.toFrame) return CaptureEnd::Complete;
     }
     if (!more) return CaptureEnd::Complete;
   }
@@ -101,6 +104,7 @@ int main(int argc, char** argv) {
   run.outputWidth = options.outputWidth;
   run.outputHeight = options.outputHeight;
   run.fixedClock = true;
+  run.clock = options.clock;
   run.fixedFramesPerSecond = options.fps.perSecond();
   run.waveOut = silentWaveOutApi();
   startPresentation(presentation, run);
