@@ -36,3 +36,13 @@ bool parseFrameClockMode(std::string_view text, FrameClockMode* mode) {
   }
   return false;
 }
+
+double trustedMusicSeconds(MusicPosition& position, double deviceSeconds, double counterMs) {
+  if (!position.started || deviceSeconds > position.trustedSeconds) {
+    position = {true, deviceSeconds, counterMs};
+    return deviceSeconds;
+  }
+  const double stillMs = counterMs - position.trustedAtMs;
+  if (stillMs <= kMusicStallLimitMs) return position.trustedSeconds;
+  return position.trustedSeconds + stillMs / 1000.0;
+}

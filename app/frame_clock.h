@@ -40,3 +40,19 @@ uint32_t nextFrameIndex(FrameClockMode mode, uint32_t renderedIndex, double musi
 
 // "music" or "refresh"; false for anything else.
 bool parseFrameClockMode(std::string_view text, FrameClockMode* mode);
+
+// The playback position as the music clock trusts it. A position that stops advancing
+// while the music plays (a sound device that no longer answers, or answers 0 after a
+// failed query) would otherwise hold the pictures for good: after kMusicStallLimitMs of
+// the counter without progress, the clock goes on from the last position by the counter.
+inline constexpr double kMusicStallLimitMs = 250.0;
+
+struct MusicPosition {
+  bool started = false;
+  double trustedSeconds = 0.0;  // the last position that advanced
+  double trustedAtMs = 0.0;     // the counter when it did
+};
+
+// The position to use, given the device's answer and the counter (milliseconds) now.
+// Reset the record (= {}) when playback starts.
+double trustedMusicSeconds(MusicPosition& position, double deviceSeconds, double counterMs);

@@ -87,12 +87,17 @@ void pumpMessages() {
 
 // The music position the clock reads. A fixed clock says what a display of its rate
 // would see: on the music clock one period per iteration, on the refresh clock the
-// time of the frame after the one just rendered.
+// time of the frame after the one just rendered. The refresh clock takes the device's
+// answer as it is (a failed query is 0); the music clock cannot wait on a position that
+// stands still.
 double readMusicSeconds(Presentation& p) {
   const PresentationOptions& o = p.options;
-  if (!o.fixedClock) return p.audio->positionSeconds();
-  if (o.clock == FrameClockMode::Refresh) return double(p.simulation.data.frame + 1) / o.fixedFramesPerSecond;
-  return double(p.fixedTicks) / o.fixedFramesPerSecond;
+  if (o.fixedClock && o.clock == FrameClockMode::Refresh)
+    return double(p.simulation.data.frame + 1) / o.fixedFramesPerSecond;
+  if (o.fixedClock) return double(p.fixedTicks) / o.fixedFramesPerSecond;
+  const double deviceSeconds = p.audio->positionSeconds();
+  if (o.clock == FrameClockMode::Refresh) return deviceSeconds;
+  return trustedMusicSeconds(p.musicPosition, deviceSeconds, counterMilliseconds());
 }
 
 // Moves the index on to `next` at the music position `seconds`; an index the music has
@@ -123,6 +128,7 @@ void advanceClocks(Presentation& p) {
     // music starts with it.
     p.audio->play();
     p.fixedTicks = 0;
+    p.musicPosition = {};
   }
 }
 

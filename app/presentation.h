@@ -142,6 +142,7 @@ struct Presentation {
   double heldMs;         // fixed clock: the periods held since then
   uint64_t fixedTicks;   // fixed clock: periods since the music started
   double musicSeconds;   // the last music position the clock read
+  MusicPosition musicPosition;  // what the music clock makes of the device's answers
   uint32_t lastShownFrame;  // the last index rendered with the passes
   uint64_t framesShown;     // frames rendered with the passes and presented
 

@@ -170,4 +170,19 @@ TEST(FrameClock, NextIndexHoldsCatchesUpAndStopsAtEventFrames) {
   EXPECT_EQ(nextFrameIndex(FrameClockMode::Refresh, 3250, 0.0), 3251u);
 }
 
+TEST(FrameClock, AMusicPositionThatStopsIsReplacedByTheCounter) {
+  MusicPosition position;
+  EXPECT_EQ(trustedMusicSeconds(position, 0.0, 1000.0), 0.0);
+  EXPECT_EQ(trustedMusicSeconds(position, 2.0, 3000.0), 2.0);
+  // A failed query answers 0: the last position stands, the pictures hold for a moment.
+  EXPECT_EQ(trustedMusicSeconds(position, 0.0, 3010.0), 2.0);
+  EXPECT_EQ(trustedMusicSeconds(position, 2.0, 3250.0), 2.0);
+  // Still nothing after the limit: the counter takes over from the last position.
+  EXPECT_DOUBLE_EQ(trustedMusicSeconds(position, 2.0, 3300.0), 2.3);
+  EXPECT_DOUBLE_EQ(trustedMusicSeconds(position, 0.0, 4000.0), 3.0);
+  // The device moving again is trusted again.
+  EXPECT_EQ(trustedMusicSeconds(position, 3.5, 4100.0), 3.5);
+  EXPECT_EQ(trustedMusicSeconds(position, 3.5, 4200.0), 3.5);
+}
+
 }  // namespace
