@@ -15,7 +15,7 @@ TEST_F(PresentationTest, EverySampledFrameUpToTheEndStaysFinite) {
   bool running = true;
   while (running) {
     // Jump ahead so that the next frame renders index + kStride.
-    p.simulation.data.frame += kStride - 1;
+    jumpToFrame(p, p.simulation.data.frame + kStride - 1);
     running = runFrame(p);
     ASSERT_TRUE(p.lastFrame.passesRecorded);
     uint32_t frame = p.lastFrame.simulationFrame;

@@ -47,7 +47,7 @@ bool readPng(const std::string& path, std::vector<uint8_t>& rgba, uint32_t& w, u
 // Renders frame `target` after the eight frames before it.
 std::vector<uint8_t> renderFrame(PresentationTest& test, uint32_t target) {
   Presentation& p = test.p;
-  p.simulation.data.frame = target - 8;
+  jumpToFrame(p, target - 8);
   for (int i = 0; i < 9; ++i) runFrame(p);
   EXPECT_EQ(p.lastFrame.simulationFrame, target);
   return readPresentedFrame(p);

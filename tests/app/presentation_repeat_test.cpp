@@ -15,7 +15,7 @@ std::vector<std::vector<uint8_t>> presentRange(uint32_t first, uint32_t last) {
   for (int i = 0; i < 10 && !p->lastFrame.passesRecorded; ++i) runFrame(*p);
   EXPECT_TRUE(p->lastFrame.passesRecorded) << "the music never became ready";
   runFrame(*p);
-  p->simulation.data.frame = first;
+  jumpToFrame(*p, first);
   for (uint32_t frame = first; frame <= last; ++frame) {
     runFrame(*p);
     EXPECT_EQ(p->lastFrame.simulationFrame, frame);

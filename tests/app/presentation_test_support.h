@@ -53,6 +53,14 @@ inline size_t nonFiniteHalves(const std::vector<uint8_t>& texels) {
   return count;
 }
 
+// Moves a presentation on the fixed 60 Hz clock ahead to timeline frame `frame`, as if
+// the music had got there: the next rendered frame shows it, the ones after it follow
+// one by one. Call it after a rendered frame.
+inline void jumpToFrame(Presentation& p, uint32_t frame) {
+  p.simulation.data.frame = frame;
+  p.fixedTicks = frame;
+}
+
 // Holds one key from frame 0 on a track of the loaded timeline (its later keys removed).
 inline void holdUint(Presentation& p, const char* track, uint32_t value) {
   Track* t = findTrack(p.timeline, track);
