@@ -101,6 +101,22 @@ TEST(CaptureRun, RepeatedCaptureIsByteIdenticalAtTheAskedSizeAndLength) {
   const std::string music = readWholeFile(dir.path() + "/a/music.wav");
   EXPECT_EQ(wavDataBytes(music), 4u * 735u * kStereoFloatBytes);
   EXPECT_EQ(music, readWholeFile(dir.path() + "/b/music.wav"));
+
+  // At 120 fps each timeline frame is held for two output frames: each picture is
+  // written twice, and the next one differs.
+  ToolRun fast = capture(dir, "--fps 120 --from 1000 --to 1005 --render-size 32x18 --out c");
+  ASSERT_EQ(fast.status, 0) << fast.err;
+  EXPECT_NE(fast.err.find("6 frames written"), std::string::npos) << fast.err;
+  auto written = [&](uint32_t frame) { return readWholeFile(dir.path() + "/c/frame_" + std::to_string(frame) + ".png"); };
+  for (uint32_t frame = 1000; frame <= 1004; frame += 2) {
+    EXPECT_FALSE(readPng(dir.path() + "/c/frame_" + std::to_string(frame) + ".png").black()) << frame;
+    EXPECT_EQ(written(frame), written(frame + 1)) << frame;
+    if (frame > 1000) {
+      EXPECT_NE(written(frame), written(frame - 1)) << frame;
+    }
+  }
+  // Six frames of 367.5 music frames each.
+  EXPECT_EQ(wavDataBytes(readWholeFile(dir.path() + "/c/music.wav")), 2205u * kStereoFloatBytes);
 }
 
 TEST(CaptureRun, OpeningFramesAreBlackInBothForms) {
