@@ -9,9 +9,9 @@ export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 workdir=$(mktemp -d) && cd "$workdir" && trap 'rm -rf "$workdir"' EXIT
 name=$(basename "$program")
 
-run_until_signal() {  # signal expected-status options...
-  local signal=$1 expected=$2
-  shift 2
+run_until_signal() {  # signal expected-status seconds-before-it options...
+  local signal=$1 expected=$2 wait=$3
+  shift 3
   "$program" "$@" >output.txt 2>&1 &
   local pid=$!
   for _ in $(seq 150); do
@@ -20,7 +20,7 @@ run_until_signal() {  # signal expected-status options...
   done
   fail() { echo "SIG$signal ($*): $1"; cat output.txt; kill -9 "$pid" 2>/dev/null; exit 1; }
   xdotool search --name '^TARNIX$' >/dev/null 2>&1 || fail "no TARNIX window appeared"
-  sleep 3
+  sleep "$wait"
   kill -0 "$pid" 2>/dev/null || fail "ended before the signal"
   kill -s "$signal" "$pid"
   for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
@@ -34,7 +34,8 @@ run_until_signal() {  # signal expected-status options...
   echo "SIG$signal: status $status; $(tail -n 1 output.txt)"
 }
 
-run_until_signal INT 130 --windowed=320x180
-run_until_signal TERM 143 --no-sound
-run_until_signal HUP 129 --clock refresh
+# One usually during the music's synthesis, one usually among the presented frames.
+run_until_signal INT 130 10 --windowed=320x180
+run_until_signal TERM 143 2 --no-sound
+run_until_signal HUP 129 3 --clock refresh
 exit 0
