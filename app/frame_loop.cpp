@@ -272,6 +272,8 @@ void shutdownPresentation(Presentation& p) {
   releaseTexture(t.outputTexture);
   releaseTexture(t.velocityBuffer);
   releasePipeline(p.scenePipeline);
+  releasePipeline(p.sphereBvhPipeline);
+  releaseBuffer(p.sphereBvhBuffer);
   releasePipeline(p.particleSimulationPipeline);
   releaseTexture(p.extraTexture);
   for (DescriptorAllocator*& heap : p.frameHeaps) releaseDescriptorAllocator(heap);

@@ -83,16 +83,30 @@ void recordParticleSimulation(Presentation& p, gfx::GraphicsCommandList* cl,
   p.lastFrame.particlesSimulated = simulated;
 }
 
+void recordSphereBvhBuild(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
+  requestTransition(p.barriers, p.particleBuffer->resource, kStateNonPixelShaderResource);
+  requestTransition(p.barriers, p.sphereBvhBuffer->resource, kStateUnorderedAccess);
+  flush(p.barriers, cl);
+  setComputePipeline(cl, *p.sphereBvhPipeline);
+  DescriptorTable table = allocateDescriptors(heap, 3);
+  writeParticleSrv(table, p.particleBuffer->resource);
+  writeStructuredUav(table, p.sphereBvhBuffer->resource, kSphereBvhRecords, kSphereBvhRecordBytes);
+  cbv(table, p.particleScene);
+  setTable(cl, table);
+  cl->Dispatch(1, 1, 1);  // one group of 128 threads builds the whole tree
+}
+
 void recordScene(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
   FrameTextures& t = p.textures;
-  requestTransition(p.barriers, p.particleBuffer->resource, kStateNonPixelShaderResource);
+  requestTransition(p.barriers, p.sphereBvhBuffer->resource, kStateNonPixelShaderResource);
   transition(p, t.outputTexture, kStateUnorderedAccess);
   transition(p, t.velocityBuffer, kStateUnorderedAccess);
   flush(p.barriers, cl);
 
   setComputePipeline(cl, *p.scenePipeline);
-  DescriptorTable table = allocateDescriptors(heap, 9);
+  DescriptorTable table = allocateDescriptors(heap, 10);
   writeParticleSrv(table, p.particleBuffer->resource);
+  writeStructuredSrv(table, p.sphereBvhBuffer->resource, kSphereBvhRecords, kSphereBvhRecordBytes);
   uav(table, t.outputTexture, kR16G16B16A16);
   uav(table, t.velocityBuffer, kR32G32B32A32);
   uav(table, t.positionBuffer, kR32G32B32A32);
@@ -243,6 +257,7 @@ void recordFrameSetup(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorA
 void recordFramePasses(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
   updateFrameConstants(p, cl);
   recordParticleSimulation(p, cl, heap);
+  recordSphereBvhBuild(p, cl, heap);
   recordScene(p, cl, heap);
   recordTemporal(p, cl, heap);
   GpuTexture* filtered = recordAtrous(p, cl, heap);

@@ -18,6 +18,9 @@ void recordPresentTransition(Presentation& presentation, gfx::GraphicsCommandLis
 void updateFrameConstants(Presentation& presentation, gfx::GraphicsCommandList* commandList);
 void recordParticleSimulation(Presentation& presentation, gfx::GraphicsCommandList* commandList,
                               DescriptorAllocator& frameHeap);
+// The hierarchy of the spheres the simulation left, for the scene pass.
+void recordSphereBvhBuild(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                          DescriptorAllocator& frameHeap);
 void recordScene(Presentation& presentation, gfx::GraphicsCommandList* commandList,
                  DescriptorAllocator& frameHeap);
 void recordTemporal(Presentation& presentation, gfx::GraphicsCommandList* commandList,

@@ -30,9 +30,10 @@ inline constexpr double kAudioLatencyMs = 17.4;
 inline constexpr uint32_t kParticleCapacity = 128;
 inline constexpr uint32_t kParticleStride = 104;
 inline constexpr uint32_t kParticleBlock = 32;  // particles are simulated in whole blocks
-// Descriptors of a rendered frame: simulation 3, scene 9, temporal 15, the two
-// full-screen passes 3 each, plus 7 per a-trous iteration.
-inline constexpr uint32_t kFrameDescriptorsFixed = 3 + 9 + 15 + 3 + 3;
+
+// Descriptors of a rendered frame: simulation 3, hierarchy build 3, scene 10, temporal 15,
+// the two full-screen passes 3 each, plus 7 per a-trous iteration.
+inline constexpr uint32_t kFrameDescriptorsFixed = 3 + 3 + 10 + 15 + 3 + 3;
 inline constexpr uint32_t kFrameDescriptorsPerAtrousStep = 7;
 
 struct PresentationOptions {
@@ -63,6 +64,9 @@ struct PresentationOptions {
   // The timeline text loaded at start-up; null means the embedded one.
   const char* timelineText = nullptr;
   uint32_t timelineLength = 0;  // characters of timelineText including its NUL
+  // The scene pass tests every particle for each ray instead of walking the spheres'
+  // hierarchy: the same pictures, slower; for comparisons.
+  bool bruteForceScene = false;
 };
 
 // The fourteen textures the passes read and write, all W x H.
@@ -115,11 +119,13 @@ struct Presentation {
   ConstantBlock<FinalPassData> finalPass;
 
   GpuBuffer* particleBuffer;
+  GpuBuffer* sphereBvhBuffer;  // rebuilt every frame from the particles
   DescriptorAllocator* frameHeaps[kFrameHeapCount];
   DescriptorAllocator* targetViewHeap;
   BarrierBatch barriers;
 
   Pipeline* particleSimulationPipeline;
+  Pipeline* sphereBvhPipeline;
   Pipeline* scenePipeline;
   Pipeline* temporalPipeline;
   Pipeline* atrousPipeline;

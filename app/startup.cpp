@@ -173,13 +173,26 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   // The simulation's constants; the particle buffer's name.
   createConstantBlock(p.simulation);
   p.particleBuffer->resource.resource->SetName(L"ParticleBuffer");
+  // The hierarchy of the visible spheres that the scene pass walks.
+  p.sphereBvhBuffer = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, Storage, nullptr, true,
+                                   kResourceAllowUnorderedAccess);
+  p.sphereBvhBuffer->resource.resource->SetName(L"SphereBvhBuffer");
+  {
+    RootSignatureBuilder b = emptyBuilder();
+    addTable(b,
+             makeRangeList3(makeRange(kRangeSrv, 1), makeRange(kRangeUav, 1), makeRange(kRangeCbv, 1)),
+             kVisibilityAll);
+    p.sphereBvhPipeline = buildComputePipeline(b, bytecode(kSphereBvhBuildCS, kSphereBvhBuildCSSize));
+  }
   // The scene render's pipeline.
   {
     RootSignatureBuilder b = emptyBuilder();
     addTable(b,
-             makeRangeList3(makeRange(kRangeSrv, 1), makeRange(kRangeUav, 5), makeRange(kRangeCbv, 3)),
+             makeRangeList3(makeRange(kRangeSrv, 2), makeRange(kRangeUav, 5), makeRange(kRangeCbv, 3)),
              kVisibilityAll);
-    p.scenePipeline = buildComputePipeline(b, bytecode(kSceneRenderCS, kSceneRenderCSSize));
+    p.scenePipeline = options.bruteForceScene
+                          ? buildComputePipeline(b, bytecode(kSceneRenderBruteForceCS, kSceneRenderBruteForceCSSize))
+                          : buildComputePipeline(b, bytecode(kSceneRenderCS, kSceneRenderCSSize));
   }
   // The scene render's output, velocity, position and normal textures.
   FrameTextures& t = p.textures;

@@ -22,7 +22,7 @@ struct Bench {
   DescriptorAllocator* heap = nullptr;
   DescriptorAllocator* targets = nullptr;
   BarrierBatch barriers = {};
-  GpuBuffer *particles = nullptr, *cameraData = nullptr;
+  GpuBuffer *particles = nullptr, *sphereBvh = nullptr, *cameraData = nullptr;
   GpuBuffer *dofData = nullptr, *finalData = nullptr, *audioData = nullptr, *audioFrames = nullptr;
   GpuTexture *colour, *velocity, *position, *normal, *depth, *history, *prevPosition, *prevNormal;
   GpuTexture *m1Prev, *m2Prev, *prevDepth, *result, *m1, *m2, *filtered, *frameInput, *text;
@@ -124,28 +124,94 @@ void BM_ParticleSimulation(benchmark::State& state) {
   releaseBuffer(sceneBuffer);
 }
 
-// Scene 0 (four spheres, one of glass) or scene 1 (a hundred spheres), four samples per pixel.
-void BM_SceneRender(benchmark::State& state) {
-  uint32_t scene = uint32_t(state.range(0));
-  uint32_t frame = scene == 0 ? 2000 : 3400;
+// The scenes of the scene pass: particles set up by the simulation shader, and their hierarchy.
+struct SceneSetUp {
+  GpuBuffer *simBuffer, *sceneBuffer;
+};
+
+SceneSetUp setUpScene(uint32_t scene) {
   if (scene == 0) simulate(0, 0, 64);
   else simulate(1, 3255, 128);
-  SimulationData sim{{0, 0, 0}, scene, frame, 60000.0f, 16.0f};
+  SimulationData sim{{0, 0, 0}, scene, scene == 0 ? 2000u : 3400u, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, scene == 0 ? 64u : 128u};
-  GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
-  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
-  std::vector<ComputeView> views = {particleSrv(*b.particles),           textureUav(*b.colour, kRgba16Float),
-                                    textureUav(*b.velocity, kRgba32Float), textureUav(*b.position, kRgba32Float),
-                                    textureUav(*b.normal, kRgba32Float),   textureUav(*b.depth, kR32Float),
-                                    cbv(*b.cameraData),                    cbv(*sceneBuffer),
-                                    cbv(*simBuffer)};
-  Pipeline* p = createComputeFor({kSceneRenderCS, kSceneRenderCSSize}, views, {}, false);
-  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+  return {createBuffer(sizeof(sim), Constant, &sim, false, 0),
+          createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0)};
+}
+
+std::vector<ComputeView> bvhBuildViews(const SceneSetUp& s) {
+  return {particleSrv(*b.particles), bufferUav(*b.sphereBvh, kSphereBvhRecords, kSphereBvhRecordBytes), cbv(*s.sceneBuffer)};
+}
+
+void buildHierarchy(const SceneSetUp& s) {
+  std::vector<ComputeView> views = bvhBuildViews(s);
+  Pipeline* pipeline = createComputeFor({kSphereBvhBuildCS, kSphereBvhBuildCSSize}, views, {}, false);
+  gfx::GraphicsCommandList* list = beginFrame();
+  resetDescriptorAllocator(*b.heap);
+  recordCompute(list, *pipeline, *b.heap, b.barriers, views, 1, 1, nullptr);
+  endFrame();
+  waitForGpuIdle();
+  releasePipeline(pipeline);
+}
+
+void releaseScene(SceneSetUp& s) {
+  releaseBuffer(s.simBuffer);
+  releaseBuffer(s.sceneBuffer);
+}
+
+// Mean seconds of the scene pass per scene, for the ratios the later benchmarks report.
+double bruteForceSeconds[2] = {0.0, 0.0};
+double sceneSeconds[2] = {0.0, 0.0};
+
+double timeScenePass(benchmark::State& state, ShaderBytecode shader) {
+  uint32_t scene = uint32_t(state.range(0));
+  SceneSetUp s = setUpScene(scene);
+  buildHierarchy(s);
+  std::vector<ComputeView> views = {particleSrv(*b.particles),
+                                    bufferSrv(*b.sphereBvh, kSphereBvhRecords, kSphereBvhRecordBytes),
+                                    textureUav(*b.colour, kRgba16Float),
+                                    textureUav(*b.velocity, kRgba32Float),
+                                    textureUav(*b.position, kRgba32Float),
+                                    textureUav(*b.normal, kRgba32Float),
+                                    textureUav(*b.depth, kR32Float),
+                                    cbv(*b.cameraData),
+                                    cbv(*s.sceneBuffer),
+                                    cbv(*s.simBuffer)};
+  Pipeline* p = createComputeFor(shader, views, {}, false);
+  double seconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
     recordCompute(list, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32, nullptr);
   });
   releasePipeline(p);
-  releaseBuffer(simBuffer);
-  releaseBuffer(sceneBuffer);
+  releaseScene(s);
+  return seconds;
+}
+
+// Scene 0 (four spheres, one of glass) or scene 1 (a hundred spheres), four samples per pixel,
+// testing every particle for each ray.
+void BM_SceneRenderBruteForce(benchmark::State& state) {
+  bruteForceSeconds[state.range(0)] = timeScenePass(state, {kSceneRenderBruteForceCS, kSceneRenderBruteForceCSSize});
+}
+
+// The same through the hierarchy, as the program renders. "speedup" is the brute-force time
+// over this one (from BM_SceneRenderBruteForce of the same run).
+void BM_SceneRender(benchmark::State& state) {
+  double seconds = timeScenePass(state, {kSceneRenderCS, kSceneRenderCSSize});
+  sceneSeconds[state.range(0)] = seconds;
+  if (seconds > 0.0 && bruteForceSeconds[state.range(0)] > 0.0)
+    state.counters["speedup"] = bruteForceSeconds[state.range(0)] / seconds;
+}
+
+// The hierarchy's build for the scene. "share_of_scene" is its time over BM_SceneRender's.
+void BM_SphereBvhBuild(benchmark::State& state) {
+  SceneSetUp s = setUpScene(uint32_t(state.range(0)));
+  std::vector<ComputeView> views = bvhBuildViews(s);
+  Pipeline* p = createComputeFor({kSphereBvhBuildCS, kSphereBvhBuildCSSize}, views, {}, false);
+  double seconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordCompute(list, *p, *b.heap, b.barriers, views, 1, 1, nullptr);
+  });
+  if (seconds > 0.0 && sceneSeconds[state.range(0)] > 0.0)
+    state.counters["share_of_scene"] = seconds / sceneSeconds[state.range(0)];
+  releasePipeline(p);
+  releaseScene(s);
 }
 
 void BM_TemporalAccumulation(benchmark::State& state) {
@@ -215,6 +281,7 @@ void setUp() {
   b.heap = createDescriptorAllocator(kDescriptorHeapCbvSrvUav, 128, kDescriptorHeapShaderVisible);
   b.targets = createDescriptorAllocator(kDescriptorHeapRtv, 2, 0);
   b.particles = createBuffer(128 * sizeof(ParticleData), Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  b.sphereBvh = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, Storage, nullptr, true, kResourceAllowUnorderedAccess);
   b.audioFrames = createBuffer(180ull * 44100 * 8, Storage, nullptr, true, kResourceAllowUnorderedAccess);
   AudioData audio{180.0f, 44100};
   b.audioData = createBuffer(sizeof(audio), Constant, &audio, false, 0);
@@ -257,7 +324,7 @@ void setUp() {
 
 void tearDown() {
   waitForGpuIdle();
-  for (GpuBuffer** buffer : {&b.particles, &b.cameraData, &b.dofData, &b.finalData,
+  for (GpuBuffer** buffer : {&b.particles, &b.sphereBvh, &b.cameraData, &b.dofData, &b.finalData,
                              &b.audioData, &b.audioFrames})
     releaseBuffer(*buffer);
   for (GpuTexture** t : {&b.colour, &b.velocity, &b.position, &b.normal, &b.depth, &b.history, &b.prevPosition,
@@ -276,7 +343,9 @@ void tearDown() {
 BENCHMARK(BM_AudioSynthesis)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_MusicReferenceCpu)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ParticleSimulation)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SceneRenderBruteForce)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SceneRender)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SphereBvhBuild)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_TemporalAccumulation)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_ATrousIteration)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_DepthOfField)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);

@@ -97,14 +97,19 @@ void writeTextureUav(DescriptorTable& table, const TrackedResource& resource, ui
 }
 
 void writeParticleSrv(DescriptorTable& table, const TrackedResource& resource) {
+  writeStructuredSrv(table, resource, 128, 104);
+}
+
+void writeStructuredSrv(DescriptorTable& table, const TrackedResource& resource,
+                        uint32_t elementCount, uint32_t elementStride) {
   gfx::CpuDescriptorHandle slot = takeSlot(table);
   gfx::ShaderResourceViewDesc desc = {};
   desc.Format = gfx::FORMAT_UNKNOWN;
   desc.ViewDimension = gfx::SRV_DIMENSION_BUFFER;
   desc.Shader4ComponentMapping = kDefaultComponentMapping;
   desc.Buffer.FirstElement = 0;
-  desc.Buffer.NumElements = 128;
-  desc.Buffer.StructureByteStride = 104;
+  desc.Buffer.NumElements = elementCount;
+  desc.Buffer.StructureByteStride = elementStride;
   desc.Buffer.Flags = 0;
   renderApp.device->CreateShaderResourceView(resource.resource, &desc, slot);
 }

@@ -49,6 +49,9 @@ void writeStructuredUav(DescriptorTable& table, const TrackedResource& resource,
 void writeTextureUav(DescriptorTable& table, const TrackedResource& resource, uint32_t format);
 // The particle array: 128 records of 104 bytes.
 void writeParticleSrv(DescriptorTable& table, const TrackedResource& resource);
+// A read-only buffer of elementCount records of elementStride bytes.
+void writeStructuredSrv(DescriptorTable& table, const TrackedResource& resource,
+                        uint32_t elementCount, uint32_t elementStride);
 void writeTextureSrv(DescriptorTable& table, const TrackedResource& resource, uint32_t format,
                      uint32_t mostDetailedMip, uint32_t mipLevels, uint32_t planeSlice,
                      float minLodClamp);

@@ -1,8 +1,16 @@
 // Path-traces the particles (every particle is a sphere): the nearest sphere along the camera ray
 // fills the G-buffer, then a few jittered samples with up to five bounces give the noisy colour.
+// The nearest sphere comes from the bounding volume hierarchy of the visible spheres, or, built
+// with SCENE_BRUTE_FORCE (SceneRenderBruteForceCS), from a test of every particle; both give the
+// same hit, so the same picture.
 #include "ParticleConfig.h"
 
 #include "particle_access.hlsli"  // particles: t0
+#include "sphere_bvh.hlsli"
+
+#ifndef SCENE_BRUTE_FORCE
+ByteAddressBuffer sphereBvh : register(t1);  // built from the particles by SphereBvhBuildCS
+#endif
 
 RWTexture2D<float4> outputTexture : register(u0);
 RWTexture2D<float4> velocityBuffer : register(u1);
@@ -51,33 +59,114 @@ Hit noHit() {
   return h;
 }
 
-// Nearest visible sphere along o + t d; a strictly smaller t replaces the current hit.
+// The ray-sphere test of sphere i against the best hit so far. Both ways of finding the nearest
+// sphere use it, so that each computes the same t for the same sphere; a smaller t, or the same
+// t on a lower index, replaces the best hit (the order of a loop over the indices).
+void testSphere(float3 o, float3 d, uint i, inout Hit best) {
+  bool visible;
+  float4 sphere = loadSphere(i, visible);
+  if (!visible) return;
+  float3 oc = o - sphere.xyz;
+  float a = dot(d, d);
+  float b = 2.0 * dot(oc, d);
+  float k = dot(oc, oc) - sphere.w * sphere.w;
+  float disc = b * b - 4.0 * a * k;
+  if (disc < 0.0) return;
+  float root = sqrt(disc);
+  float t0 = (-b - root) / (2.0 * a);
+  float t1 = (root - b) / (2.0 * a);
+  float t = t0 > 0.0 ? t0 : t1;
+  if (t < 0.0) return;
+  if (!(t < best.t || (best.found && t == best.t && i < best.index))) return;
+  best.found = true;
+  best.t = t;
+  best.hitPoint = o + t * d;
+  best.normal = normalize(best.hitPoint - sphere.xyz);
+  best.farPoint = o + max(t0, t1) * d;
+  best.index = i;
+}
+
+#ifdef SCENE_BRUTE_FORCE
+
+// Every particle, in index order.
 Hit traceSpheres(float3 o, float3 d, uint count) {
   Hit best = noHit();
-  for (uint i = 0; i < count; ++i) {
-    bool visible;
-    float4 sphere = loadSphere(i, visible);
-    if (!visible) continue;
-    float3 oc = o - sphere.xyz;
-    float a = dot(d, d);
-    float b = 2.0 * dot(oc, d);
-    float k = dot(oc, oc) - sphere.w * sphere.w;
-    float disc = b * b - 4.0 * a * k;
-    if (disc < 0.0) continue;
-    float root = sqrt(disc);
-    float t0 = (-b - root) / (2.0 * a);
-    float t1 = (root - b) / (2.0 * a);
-    float t = t0 > 0.0 ? t0 : t1;
-    if (t < 0.0 || !(t < best.t)) continue;
-    best.found = true;
-    best.t = t;
-    best.hitPoint = o + t * d;
-    best.normal = normalize(best.hitPoint - sphere.xyz);
-    best.farPoint = o + max(t0, t1) * d;
-    best.index = i;
+  for (uint i = 0; i < count; ++i) testSphere(o, d, i, best);
+  return best;
+}
+
+#else
+
+// Where the ray o + t d enters the box (0 when it starts inside); false when it misses it.
+// Near a sphere's outline the rounding of the quadratic can report a hit for a ray passing
+// just outside the sphere, by up to about a thousandth of the distance from the ray's origin:
+// the box grows by twice that (bounding the distance by sqrt(3) times its largest component),
+// so that no sphere the test would hit is skipped.
+bool enterBox(float3 lo, float3 hi, float3 o, float3 invD, out float enter) {
+  float3 farthest = max(abs(o - lo), abs(o - hi));
+  float grow = 0.0035 * max(farthest.x, max(farthest.y, farthest.z));
+  float3 tLo = (lo - grow - o) * invD;
+  float3 tHi = (hi + grow - o) * invD;
+  float3 tNear = min(tLo, tHi);
+  float3 tFar = max(tLo, tHi);
+  enter = max(max(tNear.x, tNear.y), max(tNear.z, 0.0));
+  float leave = min(tFar.x, min(tFar.y, tFar.z));
+  return enter <= leave;
+}
+
+static const uint BVH_STACK_SIZE = 64;  // deeper than any tree of 128 unique 37-bit keys
+
+// The nearest sphere: every large sphere, then the hierarchy of the others, nearer child first
+// and a subtree only while its box starts no farther than the best hit so far (equal counts,
+// for the lower index on equal t).
+Hit traceSpheres(float3 o, float3 d, uint count) {
+  Hit best = noHit();
+  uint3 header = sphereBvh.Load3(0);
+  for (uint k = 0; k < header.z; ++k) testSphere(o, d, sphereBvh.Load(BVH_LARGE_LIST_ADDRESS + 4 * k), best);
+  if (header.x == 0) return best;
+  float3 invD = 1.0 / d;
+  uint pendingNode[BVH_STACK_SIZE];
+  float pendingEnter[BVH_STACK_SIZE];
+  uint pending = 0;
+  uint node = header.y;
+  while (true) {
+    if ((node & BVH_LEAF) != 0) {
+      testSphere(o, d, node & ~BVH_LEAF, best);
+    } else {
+      uint base = bvhNodeAddress(node);
+      float4 a = asfloat(sphereBvh.Load4(base + 0));
+      float4 b = asfloat(sphereBvh.Load4(base + 16));
+      float4 c = asfloat(sphereBvh.Load4(base + 32));
+      uint2 children = sphereBvh.Load2(base + 48);
+      float3 leftLo = a.xyz, leftHi = float3(a.w, b.xy), rightLo = float3(b.zw, c.x), rightHi = c.yzw;
+      float leftEnter, rightEnter;
+      bool left = enterBox(leftLo, leftHi, o, invD, leftEnter) && leftEnter <= best.t;
+      bool right = enterBox(rightLo, rightHi, o, invD, rightEnter) && rightEnter <= best.t;
+      if (left && right) {
+        bool leftFirst = leftEnter <= rightEnter;
+        pendingNode[pending] = leftFirst ? children.y : children.x;
+        pendingEnter[pending] = leftFirst ? rightEnter : leftEnter;
+        ++pending;
+        node = leftFirst ? children.x : children.y;
+        continue;
+      }
+      if (left || right) {
+        node = left ? children.x : children.y;
+        continue;
+      }
+    }
+    bool more = false;
+    while (pending > 0 && !more) {
+      --pending;
+      node = pendingNode[pending];
+      more = pendingEnter[pending] <= best.t;
+    }
+    if (!more) break;
   }
   return best;
 }
+
+#endif  // SCENE_BRUTE_FORCE
 
 // Value noise in [0, 1] with its gradient (xyz of the result's second part).
 float hashLattice(float m) { return frac(sin(m) * 753.5); }

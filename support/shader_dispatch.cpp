@@ -5,6 +5,9 @@
 ComputeView textureSrv(GpuTexture& t, uint32_t format) { return {ComputeView::TextureSrv, &t.resource, format}; }
 ComputeView textureUav(GpuTexture& t, uint32_t format) { return {ComputeView::TextureUav, &t.resource, format}; }
 ComputeView particleSrv(GpuBuffer& b) { return {ComputeView::ParticleSrv, &b.resource}; }
+ComputeView bufferSrv(GpuBuffer& b, uint32_t elements, uint32_t stride) {
+  return {ComputeView::BufferSrv, &b.resource, 0, elements, stride};
+}
 ComputeView bufferUav(GpuBuffer& b, uint32_t elements, uint32_t stride) {
   return {ComputeView::BufferUav, &b.resource, 0, elements, stride};
 }
@@ -13,7 +16,8 @@ ComputeView cbv(GpuBuffer& b) { return {ComputeView::Cbv, &b.resource}; }
 namespace {
 
 uint32_t rangeType(ComputeView::Kind kind) {
-  if (kind == ComputeView::TextureSrv || kind == ComputeView::ParticleSrv) return kRangeSrv;
+  if (kind == ComputeView::TextureSrv || kind == ComputeView::ParticleSrv || kind == ComputeView::BufferSrv)
+    return kRangeSrv;
   return kind == ComputeView::Cbv ? kRangeCbv : kRangeUav;
 }
 
@@ -53,6 +57,7 @@ void recordCompute(gfx::GraphicsCommandList* list, Pipeline& pipeline, Descripto
     switch (v.kind) {
       case ComputeView::TextureSrv: writeTextureSrv(table, *v.resource, v.format, 0, 1, 0, 0.0f); break;
       case ComputeView::ParticleSrv: writeParticleSrv(table, *v.resource); break;
+      case ComputeView::BufferSrv: writeStructuredSrv(table, *v.resource, v.elements, v.stride); break;
       case ComputeView::TextureUav: writeTextureUav(table, *v.resource, v.format); break;
       case ComputeView::BufferUav: writeStructuredUav(table, *v.resource, v.elements, v.stride); break;
       case ComputeView::Cbv: writeCbv(table, *v.resource, v.resource->resource->GetDesc().Width); break;

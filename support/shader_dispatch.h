@@ -23,15 +23,16 @@ inline constexpr uint32_t kAddressClamp = gfx::TEXTURE_ADDRESS_MODE_CLAMP;
 // One descriptor of a compute table. Views of one register class must be contiguous (each class
 // becomes one range starting at register 0), as in the program's own tables.
 struct ComputeView {
-  enum Kind { TextureSrv, ParticleSrv, TextureUav, BufferUav, Cbv } kind;
+  enum Kind { TextureSrv, ParticleSrv, BufferSrv, TextureUav, BufferUav, Cbv } kind;
   TrackedResource* resource;
   uint32_t format = 0;    // textures
-  uint32_t elements = 0;  // BufferUav
-  uint32_t stride = 0;    // BufferUav
+  uint32_t elements = 0;  // BufferSrv, BufferUav
+  uint32_t stride = 0;    // BufferSrv, BufferUav
 };
 ComputeView textureSrv(GpuTexture& t, uint32_t format);
 ComputeView textureUav(GpuTexture& t, uint32_t format);
 ComputeView particleSrv(GpuBuffer& b);
+ComputeView bufferSrv(GpuBuffer& b, uint32_t elements, uint32_t stride);
 ComputeView bufferUav(GpuBuffer& b, uint32_t elements, uint32_t stride);
 ComputeView cbv(GpuBuffer& b);
 

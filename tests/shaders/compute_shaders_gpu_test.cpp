@@ -247,8 +247,9 @@ struct SceneRenderGpu : ShaderGpuTest {
     return reference::normalize({0.5f * (2 * u - 1), 0.5f * (2 * v - 1), -1});
   }
 
+  // The hierarchy is built from the same particles first; bruteForce renders without it.
   void render(const std::vector<ParticleData>& particles, uint32_t numParticles, uint32_t scene, uint32_t frame,
-              uint32_t sampleCount) {
+              uint32_t sampleCount, bool bruteForce = false) {
     std::vector<ParticleData> records = particles;
     records.resize(128);
     GpuBuffer* buffer = storage(records.data(), records.size() * sizeof(ParticleData));
@@ -263,19 +264,59 @@ struct SceneRenderGpu : ShaderGpuTest {
     position = texture(kSize, kSize, kRgba32Float, {}, true);
     normal = texture(kSize, kSize, kRgba32Float, {}, true);
     depth = texture(kSize, kSize, kR32Float, {}, true);
-    dispatch({kSceneRenderCS, kSceneRenderCSSize},
-             {particleSrv(*buffer), textureUav(*colour, kRgba32Float), textureUav(*velocity, kRgba32Float),
-              textureUav(*position, kRgba32Float), textureUav(*normal, kRgba32Float), textureUav(*depth, kR32Float),
-              cbv(*cameraBuffer), cbv(*sceneBuffer), cbv(*simBuffer)},
+    GpuBuffer* bvh = storage(nullptr, kSphereBvhRecords * kSphereBvhRecordBytes);
+    dispatch({kSphereBvhBuildCS, kSphereBvhBuildCSSize}, {particleSrv(*buffer), bufferUav(*bvh, kSphereBvhRecords, kSphereBvhRecordBytes), cbv(*sceneBuffer)},
              1, 1);
+    dispatch(bruteForce ? ShaderBytecode{kSceneRenderBruteForceCS, kSceneRenderBruteForceCSSize}
+                        : ShaderBytecode{kSceneRenderCS, kSceneRenderCSSize},
+             {particleSrv(*buffer), bufferSrv(*bvh, kSphereBvhRecords, kSphereBvhRecordBytes), textureUav(*colour, kRgba32Float),
+              textureUav(*velocity, kRgba32Float), textureUav(*position, kRgba32Float),
+              textureUav(*normal, kRgba32Float), textureUav(*depth, kR32Float), cbv(*cameraBuffer),
+              cbv(*sceneBuffer), cbv(*simBuffer)},
+             1, 1);
+    releaseBuffer(bvh);
     releaseBuffer(buffer);
     releaseBuffer(cameraBuffer);
     releaseBuffer(sceneBuffer);
     releaseBuffer(simBuffer);
   }
-  void TearDown() override {
+  void releaseTextures() {
     for (GpuTexture** t : {&colour, &velocity, &position, &normal, &depth}) releaseTexture(*t);
+  }
+  void TearDown() override {
+    releaseTextures();
     ShaderGpuTest::TearDown();
+  }
+
+  // Every texel of the five outputs, walking the hierarchy or testing every particle.
+  std::vector<float> outputs(const std::vector<ParticleData>& particles, uint32_t scene, bool bruteForce) {
+    render(particles, uint32_t(particles.size()), scene, scene == 0 ? 2000 : 4000, 4, bruteForce);
+    std::vector<float> all;
+    for (GpuTexture* t : {colour, velocity, position, normal}) {
+      std::vector<float> texels = readFloats(*t, 4);
+      all.insert(all.end(), texels.begin(), texels.end());
+    }
+    std::vector<float> d = readFloats(*depth, 1);
+    all.insert(all.end(), d.begin(), d.end());
+    releaseTextures();
+    return all;
+  }
+  // The two ways give the same bits in every output texel. Scene 1 takes the materials from the
+  // records (glass among them), scene 0 makes every sphere glass.
+  void expectSameAsBruteForce(const std::vector<ParticleData>& particles, const char* what,
+                              std::initializer_list<uint32_t> scenes = {1u}) {
+    for (uint32_t scene : scenes) {
+      std::vector<float> fast = outputs(particles, scene, false), reference = outputs(particles, scene, true);
+      ASSERT_EQ(fast.size(), reference.size());
+      size_t differing = 0, first = fast.size();
+      for (size_t i = 0; i < fast.size(); ++i) {
+        if (memcmp(&fast[i], &reference[i], sizeof(float)) != 0) {
+          ++differing;
+          first = std::min(first, i);
+        }
+      }
+      EXPECT_EQ(differing, 0u) << what << ", scene " << scene << ", first at value " << first;
+    }
   }
 };
 
@@ -363,6 +404,56 @@ TEST_F(SceneRenderGpu, DenseGlassNeverGivesNaN) {
   int bad = 0;
   for (float value : c) bad += !std::isfinite(value);
   EXPECT_EQ(bad, 0);
+}
+
+ParticleData sphereAt(Vec3 centre, float radius, uint32_t index, float transparency = 0.0f) {
+  ParticleData p{};
+  p.position = {centre.x, centre.y, centre.z};
+  p.prevPosition = p.position;
+  p.radius = radius;
+  p.id = index + 1;
+  p.visible = 1;
+  p.material = {{0.8f, 0.6f, 0.4f}, index % 3 == 0 ? 2.0f : 0.0f, 0.5f, 0.3f, transparency, 0.9f};
+  return p;
+}
+
+TEST_F(SceneRenderGpu, HierarchyFindsWhatTestingEverySphereFinds) {
+  expectSameAsBruteForce({sphereAt({0, 0, -10}, 3, 0)}, "one sphere");
+  expectSameAsBruteForce({sphereAt({-1, 0, -10}, 3, 0), sphereAt({1.5f, 0.5f, -11}, 3, 1, 1)}, "overlapping");
+  expectSameAsBruteForce({sphereAt({0, 0, -12}, 5, 0, 1), sphereAt({0.5f, 0, -12}, 1, 1)}, "nested in glass");
+  expectSameAsBruteForce({sphereAt({-2, 0, -10}, 2, 0), sphereAt({2, 0, -10}, 2, 1)}, "tangent");
+  // Equal t everywhere: the lower index wins, as in a loop over the particles.
+  expectSameAsBruteForce({sphereAt({0, 0, -10}, 3, 0), sphereAt({0, 0, -10}, 3, 1)}, "coincident");
+  std::vector<ParticleData> hidden = {sphereAt({0, 0, -6}, 2, 0), sphereAt({0, 0, -10}, 3, 1)};
+  hidden[0].visible = 0;
+  expectSameAsBruteForce(hidden, "the nearer sphere invisible");
+  expectSameAsBruteForce({sphereAt({0, 0, -10020}, 10000, 0), sphereAt({0, 0, -5}, 0.001f, 1),
+                          sphereAt({0.1f, 0.1f, -6}, 0, 2), sphereAt({0.3f, -0.2f, -8}, 0.05f, 3)},
+                         "huge, tiny and zero radii", {1u, 0u});
+  expectSameAsBruteForce({sphereAt({0, 0, 0}, 50, 0, 1), sphereAt({0, 1, -10}, 2, 1), sphereAt({0, 0, 5}, 2, 2)},
+                         "the camera inside a glass sphere", {1u, 0u});
+}
+
+// Full buffers of spheres of every size, some inside others, some hidden, around and in front of
+// the camera.
+TEST_F(SceneRenderGpu, HierarchyOverAFullBufferFindsWhatTestingEverySphereFinds) {
+  uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return float(state >> 8) / float(1u << 24);
+  };
+  std::vector<ParticleData> particles;
+  for (uint32_t i = 0; i < 128; ++i) {
+    Vec3 centre{30 * next() - 15, 30 * next() - 15, -45 * next() + 5};
+    float pick = next();
+    float radius = pick < 0.1f ? 0.002f * next() : pick < 0.9f ? 0.2f + 3 * next() : 8 + 30 * next();
+    particles.push_back(sphereAt(centre, radius, i, next() < 0.3f ? 1.0f : 0.0f));
+    particles.back().visible = next() < 0.9f ? 1 : 0;
+  }
+  particles[0] = sphereAt({0, 0, 0}, 400, 0);  // everything inside a wall, the camera too
+  expectSameAsBruteForce(particles, "128 spheres", {1u, 0u});
+  particles.pop_back();
+  expectSameAsBruteForce(particles, "127 spheres");
 }
 
 float luminance(const float* c) { return c[0] * 0.299f + c[1] * 0.587f + c[2] * 0.114f; }

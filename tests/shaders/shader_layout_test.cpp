@@ -86,7 +86,14 @@ std::vector<ShaderInterface> shaderInterfaces() {
       {"kParticleSimulationCS", "comp", {128, 1, 1},  // one group: every particle of the buffer
        {uavBuffer("particles", 0), cbv("simData", 0, kSimulationData),
         cbv("particleScene", 1, kParticleSceneData)}},
+      {"kSphereBvhBuildCS", "comp", {128, 1, 1},  // one group: every particle of the buffer
+       {srvBuffer("particles", 0), uavBuffer("sphereBvh", 0), cbv("particleScene", 0, kParticleSceneData)}},
       {"kSceneRenderCS", "comp", {32, 32, 1},
+       {srvBuffer("particles", 0), srvBuffer("sphereBvh", 1), uav("outputTexture", 0), uav("velocityBuffer", 1),
+        uav("positionBuffer", 2), uav("normalBuffer", 3), uav("depthBuffer", 4),
+        cbv("constantData", 0, kConstantBufferData), cbv("particleScene", 1, kParticleSceneData),
+        cbv("simData", 2, kSimulationData)}},
+      {"kSceneRenderBruteForceCS", "comp", {32, 32, 1},  // the same table; the hierarchy unused
        {srvBuffer("particles", 0), uav("outputTexture", 0), uav("velocityBuffer", 1),
         uav("positionBuffer", 2), uav("normalBuffer", 3), uav("depthBuffer", 4),
         cbv("constantData", 0, kConstantBufferData), cbv("particleScene", 1, kParticleSceneData),
@@ -192,7 +199,7 @@ TEST(ShaderLayout, AudioFramesAreEightByteElements) {
 // The particle buffer is addressed by bytes (its 104-byte stride is the loaders'), never as a
 // structured buffer whose SPIR-V stride would be the 128 bytes of the padded record.
 TEST(ShaderLayout, ParticleBufferIsAddressedByBytes) {
-  for (const char* symbol : {"kParticleSimulationCS", "kSceneRenderCS"}) {
+  for (const char* symbol : {"kParticleSimulationCS", "kSceneRenderCS", "kSphereBvhBuildCS"}) {
     JsonNode root = reflect(symbol);
     const JsonNode& buffer = root["ssbos"][0];
     const JsonNode& element = root["types"][buffer["type"].text]["members"][0];
