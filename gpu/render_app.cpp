@@ -228,7 +228,12 @@ void endFrame() {
 void waitForGpuIdle() {
   for (FrameContext& c : renderApp.frameContexts) {
     waitForFence(c.fence, c.fenceValue, c.event);
-    if (c.state == Submitted) c.state = Idle;
+    if (c.state == Submitted) {
+      // The context's next beginFrame sees it idle and releases nothing, so what its frame
+      // held goes now.
+      c.state = Idle;
+      releaseAll(c.releaseOnComplete);
+    }
   }
 }
 

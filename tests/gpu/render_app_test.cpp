@@ -154,6 +154,26 @@ TEST_F(RenderAppTest, ReleasedObjectOutlivesTheFramesThatMayUseIt) {
   resource->Release();
 }
 
+// Tests, tools and read-backs wait for the GPU after every frame: what was released in
+// those frames must still be let go of, not kept until the device is destroyed.
+TEST_F(RenderAppTest, ReleasedObjectIsFreedWhenEveryFrameWaitsForIdle) {
+  GpuBuffer* buffer = createBuffer(1024, Readback, nullptr, false, 0);
+  gfx::Resource* resource = buffer->resource.resource;
+  resource->AddRef();
+
+  beginFrame();
+  releaseBuffer(buffer);
+  endFrame();
+  waitForGpuIdle();
+  for (int frame = 1; frame <= 3; ++frame) {
+    beginFrame();
+    endFrame();
+    waitForGpuIdle();
+  }
+  EXPECT_EQ(referenceCount(resource), 1u) << "still held after four frames that each ended idle";
+  resource->Release();
+}
+
 TEST_F(RenderAppTest, ConstantBlockValueOfEveryFrameInFlight) {
   constexpr uint32_t kFrames = 300;
   ConstantBlock<SimulationData> block;
