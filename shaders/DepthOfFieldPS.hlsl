@@ -1,6 +1,7 @@
 // Single-pass depth of field: gathers samples along a golden-angle spiral whose radius grows
 // until it reaches the blur size, each weighted by its own circle of confusion.
 #include "ParticleConfig.h"
+#include "branch_constant.hlsli"
 
 Texture2D<float> depthBuffer : register(t0);
 Texture2D<float4> Frame : register(t1);
@@ -29,8 +30,8 @@ float4 main(float4 pos : SV_Position) : SV_Target {
   if (rawDepth < -1.0) return Frame.SampleLevel(Sampler, uv, 0);
 
   float3 colour = Frame.SampleLevel(Sampler, uv, 0).rgb;
-  float radiusScale = constantData.radiusScale;
-  float maxDist = constantData.maxDist;
+  float radiusScale = branchConstant(constantData.radiusScale);
+  float maxDist = branchConstant(constantData.maxDist);
   // The spiral only grows for a positive radius step, and depths are scaled by maxDist: other
   // values leave the picture sharp instead of looping forever or dividing by zero.
   if (!(radiusScale > 0.0) || !(maxDist > 0.0)) return float4(colour, 1.0);

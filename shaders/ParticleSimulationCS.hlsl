@@ -6,6 +6,7 @@
 // its own particle against that snapshot and writes only its own record. No thread reads a record
 // another thread writes in the same step, so the same input always gives the same output.
 #include "ParticleConfig.h"
+#include "branch_constant.hlsli"
 
 #define PARTICLE_BUFFER_WRITABLE
 #include "particle_access.hlsli"  // particles: u0
@@ -239,7 +240,8 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   uint count = min(particleScene.numParticles, min(particleCapacity(), PARTICLE_GROUP_SIZE));
   uint simulated = count / 32 * 32;
 
-  uint frame = simData.frame;
+  uint scene = branchConstant(simData.scene);
+  uint frame = branchConstant(simData.frame);
   float time = simData.time;
   float dt = simData.dt;
   float u0 = frac((time + float(i) + 1.0) * 1.618034 + 0.1234568);
@@ -250,11 +252,11 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   if (i < simulated) {
     p.id = i + 1;
     p.prevPosition = p.position;
-    if (simData.scene == 0) {
+    if (scene == 0) {
       if (frame == 0) setUpScene0(i, p, u0);
       animateScene0(i, p, frame, time, dt);
       collides = frame >= 2375 && p.dynamic != 0;
-    } else if (simData.scene == 1) {
+    } else if (scene == 1) {
       if (frame == 3254) {
         p.radius = 0;
         p.visible = 0;

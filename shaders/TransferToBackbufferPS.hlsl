@@ -1,6 +1,7 @@
 // Last pass of the frame: fits the render into the back buffer with black bars, blends the title
 // text in during its time window, applies brightness and one of the tone-mapping operators.
 #include "ParticleConfig.h"
+#include "branch_constant.hlsli"
 
 Texture2D<float4> frameInput : register(t0);
 Texture2D<float4> extraTexture : register(t1);
@@ -72,7 +73,7 @@ float4 main(float4 pos : SV_Position) : SV_Target {
   float3 colour = frameInput.Sample(linearSampler, uv).rgb;
   float lum = dot(colour, float3(0.299, 0.587, 0.114));  // before the text blend
 
-  if (finalPassData.showExtraTexture != 0) {
+  if (branchConstant(finalPassData.showExtraTexture) != 0) {
     float4 tc = extraTexture.Sample(linearSampler, uv);
     float frame = float(finalPassData.frame);
     float window = smoothstep(1430.0, 1600.0, frame) * (1.0 - smoothstep(1700.0, 1900.0, frame));
@@ -80,5 +81,5 @@ float4 main(float4 pos : SV_Position) : SV_Target {
   }
 
   float3 c = colour * saturate(finalPassData.brightness + lum) * finalPassData.brightness;
-  return float4(toneMap(c, finalPassData.tonemapping), 1.0);
+  return float4(toneMap(c, branchConstant(int(finalPassData.tonemapping))), 1.0);
 }
