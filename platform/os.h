@@ -1,6 +1,6 @@
 #pragma once
 // The operating-system services the program uses: the high-resolution counter,
-// sleeping, threads, printing, the breakpoint stop and whole-file writes.
+// sleeping, threads, printing, the breakpoint stop, whole-file writes and resident memory.
 // Implemented once per OS (platform/linux/ here).
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +41,10 @@ int osStopRequestExitStatus();
 
 // Creates (or truncates) the file at path and writes size bytes. False on any failure.
 bool osWriteFile(const char* path, const void* data, size_t size);
+
+// The physical memory this process occupies now (its resident set), in bytes; 0 when the
+// system cannot say. Long runs check with it that nothing grows frame after frame.
+size_t osResidentMemoryBytes();
 
 // Threads. A thread is a plain record holding the system's handle (0: none).
 using OsThreadFunction = uint32_t (*)(void* argument);

@@ -110,6 +110,17 @@ bool osWriteFile(const char* path, const void* data, size_t size) {
   return ok;
 }
 
+size_t osResidentMemoryBytes() {
+  // statm: total and resident size, in pages.
+  FILE* file = fopen("/proc/self/statm", "r");
+  if (!file) return 0;
+  unsigned long long pages = 0, resident = 0;
+  bool ok = fscanf(file, "%llu %llu", &pages, &resident) == 2;
+  fclose(file);
+  long pageSize = sysconf(_SC_PAGESIZE);
+  return ok && pageSize > 0 ? size_t(resident) * size_t(pageSize) : 0;
+}
+
 namespace {
 struct ThreadStart {
   OsThreadFunction function;
