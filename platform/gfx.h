@@ -244,9 +244,11 @@ HRESULT CreateDevice(Adapter* adapter, FeatureLevel minimumFeatureLevel, Device*
 
 // Debug layer (EnableDebugLayer analogue): every factory created afterwards turns validation
 // on and passes each validation message to callback (severity: 0 verbose/info, 1 warning,
-// 2 error). Null callback: messages are printed. Call before CreateFactory.
+// 2 error). Null callback: messages are printed. Call before CreateFactory. Where the layer
+// is not installed, CreateFactory fails, unless requireLayer is false: then factories are
+// made without validation and only the backend's own errors reach the callback.
 using DebugMessageCallback = void (*)(int severity, const char* message, void* user);
-void EnableDebugLayer(DebugMessageCallback callback, void* user);
+void EnableDebugLayer(DebugMessageCallback callback, void* user, bool requireLayer = true);
 void DisableDebugLayer();
 
 }  // namespace gfx

@@ -12,6 +12,7 @@ namespace {
 
 struct DebugLayerState {
   bool enabled = false;
+  bool required = true;
   DebugMessageCallback callback = nullptr;
   void* user = nullptr;
 };
@@ -62,9 +63,9 @@ int adapterRank(VkPhysicalDevice physical) {
 
 }  // namespace
 
-void EnableDebugLayer(DebugMessageCallback callback, void* user) {
+void EnableDebugLayer(DebugMessageCallback callback, void* user, bool requireLayer) {
   std::lock_guard<std::mutex> lock(gDebugMutex);
-  gDebugLayer = {true, callback, user};
+  gDebugLayer = {true, requireLayer, callback, user};
 }
 
 void DisableDebugLayer() {
@@ -103,7 +104,7 @@ FactoryImpl::~FactoryImpl() {
         vkGetInstanceProcAddr(instance, "vkDestroyDebugUtilsMessengerEXT"));
     if (destroy) destroy(instance, messenger, nullptr);
   }
-  if (instance) vkDestroyInstance(instance, nullptr);
+  if (instance && vkDestroyInstance) vkDestroyInstance(instance, nullptr);
 }
 
 HRESULT FactoryImpl::EnumAdapters(UINT index, Adapter** adapter) {
@@ -120,11 +121,19 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
   using namespace vk;
   if (!factory) return kInvalidArg;
   *factory = nullptr;
+  const char* loadError = nullptr;
+  if (!loadVulkanLibrary(&loadError)) {
+    reportError("cannot load %s: %s; a graphics driver with Vulkan 1.3 is needed", vulkanLibraryName(), loadError);
+    return kFail;
+  }
   bool validation = (flags & CREATE_FACTORY_DEBUG) != 0 || gDebugLayer.enabled;
   const char* kValidationLayer = "VK_LAYER_KHRONOS_validation";
   if (validation && !hasLayer(kValidationLayer)) {
-    reportError("the debug layer was requested but %s is not installed", kValidationLayer);
-    return kFail;
+    if (gDebugLayer.required || (flags & CREATE_FACTORY_DEBUG) != 0) {
+      reportError("the debug layer was requested but %s is not installed", kValidationLayer);
+      return kFail;
+    }
+    validation = false;
   }
 
   uint32_t count = 0;
@@ -140,7 +149,8 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
       debugUtils = true;
       extensions.push_back(name);
     } else if (std::strcmp(name, "VK_KHR_surface") == 0 || std::strcmp(name, "VK_KHR_xcb_surface") == 0 ||
-               std::strcmp(name, "VK_KHR_xlib_surface") == 0 || std::strcmp(name, "VK_KHR_wayland_surface") == 0) {
+               std::strcmp(name, "VK_KHR_xlib_surface") == 0 || std::strcmp(name, "VK_KHR_wayland_surface") == 0 ||
+               std::strcmp(name, "VK_KHR_win32_surface") == 0) {
       extensions.push_back(name);
     }
   }
@@ -179,6 +189,12 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
     reportError("vkCreateInstance failed (%d)", vr);
     result->Release();
     return resultFromVk(vr);
+  }
+  const char* missing = nullptr;
+  if (!loadInstanceFunctions(result->instance, &missing)) {
+    reportError("the Vulkan driver lacks %s; Vulkan 1.3 is needed", missing);
+    result->Release();
+    return kFail;
   }
   if (validation && debugUtils) {
     auto create = reinterpret_cast<PFN_vkCreateDebugUtilsMessengerEXT>(

@@ -1,6 +1,6 @@
 #pragma once
 // Shared declarations of the Vulkan implementation of gfx.h. Only platform/vulkan/ includes it.
-#include <vulkan/vulkan.h>
+#include "platform/vulkan/vk_loader.h"
 
 #include <atomic>
 #include <cstdarg>
