@@ -5,7 +5,11 @@
 # "cpu" suites touch no GPU, display or sound device; they are also built and run
 # under AddressSanitizer + UndefinedBehaviorSanitizer (the aggregate target
 # `cpu_tests` builds exactly them).
-find_package(GTest REQUIRED)
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsTesting.cmake)
+else()
+  find_package(GTest REQUIRED)
+endif()
 include(GoogleTest)
 enable_testing()
 
@@ -23,9 +27,13 @@ function(tarnix_add_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main tarnix_test_support)
-  gtest_discover_tests(${T_NAME}
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
-    DISCOVERY_TIMEOUT 60)
+  if(WIN32)
+    tarnix_add_windows_test(${T_NAME} ${T_LABEL} ${T_TIMEOUT})
+  else()
+    gtest_discover_tests(${T_NAME}
+      PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
+      DISCOVERY_TIMEOUT 60)
+  endif()
   if(T_LABEL STREQUAL "cpu")
     add_dependencies(cpu_tests ${T_NAME})
   endif()

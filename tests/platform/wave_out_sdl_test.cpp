@@ -5,12 +5,12 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <mutex>
 #include <vector>
 
 #include "audio/wave_out_streamer.h"
 #include "platform/os.h"
 #include "platform/wave_out.h"
+#include "tests/support/wave_out_listener.h"
 
 namespace {
 
@@ -18,40 +18,6 @@ struct DummyDriver : ::testing::Environment {
   void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 1); }
 };
 const auto* gDummyDriver = ::testing::AddGlobalTestEnvironment(new DummyDriver);
-
-// Collects the device's messages.
-struct Listener {
-  std::mutex mutex;
-  std::vector<WaveHeader*> done;
-
-  static void onMessage(WaveOutHandle, uint32_t message, void* instance, WaveHeader* header, uintptr_t) {
-    auto* self = static_cast<Listener*>(instance);
-    std::lock_guard<std::mutex> lock(self->mutex);
-    if (message == kWaveMessageDone) self->done.push_back(header);
-  }
-  size_t doneCount() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return done.size();
-  }
-};
-
-// Polls until condition holds or timeoutMs pass.
-template <typename Condition>
-bool waitFor(Condition condition, uint32_t timeoutMs) {
-  for (uint32_t waited = 0; waited < timeoutMs; waited += 5) {
-    if (condition()) return true;
-    osSleepMs(5);
-  }
-  return condition();
-}
-
-uint32_t positionIn(const WaveOutApi* api, WaveOutHandle device, uint32_t type) {
-  WaveTime time{};
-  time.type = type;
-  EXPECT_EQ(api->getPosition(device, &time, sizeof(time)), kWaveNoError);
-  EXPECT_EQ(time.type, type);
-  return time.u.sample;
-}
 
 TEST(SdlWaveOutTest, QueryRejectsFormatsItCannotPlay) {
   const WaveOutApi* api = systemWaveOutApi();
@@ -72,10 +38,10 @@ TEST(SdlWaveOutTest, QueryRejectsFormatsItCannotPlay) {
 
 TEST(SdlWaveOutTest, PlaysBlocksInOrderAndStopsAtTheirEnd) {
   const WaveOutApi* api = systemWaveOutApi();
-  Listener listener;
+  WaveOutListener listener;
   WaveFormatExtensible format = makeWaveFormat(2, 44100, 32);
   WaveOutHandle device = nullptr;
-  ASSERT_EQ(api->open(&device, kWaveMapper, &format, Listener::onMessage, &listener, kWaveCallbackFunction),
+  ASSERT_EQ(api->open(&device, kWaveMapper, &format, WaveOutListener::onMessage, &listener, kWaveCallbackFunction),
             kWaveNoError);
   ASSERT_NE(device, nullptr);
 
@@ -110,10 +76,10 @@ TEST(SdlWaveOutTest, PlaysBlocksInOrderAndStopsAtTheirEnd) {
 
 TEST(SdlWaveOutTest, ResetHandsBackQueuedBlocksSoCloseSucceeds) {
   const WaveOutApi* api = systemWaveOutApi();
-  Listener listener;
+  WaveOutListener listener;
   WaveFormatExtensible format = makeWaveFormat(2, 44100, 16);
   WaveOutHandle device = nullptr;
-  ASSERT_EQ(api->open(&device, kWaveMapper, &format, Listener::onMessage, &listener, kWaveCallbackFunction),
+  ASSERT_EQ(api->open(&device, kWaveMapper, &format, WaveOutListener::onMessage, &listener, kWaveCallbackFunction),
             kWaveNoError);
   std::vector<int16_t> samples(2 * 44100 * 2);  // two seconds
   WaveHeader headers[2] = {};

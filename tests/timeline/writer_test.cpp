@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,8 +22,16 @@ std::string readFile(const std::string& path) {
 }
 
 bool exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
+  std::error_code error;
+  return std::filesystem::exists(path, error);
+}
+
+// True when path is a directory afterwards. Windows runs a death test's whole test again
+// in the child, which finds the directories of the parent made already.
+bool makeDirectory(const std::string& path) {
+  std::error_code error;
+  std::filesystem::create_directory(path, error);
+  return !error && std::filesystem::is_directory(path, error);
 }
 
 std::string unescapeQuotes(std::string text) {
@@ -112,24 +118,27 @@ struct SaveTimeline : ::testing::Test {
   Timeline* timeline = sampleTimeline();
 
   void SetUp() override {
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-    previous = cwd;
-    // Named after the test, so a death test's re-run child lands in the same place.
-    directory = previous + "/writer_test_" +
+    previous = std::filesystem::current_path().string();
+    // Named after the test and placed from where the suite started, so a death test's
+    // re-run child (Windows runs SetUp again in a new process) lands in the same place,
+    // and finds it made already.
+    directory = ::testing::UnitTest::GetInstance()->original_working_dir() + std::string("/writer_test_") +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    removeDirectory();
-    ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
-    ASSERT_EQ(chdir(directory.c_str()), 0);
+    if (!::testing::internal::InDeathTestChild()) {
+      removeDirectory();
+      ASSERT_TRUE(makeDirectory(directory));
+    }
+    std::filesystem::current_path(directory);
   }
   void TearDown() override {
     destroyTimeline(timeline);
-    ASSERT_EQ(chdir(previous.c_str()), 0);
+    std::filesystem::current_path(previous);
     removeDirectory();
   }
   void removeDirectory() {
-    std::string command = "rm -rf '" + directory + "'";
-    ASSERT_EQ(system(command.c_str()), 0);
+    std::error_code error;
+    std::filesystem::remove_all(directory, error);
+    ASSERT_FALSE(error) << error.message();
   }
   std::string save() {
     testing::internal::CaptureStdout();
@@ -139,7 +148,7 @@ struct SaveTimeline : ::testing::Test {
 };
 
 TEST_F(SaveTimeline, WritesTheJsonFileAndTheHeader) {
-  ASSERT_EQ(mkdir("code", 0755), 0);
+  ASSERT_TRUE(makeDirectory("code"));
   EXPECT_EQ(save(),
             "Saved timeline file tarnix_timeline.json\n"
             "Saved timeline file header code/tarnix_timeline.json.h\n");
@@ -160,16 +169,19 @@ TEST_F(SaveTimeline, WithoutCodeDirectoryStillWritesTheJsonFile) {
 }
 
 TEST_F(SaveTimeline, UnopenableJsonFileStopsBeforeTheHeader) {
-  ASSERT_EQ(mkdir("code", 0755), 0);
-  ASSERT_EQ(mkdir("tarnix_timeline.json", 0755), 0);  // a directory cannot be opened
+  ASSERT_TRUE(makeDirectory("code"));
+  ASSERT_TRUE(makeDirectory("tarnix_timeline.json"));  // a directory cannot be opened
   EXPECT_EQ(save(), "Failed to open file tarnix_timeline.json\n");
   EXPECT_FALSE(exists("code/tarnix_timeline.json.h"));
 }
 
 TEST_F(SaveTimeline, FailedWritesAreReportedNotClaimedAsSaved) {
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows has no /dev/full";
+#endif
   if (!exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  ASSERT_EQ(mkdir("code", 0755), 0);
-  ASSERT_EQ(symlink("/dev/full", "tarnix_timeline.json"), 0);
+  ASSERT_TRUE(makeDirectory("code"));
+  std::filesystem::create_symlink("/dev/full", "tarnix_timeline.json");
   EXPECT_EQ(save(), "Failed to write file tarnix_timeline.json\n");
   EXPECT_FALSE(exists("code/tarnix_timeline.json.h"));
 
@@ -182,7 +194,7 @@ TEST_F(SaveTimeline, FailedWritesAreReportedNotClaimedAsSaved) {
 }
 
 TEST_F(SaveTimeline, PanicSavesThroughTheFatalHook) {
-  ASSERT_EQ(mkdir("code", 0755), 0);
+  ASSERT_TRUE(makeDirectory("code"));
   // The hook reads the variable at the time of the stop; while it is null nothing is saved.
   Timeline* variable = nullptr;
   saveTimelineFatalHook(&variable);

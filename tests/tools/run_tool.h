@@ -2,14 +2,16 @@
 // A fresh temporary directory for files the tests write, in which a program can be run
 // as a user would run it, keeping what it printed.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 struct ToolRun {
   int status = -1;  // exit status, -1 when it did not exit normally
@@ -26,14 +28,22 @@ inline std::string readWholeFile(const std::string& path) {
 class ToolDirectory {
  public:
   ToolDirectory() {
-    char pattern[] = "/tmp/tarnix-music-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    EXPECT_NE(made, nullptr);
-    path_ = made ? made : "/tmp";
+    namespace fs = std::filesystem;
+    const std::string base = (fs::temp_directory_path() / "tarnix-music-test-").string();
+    for (unsigned attempt = 0; path_.empty() && attempt < 1000; ++attempt) {
+      std::string candidate = base + std::to_string(std::rand()) + "-" + std::to_string(attempt);
+      std::error_code error;
+      if (fs::create_directory(candidate, error)) path_ = candidate;
+    }
+    EXPECT_FALSE(path_.empty()) << "no temporary directory";
   }
-  ~ToolDirectory() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+  ~ToolDirectory() {
+    std::error_code error;
+    if (!path_.empty()) std::filesystem::remove_all(path_, error);
+  }
   const std::string& path() const { return path_; }
 
+#ifndef _WIN32
   // arguments are passed to the shell as written.
   ToolRun run(const std::string& program, const std::string& arguments) const {
     std::string command = "cd '" + path_ + "' && '" + program + "' " + arguments + " >'" + path_ +
@@ -47,8 +57,12 @@ class ToolDirectory {
     std::remove((path_ + "/.stderr").c_str());
     return result;
   }
+#endif
 
-  bool exists(const std::string& name) const { return access((path_ + "/" + name).c_str(), F_OK) == 0; }
+  bool exists(const std::string& name) const {
+    std::error_code error;
+    return std::filesystem::exists(path_ + "/" + name, error);
+  }
 
  private:
   std::string path_;

@@ -1,0 +1,160 @@
+// WINMM wave-out on the sound server of the test environment (a PulseAudio null sink under
+// Wine): both sample formats open, blocks come back through the callback in order, the
+// position advances at the rate of the music, and nothing stays queued after a reset or
+// after the streamer's shutdown.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "audio/wave_out_streamer.h"
+#include "platform/os.h"
+#include "platform/wave_out.h"
+#include "tests/support/wave_out_listener.h"
+
+namespace {
+
+constexpr uint32_t kRate = 44100;
+
+double secondsSince(uint64_t start) {
+  return double(osPerformanceCounter() - start) / double(osPerformanceFrequency());
+}
+
+struct Blocks {
+  std::vector<uint8_t> bytes;
+  std::vector<WaveHeader> headers;
+  Blocks(uint32_t count, uint32_t bytesEach) : bytes(size_t(count) * bytesEach), headers(count) {
+    for (uint32_t k = 0; k < count; ++k) {
+      headers[k] = {};
+      headers[k].data = bytes.data() + size_t(k) * bytesEach;
+      headers[k].bufferLength = bytesEach;
+    }
+  }
+};
+
+TEST(WinmmWaveOut, FloatAnd16BitOpenAndErrorsHaveText) {
+  const WaveOutApi* api = systemWaveOutApi();
+  for (uint16_t bits : {32, 16}) {
+    WaveFormatExtensible format = makeWaveFormat(2, kRate, bits);
+    EXPECT_EQ(api->open(nullptr, kWaveMapper, &format, nullptr, nullptr, kWaveFormatQuery), kWaveNoError) << bits;
+    WaveOutHandle device = nullptr;
+    ASSERT_EQ(api->open(&device, kWaveMapper, &format, nullptr, nullptr, kWaveCallbackFunction), kWaveNoError) << bits;
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(api->setVolume(device, 0xFFFFFFFFu), kWaveNoError);
+    EXPECT_EQ(api->close(device), kWaveNoError);
+  }
+  char text[256] = {};
+  EXPECT_EQ(api->getErrorText(kWaveBadFormat, text, sizeof(text)), kWaveNoError);
+  EXPECT_GT(std::strlen(text), 0u);
+}
+
+// Every block comes back through the callback, in the order written, in either format.
+TEST(WinmmWaveOut, EveryBlockComesBackInOrder) {
+  const WaveOutApi* api = systemWaveOutApi();
+  for (uint16_t bits : {32, 16}) {
+    WaveOutListener listener;
+    WaveFormatExtensible format = makeWaveFormat(2, kRate, bits);
+    WaveOutHandle device = nullptr;
+    ASSERT_EQ(api->open(&device, kWaveMapper, &format, WaveOutListener::onMessage, &listener, kWaveCallbackFunction),
+              kWaveNoError);
+    Blocks blocks(8, 1024 * format.blockAlign);
+    EXPECT_EQ(api->write(device, &blocks.headers[0], sizeof(WaveHeader)), kWaveUnprepared);
+    for (WaveHeader& header : blocks.headers) {
+      ASSERT_EQ(api->prepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
+      ASSERT_EQ(api->write(device, &header, sizeof(WaveHeader)), kWaveNoError);
+    }
+    ASSERT_TRUE(waitFor([&] { return listener.doneCount() == 8; }, 5000)) << listener.doneCount() << " of 8 back";
+    std::vector<WaveHeader*> expected;
+    for (WaveHeader& header : blocks.headers) expected.push_back(&header);
+    {
+      std::lock_guard<std::mutex> lock(listener.mutex);
+      EXPECT_EQ(listener.done, expected) << bits << "-bit";
+    }
+    for (WaveHeader& header : blocks.headers) {
+      EXPECT_EQ(header.flags & (kWaveHeaderDone | kWaveHeaderInQueue), kWaveHeaderDone);
+      EXPECT_EQ(api->unprepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
+    }
+    EXPECT_EQ(api->close(device), kWaveNoError);
+  }
+}
+
+// The position is the clock of the presentation: it must follow the music's rate, not run
+// ahead as an unpaced device would (ALSA's null device plays several times too fast).
+TEST(WinmmWaveOut, PositionAdvancesInRealTime) {
+  const WaveOutApi* api = systemWaveOutApi();
+  WaveFormatExtensible format = makeWaveFormat(2, kRate, 32);
+  WaveOutHandle device = nullptr;
+  ASSERT_EQ(api->open(&device, kWaveMapper, &format, nullptr, nullptr, kWaveCallbackFunction), kWaveNoError);
+  Blocks blocks(10, kRate / 5 * format.blockAlign);  // 2 s in 0.2 s blocks
+  for (WaveHeader& header : blocks.headers) {
+    ASSERT_EQ(api->prepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
+    ASSERT_EQ(api->write(device, &header, sizeof(WaveHeader)), kWaveNoError);
+  }
+  // The sink starts after a short latency; measure from the first reported movement.
+  ASSERT_TRUE(waitFor([&] { return positionIn(api, device, kWaveTimeSamples) > 0; }, 2000));
+  uint64_t start = osPerformanceCounter();
+  uint32_t first = positionIn(api, device, kWaveTimeSamples);
+  osSleepMs(800);
+  uint32_t second = positionIn(api, device, kWaveTimeSamples);
+  double elapsed = secondsSince(start);
+  double played = double(second - first) / kRate;
+  EXPECT_GT(played, 0.6 * elapsed) << played << " s played in " << elapsed << " s";
+  EXPECT_LT(played, 1.4 * elapsed) << played << " s played in " << elapsed << " s";
+  uint32_t ms = positionIn(api, device, kWaveTimeMs);
+  EXPECT_NEAR(double(ms), double(second) * 1000.0 / kRate, 300.0);
+
+  // Shutting down: a reset hands back every queued block, then the device closes.
+  EXPECT_EQ(api->close(device), kWaveStillPlaying);
+  EXPECT_EQ(api->reset(device), kWaveNoError);
+  for (WaveHeader& header : blocks.headers) EXPECT_EQ(header.flags & kWaveHeaderInQueue, 0u);
+  for (WaveHeader& header : blocks.headers) EXPECT_EQ(api->unprepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
+  EXPECT_EQ(api->close(device), kWaveNoError);
+}
+
+TEST(WinmmWaveOut, StreamerPlaysAShortPieceAndLeavesNothingQueued) {
+  constexpr uint32_t kFrames = 13230;  // 0.3 s: 51 whole blocks
+  std::vector<float> source(kFrames * 2);
+  for (uint32_t i = 0; i < kFrames; ++i) source[2 * i] = source[2 * i + 1] = 0.2f * std::sin(0.06f * float(i));
+  std::vector<float> samples(source.size());
+
+  WaveOutStreamer streamer;
+  streamer.api = systemWaveOutApi();
+  streamer.totalFrames = kFrames;
+  streamer.samples = samples.data();
+  streamer.openDevice(source.data());
+  ASSERT_NE(streamer.device, nullptr);
+  ASSERT_FALSE(streamer.silent);
+  EXPECT_EQ(streamer.bitsPerSample, 32u) << "float is taken when the device offers it";
+  streamer.startThread();
+  streamer.play();
+
+  const double end = double(streamer.endFrame()) / kRate;
+  double last = 0.0;
+  bool monotonic = true;
+  bool reachedEnd = waitFor(
+      [&] {
+        double now = streamer.positionSeconds();
+        monotonic = monotonic && now >= last;
+        last = now;
+        return now >= end;
+      },
+      5000);
+  EXPECT_TRUE(reachedEnd) << "position " << last << " of " << end;
+  EXPECT_TRUE(monotonic);
+  EXPECT_EQ(streamer.playPosition.load(), streamer.endFrame());
+  EXPECT_TRUE(waitFor(
+      [&] {
+        for (const WaveHeader& header : streamer.headers)
+          if (header.user != 0) return false;
+        return true;
+      },
+      2000))
+      << "every block came back through the callback";
+
+  streamer.shutdown(0);
+  EXPECT_EQ(streamer.device, nullptr);
+  for (const WaveHeader& header : streamer.headers) EXPECT_EQ(header.flags & kWaveHeaderInQueue, 0u);
+}
+
+}  // namespace
