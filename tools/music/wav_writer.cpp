@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "audio/wave_out_streamer.h"
@@ -142,10 +144,12 @@ bool finishWavFile(WavFile& file, const WavLayout& layout, const float* samples,
     *error = reason("cannot write", file.path, flushed != 0 ? flushError : errno);
     return false;
   }
-  if (std::rename(file.temporaryPath.c_str(), file.path.c_str()) != 0) {
-    int renameError = errno;
+  // std::rename cannot replace an existing file on Windows; this one replaces it everywhere.
+  std::error_code renameError;
+  std::filesystem::rename(file.temporaryPath, file.path, renameError);
+  if (renameError) {
     std::remove(file.temporaryPath.c_str());
-    *error = reason("cannot write", file.path, renameError);
+    *error = reason("cannot write", file.path, renameError.value());
     return false;
   }
   return true;
