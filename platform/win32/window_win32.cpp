@@ -70,12 +70,15 @@ bool registerClass() {
 }  // namespace
 
 bool windowScreenSize(uint32_t* width, uint32_t* height) {
-  // Without a desktop to show windows on (no display for Wine's X11 driver, a service
-  // session) there is no monitor.
-  if (GetSystemMetrics(SM_CMONITORS) < 1) return false;
   int w = GetSystemMetrics(SM_CXSCREEN);
   int h = GetSystemMetrics(SM_CYSCREEN);
-  if (w <= 0 || h <= 0) return false;
+  if (GetSystemMetrics(SM_CMONITORS) < 1 || w <= 0 || h <= 0) return false;
+  // Without a display driver (Wine without an X display) the metrics still name a default
+  // screen, but no window can be made: a hidden probe window tells.
+  HWND probe = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleW(nullptr),
+                               nullptr);
+  if (!probe) return false;
+  DestroyWindow(probe);
   *width = uint32_t(w);
   *height = uint32_t(h);
   return true;

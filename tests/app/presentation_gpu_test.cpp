@@ -2,11 +2,8 @@
 // small size, validation on: the synthesis phase, the frame clock, the descriptor use
 // per frame, the a-trous ping-pong as the history sees it, the timeline-driven switches
 // and the fatal handler.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -194,24 +191,31 @@ struct PresentationFatalStop : PresentationTest {
   void SetUp() override {
     // The child runs the test afresh: the graphics driver's threads do not survive a fork.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-    previous = cwd;
-    directory = previous + "/presentation_fatal_" +
+    namespace fs = std::filesystem;
+    // The child starts where the suite started, so it finds the same directory.
+    previous = fs::current_path().string();
+    directory = ::testing::UnitTest::GetInstance()->original_working_dir() + std::string("/presentation_fatal_") +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    ASSERT_EQ(system(("rm -rf '" + directory + "'").c_str()), 0);
-    ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
-    ASSERT_EQ(chdir(directory.c_str()), 0);
-    ASSERT_EQ(mkdir("code", 0755), 0);
+    if (!::testing::internal::InDeathTestChild()) {
+      std::error_code error;
+      fs::remove_all(directory, error);
+      ASSERT_TRUE(fs::create_directories(fs::path(directory) / "code"));
+    }
+    fs::current_path(directory);
   }
   void TearDown() override {
     PresentationTest::TearDown();
-    ASSERT_EQ(chdir(previous.c_str()), 0);
-    ASSERT_EQ(system(("rm -rf '" + directory + "'").c_str()), 0);
+    std::filesystem::current_path(previous);
+    std::error_code error;
+    std::filesystem::remove_all(directory, error);
+    ASSERT_FALSE(error) << error.message();
   }
-  // The child's SetUp made the directory afresh: look into the new one.
-  void reenter() { ASSERT_EQ(chdir(directory.c_str()), 0); }
-  static bool exists(const char* path) { return access(path, F_OK) == 0; }
+  // After a death test: the child wrote its files into this same directory.
+  void reenter() { std::filesystem::current_path(directory); }
+  static bool exists(const char* path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+  }
   static std::string readFile(const char* path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
