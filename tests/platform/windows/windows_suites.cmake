@@ -9,4 +9,4 @@ tarnix_add_test(NAME platform_window_test LABEL window
 
 # WINMM through Wine's PulseAudio driver to the test environment's null sink.
 tarnix_add_test(NAME platform_wave_out_winmm_test LABEL audio
-  SOURCES windows/wave_out_winmm_test.cpp LIBS tarnix_audio)
+  SOURCES windows/wave_out_winmm_test.cpp LIBS tarnix_audio_streamer tarnix_wave_out)
