@@ -4,6 +4,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 
@@ -32,14 +33,42 @@ void osPrint(const char* text) {
   fflush(stdout);
 }
 
-void osBreakpointStop() {
-  // Under a debugger it halts right here. Without one, an unhandled breakpoint would
-  // bring up the system's crash reporting (and under Wine its debugger) instead of
-  // ending, so the process ends itself with status 3, running no clean-up.
+// Without a debugger an unhandled breakpoint would bring up the system's crash reporting
+// (and under Wine its debugger) instead of ending, so the process ends itself with the
+// fatal status, running no clean-up. (osBreakpointStop is the older name of the stop.)
+[[noreturn]] void osFatalStop() {
   if (IsDebuggerPresent()) DebugBreak();
   TerminateProcess(GetCurrentProcess(), 3);
   for (;;) Sleep(INFINITE);  // TerminateProcess does not return for the current process
 }
+
+void osBreakpointStop() { osFatalStop(); }
+
+namespace {
+// The exit status of the first stop request; written only by the console's control thread.
+std::atomic<int> gStopStatus{0};
+std::atomic<DWORD> gStopEvent{~DWORD(0)};
+
+// The console's analogues of the stop signals: Ctrl-C and Ctrl-Break interrupt (130, as
+// SIGINT), closing the console, logging off and shutting down hang up (129, as SIGHUP).
+BOOL WINAPI onConsoleControl(DWORD event) {
+  int status = (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) ? 130 : 129;
+  DWORD none = ~DWORD(0);
+  if (!gStopEvent.compare_exchange_strong(none, event)) {
+    // The same request again ends the process at once, as without a handler.
+    return none == event ? FALSE : TRUE;
+  }
+  gStopStatus.store(status);
+  // After a close, log-off or shut-down the system ends the process once this returns:
+  // give the program a few seconds to end in order first.
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) Sleep(4000);
+  return TRUE;
+}
+}  // namespace
+
+void osInstallStopRequestHandlers() { SetConsoleCtrlHandler(onConsoleControl, TRUE); }
+
+int osStopRequestExitStatus() { return gStopStatus.load(); }
 
 bool osWriteFile(const char* path, const void* data, size_t size) {
   HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -26,7 +26,6 @@ struct Window {
 namespace {
 
 constexpr const wchar_t* kClassName = L"WindowClass";
-constexpr DWORD kStyle = WS_POPUP | WS_VISIBLE;
 
 Window* windowOf(HWND handle) { return reinterpret_cast<Window*>(GetWindowLongPtrW(handle, GWLP_USERDATA)); }
 
@@ -84,17 +83,21 @@ bool windowScreenSize(uint32_t* width, uint32_t* height) {
   return true;
 }
 
-Window* windowCreate(const char* title, uint32_t width, uint32_t height, WindowProcedure procedure) {
+namespace {
+
+Window* createWindow(const char* title, DWORD style, int x, int y, uint32_t width, uint32_t height,
+                     WindowProcedure procedure) {
   if (width == 0 || height == 0 || width > 0x7FFF || height > 0x7FFF) {
     win32Report("window: cannot create a %ux%u window\n", width, height);
     return nullptr;
   }
   if (!registerClass()) return nullptr;
+  // The window's outer size that gives a client area of width x height.
   RECT rect{0, 0, LONG(width), LONG(height)};
-  AdjustWindowRect(&rect, kStyle, FALSE);
+  AdjustWindowRect(&rect, style, FALSE);
   auto* window = new Window();
   window->procedure = procedure;
-  HWND handle = CreateWindowExA(0, "WindowClass", title ? title : "", kStyle, 0, 0, rect.right - rect.left,
+  HWND handle = CreateWindowExA(0, "WindowClass", title ? title : "", style, x, y, rect.right - rect.left,
                                 rect.bottom - rect.top, nullptr, nullptr, GetModuleHandleW(nullptr), window);
   if (!handle) {
     win32Report("window: CreateWindowExA failed (error %lu)\n", GetLastError());
@@ -102,6 +105,22 @@ Window* windowCreate(const char* title, uint32_t width, uint32_t height, WindowP
     return nullptr;
   }
   return window;
+}
+
+}  // namespace
+
+Window* windowCreate(const char* title, uint32_t width, uint32_t height, WindowProcedure procedure) {
+  return createWindow(title, WS_POPUP | WS_VISIBLE, 0, 0, width, height, procedure);
+}
+
+// A title bar, a close box and a border, but no sizing: the swap chain keeps its size.
+Window* windowCreateFramed(const char* title, uint32_t width, uint32_t height, WindowProcedure procedure) {
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
+  RECT outer{0, 0, LONG(width), LONG(height)};
+  AdjustWindowRect(&outer, style, FALSE);
+  int x = (GetSystemMetrics(SM_CXSCREEN) - int(outer.right - outer.left)) / 2;
+  int y = (GetSystemMetrics(SM_CYSCREEN) - int(outer.bottom - outer.top)) / 2;
+  return createWindow(title, style, x > 0 ? x : 0, y > 0 ? y : 0, width, height, procedure);
 }
 
 bool windowPeekMessage(WindowMessage* message) {
