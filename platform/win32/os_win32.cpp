@@ -35,14 +35,12 @@ void osPrint(const char* text) {
 
 // Without a debugger an unhandled breakpoint would bring up the system's crash reporting
 // (and under Wine its debugger) instead of ending, so the process ends itself with the
-// fatal status, running no clean-up. (osBreakpointStop is the older name of the stop.)
-[[noreturn]] void osFatalStop() {
+// fatal status, running no clean-up.
+void osFatalStop() {
   if (IsDebuggerPresent()) DebugBreak();
-  TerminateProcess(GetCurrentProcess(), 3);
+  TerminateProcess(GetCurrentProcess(), kOsFatalExitStatus);
   for (;;) Sleep(INFINITE);  // TerminateProcess does not return for the current process
 }
-
-void osBreakpointStop() { osFatalStop(); }
 
 namespace {
 // The exit status of the first stop request; written only by the console's control thread.
