@@ -3,6 +3,7 @@
 // through the kernel's own calls.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <psapi.h>
 
 #include <atomic>
 #include <climits>
@@ -82,6 +83,14 @@ bool osWriteFile(const char* path, const void* data, size_t size) {
   }
   ok = CloseHandle(file) != FALSE && ok;
   return ok;
+}
+
+size_t osResidentMemoryBytes() {
+  // The working set is Windows' resident set.
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return 0;
+  return counters.WorkingSetSize;
 }
 
 namespace {
