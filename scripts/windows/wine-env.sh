@@ -49,9 +49,12 @@ for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl info >/dev/null 2>&1 || { echo "wine-env: PulseAudio did not start:" >&2; cat "$TARNIX_WINE_RUNTIME/pulseaudio.log" >&2; return 1; }
 pactl set-default-sink tarnix_null
 
-# A fresh prefix each run; the wineserver stays up between programs, so each later start is quick.
+# A fresh prefix each run. The wineserver is started first, persistent for ten idle minutes
+# (stopped on exit above), so each later start is quick; started after wineboot it would
+# find wineboot's own server running and fail.
 rm -rf "$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
+wineserver -p 600 || { echo "wine-env: wineserver did not start" >&2; return 1; }
 wine wineboot -i >"$TARNIX_WINE_RUNTIME/wineboot.log" 2>&1 || {
   echo "wine-env: wineboot failed:" >&2; cat "$TARNIX_WINE_RUNTIME/wineboot.log" >&2; return 1; }
-wineserver -p 600  # persistent for ten idle minutes; stopped on exit above
 export TARNIX_WINE_ENV=1
