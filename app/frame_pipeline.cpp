@@ -98,6 +98,9 @@ void recordSphereBvhBuild(Presentation& p, gfx::GraphicsCommandList* cl, Descrip
 
 void recordScene(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
   FrameTextures& t = p.textures;
+  // The tree build leaves the particles readable already; a scene pass recorded on its own
+  // (the pass benchmarks) must ask for it too.
+  requestTransition(p.barriers, p.particleBuffer->resource, kStateNonPixelShaderResource);
   requestTransition(p.barriers, p.sphereBvhBuffer->resource, kStateNonPixelShaderResource);
   transition(p, t.outputTexture, kStateUnorderedAccess);
   transition(p, t.velocityBuffer, kStateUnorderedAccess);
