@@ -101,7 +101,7 @@ void recordScene(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAlloca
   // The tree build leaves the particles readable already; a scene pass recorded on its own
   // (the pass benchmarks) must ask for it too.
   requestTransition(p.barriers, p.particleBuffer->resource, kStateNonPixelShaderResource);
-  requestTransition(p.barriers, p.sphereBvhBuffer->resource, kStateNonPixelShaderResource);
+  requestTransition(p.barriers, p.sphereBvhBuffer->resource, kStateVertexAndConstantBuffer);
   transition(p, t.outputTexture, kStateUnorderedAccess);
   transition(p, t.velocityBuffer, kStateUnorderedAccess);
   flush(p.barriers, cl);
@@ -109,7 +109,6 @@ void recordScene(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAlloca
   setComputePipeline(cl, *p.scenePipeline);
   DescriptorTable table = allocateDescriptors(heap, 10);
   writeParticleSrv(table, p.particleBuffer->resource);
-  writeStructuredSrv(table, p.sphereBvhBuffer->resource, kSphereBvhRecords, kSphereBvhRecordBytes);
   uav(table, t.outputTexture, kR16G16B16A16);
   uav(table, t.velocityBuffer, kR32G32B32A32);
   uav(table, t.positionBuffer, kR32G32B32A32);
@@ -118,6 +117,7 @@ void recordScene(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAlloca
   cbv(table, p.constants);
   cbv(table, p.particleScene);
   cbv(table, p.simulation);
+  writeCbv(table, p.sphereBvhBuffer->resource, kSphereBvhRecords * kSphereBvhRecordBytes);
   setTable(cl, table);
   dispatchFullscreen(p, cl);
 }

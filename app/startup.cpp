@@ -188,7 +188,7 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   {
     RootSignatureBuilder b = emptyBuilder();
     addTable(b,
-             makeRangeList3(makeRange(kRangeSrv, 2), makeRange(kRangeUav, 5), makeRange(kRangeCbv, 3)),
+             makeRangeList3(makeRange(kRangeSrv, 1), makeRange(kRangeUav, 5), makeRange(kRangeCbv, 4)),
              kVisibilityAll);
     p.scenePipeline = options.bruteForceScene
                           ? buildComputePipeline(b, bytecode(kSceneRenderBruteForceCS, kSceneRenderBruteForceCSSize))

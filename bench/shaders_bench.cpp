@@ -167,7 +167,6 @@ double timeScenePass(benchmark::State& state, ShaderBytecode shader) {
   SceneSetUp s = setUpScene(scene);
   buildHierarchy(s);
   std::vector<ComputeView> views = {particleSrv(*b.particles),
-                                    bufferSrv(*b.sphereBvh, kSphereBvhRecords, kSphereBvhRecordBytes),
                                     textureUav(*b.colour, kRgba16Float),
                                     textureUav(*b.velocity, kRgba32Float),
                                     textureUav(*b.position, kRgba32Float),
@@ -175,7 +174,8 @@ double timeScenePass(benchmark::State& state, ShaderBytecode shader) {
                                     textureUav(*b.depth, kR32Float),
                                     cbv(*b.cameraData),
                                     cbv(*s.sceneBuffer),
-                                    cbv(*s.simBuffer)};
+                                    cbv(*s.simBuffer),
+                                    cbv(*b.sphereBvh)};
   Pipeline* p = createComputeFor(shader, views, {}, false);
   double seconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
     recordCompute(list, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32, nullptr);

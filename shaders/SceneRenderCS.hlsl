@@ -8,10 +8,6 @@
 #include "particle_access.hlsli"  // particles: t0
 #include "sphere_bvh.hlsli"
 
-#ifndef SCENE_BRUTE_FORCE
-ByteAddressBuffer sphereBvh : register(t1);  // built from the particles by SphereBvhBuildCS
-#endif
-
 RWTexture2D<float4> outputTexture : register(u0);
 RWTexture2D<float4> velocityBuffer : register(u1);
 RWTexture2D<float4> positionBuffer : register(u2);
@@ -20,6 +16,18 @@ RWTexture2D<float> depthBuffer : register(u4);
 ConstantBuffer<ConstantBufferData> constantData : register(b0);
 ConstantBuffer<ParticleSceneData> particleScene : register(b1);
 ConstantBuffer<SimulationData> simData : register(b2);
+#ifndef SCENE_BRUTE_FORCE
+// The hierarchy SphereBvhBuildCS built from the particles. A constant-buffer view: every read
+// of the walk is at an address that all the lanes of a wave share, which GPUs serve from their
+// constant caches and a CPU driver as one plain load per lane, where it checks a storage read
+// lane by lane.
+struct SphereBvhBlocks {
+  uint4 blocks[BVH_BYTES / 16];
+};
+ConstantBuffer<SphereBvhBlocks> sphereBvh : register(b3);
+uint4 bvhBlock(uint address) { return sphereBvh.blocks[address / 16]; }
+uint bvhWord(uint address) { return sphereBvh.blocks[address / 16][(address / 4) % 4]; }
+#endif
 
 static const float FLOAT_MAX = 3.4028235e38;
 static const float2 SAMPLE_OFFSETS[5] = {float2(0, 0), float2(-1, -1), float2(1, -1), float2(-1, 1), float2(1, 1)};
@@ -53,19 +61,27 @@ struct Hit {
   uint index;
 };
 
-Hit noHit() {
-  Hit h;
-  h.found = false; h.t = FLOAT_MAX; h.hitPoint = 0; h.normal = 0; h.farPoint = 0; h.index = 0;
-  return h;
+// The nearest sphere so far during a search: what the comparison needs, and what its hit's
+// points are computed from once the search is over.
+struct Nearest {
+  bool found;
+  float t;
+  float tFar;
+  float3 centre;
+  uint index;
+};
+
+Nearest nothingYet() {
+  Nearest n;
+  n.found = false; n.t = FLOAT_MAX; n.tFar = 0; n.centre = 0; n.index = 0;
+  return n;
 }
 
-// The ray-sphere test of sphere i against the best hit so far. Both ways of finding the nearest
+// The ray-sphere test of sphere i against the nearest so far. Both ways of finding the nearest
 // sphere use it, so that each computes the same t for the same sphere; a smaller t, or the same
-// t on a lower index, replaces the best hit (the order of a loop over the indices).
-void testSphere(float3 o, float3 d, uint i, inout Hit best) {
-  bool visible;
-  float4 sphere = loadSphere(i, visible);
-  if (!visible) return;
+// t on a lower index, replaces the nearest (the order of a loop over the indices), so the
+// result does not depend on the order of the tests.
+void testLoadedSphere(float3 o, float3 d, uint i, float4 sphere, inout Nearest best) {
   float3 oc = o - sphere.xyz;
   float a = dot(d, d);
   float b = 2.0 * dot(oc, d);
@@ -80,19 +96,38 @@ void testSphere(float3 o, float3 d, uint i, inout Hit best) {
   if (!(t < best.t || (best.found && t == best.t && i < best.index))) return;
   best.found = true;
   best.t = t;
-  best.hitPoint = o + t * d;
-  best.normal = normalize(best.hitPoint - sphere.xyz);
-  best.farPoint = o + max(t0, t1) * d;
+  best.tFar = max(t0, t1);
+  best.centre = sphere.xyz;
   best.index = i;
+}
+
+void testSphere(float3 o, float3 d, uint i, inout Nearest best) {
+  bool visible;
+  float4 sphere = loadSphere(i, visible);
+  if (visible) testLoadedSphere(o, d, i, sphere, best);
+}
+
+Hit hitOf(float3 o, float3 d, Nearest best) {
+  Hit h;
+  h.found = best.found;
+  h.t = best.t;
+  h.hitPoint = 0; h.normal = 0; h.farPoint = 0;
+  h.index = best.index;
+  if (best.found) {
+    h.hitPoint = o + best.t * d;
+    h.normal = normalize(h.hitPoint - best.centre);
+    h.farPoint = o + best.tFar * d;
+  }
+  return h;
 }
 
 #ifdef SCENE_BRUTE_FORCE
 
 // Every particle, in index order.
 Hit traceSpheres(float3 o, float3 d, uint count) {
-  Hit best = noHit();
+  Nearest best = nothingYet();
   for (uint i = 0; i < count; ++i) testSphere(o, d, i, best);
-  return best;
+  return hitOf(o, d, best);
 }
 
 #else
@@ -114,56 +149,51 @@ bool enterBox(float3 lo, float3 hi, float3 o, float3 invD, out float enter) {
   return enter <= leave;
 }
 
-static const uint BVH_STACK_SIZE = 64;  // deeper than any tree of 128 unique 37-bit keys
+// The first large spheres, read once for all the rays of a pixel.
+static const uint KEPT_LARGE_SPHERES = 8;
+static uint keptLargeCount;
+static uint keptLargeIndex[KEPT_LARGE_SPHERES];
+static float4 keptLargeSphere[KEPT_LARGE_SPHERES];
 
-// The nearest sphere: every large sphere, then the hierarchy of the others, nearer child first
-// and a subtree only while its box starts no farther than the best hit so far (equal counts,
-// for the lower index on equal t).
-Hit traceSpheres(float3 o, float3 d, uint count) {
-  Hit best = noHit();
-  uint3 header = sphereBvh.Load3(0);
-  for (uint k = 0; k < header.z; ++k) testSphere(o, d, sphereBvh.Load(BVH_LARGE_LIST_ADDRESS + 4 * k), best);
-  if (header.x == 0) return best;
-  float3 invD = 1.0 / d;
-  uint pendingNode[BVH_STACK_SIZE];
-  float pendingEnter[BVH_STACK_SIZE];
-  uint pending = 0;
-  uint node = header.y;
-  while (true) {
-    if ((node & BVH_LEAF) != 0) {
-      testSphere(o, d, node & ~BVH_LEAF, best);
-    } else {
-      uint base = bvhNodeAddress(node);
-      float4 a = asfloat(sphereBvh.Load4(base + 0));
-      float4 b = asfloat(sphereBvh.Load4(base + 16));
-      float4 c = asfloat(sphereBvh.Load4(base + 32));
-      uint2 children = sphereBvh.Load2(base + 48);
-      float3 leftLo = a.xyz, leftHi = float3(a.w, b.xy), rightLo = float3(b.zw, c.x), rightHi = c.yzw;
-      float leftEnter, rightEnter;
-      bool left = enterBox(leftLo, leftHi, o, invD, leftEnter) && leftEnter <= best.t;
-      bool right = enterBox(rightLo, rightHi, o, invD, rightEnter) && rightEnter <= best.t;
-      if (left && right) {
-        bool leftFirst = leftEnter <= rightEnter;
-        pendingNode[pending] = leftFirst ? children.y : children.x;
-        pendingEnter[pending] = leftFirst ? rightEnter : leftEnter;
-        ++pending;
-        node = leftFirst ? children.x : children.y;
-        continue;
-      }
-      if (left || right) {
-        node = left ? children.x : children.y;
-        continue;
-      }
-    }
-    bool more = false;
-    while (pending > 0 && !more) {
-      --pending;
-      node = pendingNode[pending];
-      more = pendingEnter[pending] <= best.t;
-    }
-    if (!more) break;
+void keepLargeSpheres() {
+  keptLargeCount = bvhWord(8);
+  [unroll] for (uint k = 0; k < KEPT_LARGE_SPHERES; ++k) {
+    bool visible;
+    keptLargeIndex[k] = k < keptLargeCount ? bvhWord(BVH_LARGE_LIST_ADDRESS + 4 * k) : 0;
+    keptLargeSphere[k] = loadSphere(keptLargeIndex[k], visible);
   }
-  return best;
+}
+
+// The nearest sphere: every large sphere, then the hierarchy of the others. The lanes of a wave
+// walk the tree together, down into a node when any of their rays enters its box no farther than
+// its nearest hit so far, so the node is the same in every lane (a ray testing a sphere it could
+// have skipped finds the same nearest hit). A walk is at most 255 steps long; the bound only
+// guards against a buffer that was never built.
+Hit traceSpheres(float3 o, float3 d, uint count) {
+  Nearest best = nothingYet();
+  [unroll] for (uint k = 0; k < KEPT_LARGE_SPHERES; ++k) {
+    if (k < keptLargeCount) testLoadedSphere(o, d, keptLargeIndex[k], keptLargeSphere[k], best);
+  }
+  for (uint k = KEPT_LARGE_SPHERES; k < keptLargeCount; ++k)
+    testSphere(o, d, bvhWord(BVH_LARGE_LIST_ADDRESS + 4 * k), best);
+  float3 invD = 1.0 / d;
+  uint node = bvhWord(4);  // the root
+  for (uint step = 0; step < 255 && node != BVH_END; ++step) {
+    if ((node & BVH_LEAF) != 0) {
+      uint address = bvhLeafAddress(node);
+      uint2 leaf = bvhBlock(address + 16).xy;
+      testLoadedSphere(o, d, leaf.x, asfloat(bvhBlock(address)), best);
+      node = leaf.y;
+    } else {
+      uint address = bvhNodeAddress(node);
+      float4 a = asfloat(bvhBlock(address));
+      uint4 b = bvhBlock(address + 16);
+      float enter;
+      bool wanted = enterBox(a.xyz, float3(a.w, asfloat(b.xy)), o, invD, enter) && enter <= best.t;
+      node = WaveActiveAnyTrue(wanted) ? b.z : b.w;
+    }
+  }
+  return hitOf(o, d, best);
 }
 
 #endif  // SCENE_BRUTE_FORCE
@@ -199,15 +229,19 @@ float noise(float3 q) {
 struct Surface {
   float eta, transparency, metallic, reflection, emissive;
   float3 albedo;
+  bool etaFromRecord;  // the index of refraction is the record's: read it only when refracting
 };
 
-Surface surfaceOf(ParticleData p, float3 P) {
-  Material mat = p.material;
+// The surface of particle `index` at P. The record's fields are read only where the scene uses
+// them (a read whose address differs between lanes is made lane by lane on a CPU driver): the
+// reflection only where no noise replaces it, the index of refraction only when a ray refracts.
+Surface surfaceOf(uint index, float3 P) {
   Surface s;
-  s.eta = mat.indexOfRefraction; s.transparency = mat.transparency; s.metallic = mat.metallic;
-  s.reflection = mat.reflection; s.emissive = mat.emissive; s.albedo = mat.albedo;
+  s.transparency = particleTransparency(index); s.metallic = particleMetallic(index);
+  s.emissive = particleEmissive(index); s.albedo = particleAlbedo(index);
+  s.eta = 0; s.reflection = 0; s.etaFromRecord = false;
   uint scene = simData.scene;
-  uint id = p.id;
+  uint id = particleId(index);
   if (scene == 0) {
     s.transparency = 1;
     if (id == 1) {
@@ -216,30 +250,39 @@ Surface surfaceOf(ParticleData p, float3 P) {
       s.reflection = 0.5 + 0.5 * n;
       s.albedo = 0;
     } else {
+      s.reflection = particleReflection(index);
       s.eta = 0.5;
       s.emissive = 1;
     }
   } else if (scene == 1) {
-    if (id >= 3 && id <= 7) {
-      float4 v = 0;
-      float weight = 0.5, scale = 0.015, gradientScale = 1.0;
-      for (int k = 0; k < 3; ++k) {
-        float3 g;
-        float n = noiseWithGradient(scale * P, g);
-        v += weight * float4(n, gradientScale * g);
-        weight *= 0.5; scale *= 1.8; gradientScale *= 1.8;
-      }
-      s.reflection = clamp(length(v), 0.2, 1.0);
-    } else if (id == 9 && simData.frame < 5560) {
+    s.etaFromRecord = true;
+    if (id == 9 && simData.frame < 5560) {
       // Pulses with the beat that also swells this sphere's radius in the simulation.
       float e = exp2(-72.1347504 * frac(simData.time * 0.0004167));
       float g = 0.585 + 0.415 * e;
       s.albedo = float3(g, g, 0.65 + 0.35 * e);
-    } else if (id != 2) {
-      s.reflection = 0.5 * noise(0.5 * P) + 0.25 * noise(0.9 * P) + 0.125 * noise(1.62 * P);
+      s.reflection = particleReflection(index);
+    } else if (id == 2) {
+      s.reflection = particleReflection(index);
+    } else {
+      // The walls' reflection is the length of three octaves of noise with their gradients, the
+      // other spheres' a sum of three octaves of plain noise. One loop evaluates either, so that
+      // neighbouring rays that hit a wall and a sphere share the noise instead of taking turns.
+      bool wall = id >= 3 && id <= 7;
+      static const float OCTAVE_SCALES[3] = {0.5, 0.9, 1.62};
+      float4 v = 0;
+      float n[3];
+      float weight = 0.5, scale = 0.015, gradientScale = 1.0;
+      for (int k = 0; k < 3; ++k) {
+        float3 g;
+        n[k] = noiseWithGradient(wall ? scale * P : OCTAVE_SCALES[k] * P, g);
+        v += weight * float4(n[k], gradientScale * g);
+        weight *= 0.5; scale *= 1.8; gradientScale *= 1.8;
+      }
+      s.reflection = wall ? clamp(length(v), 0.2, 1.0) : 0.5 * n[0] + 0.25 * n[1] + 0.125 * n[2];
     }
   } else {
-    s.eta = 0; s.transparency = 0; s.metallic = 0; s.reflection = 0; s.emissive = 0; s.albedo = 0;
+    s.transparency = 0; s.metallic = 0; s.emissive = 0; s.albedo = 0;
   }
   return s;
 }
@@ -269,8 +312,7 @@ float3 tracePath(float3 origin, float3 dir, inout float2 seed, uint count) {
       radiance += throughput * sky * sky * backgroundColor();
       break;
     }
-    ParticleData p = loadParticle(hit.index);
-    Surface s = surfaceOf(p, hit.hitPoint);
+    Surface s = surfaceOf(hit.index, hit.hitPoint);
 
     float3 N = normalize(hit.normal);
     float3 V = normalize(-dir);
@@ -288,7 +330,8 @@ float3 tracePath(float3 origin, float3 dir, inout float2 seed, uint count) {
         origin = hit.hitPoint + 0.001 * dir;
         weight = F / max(prob, 0.001);
       } else {
-        float3 n = normalize(p.position - hit.farPoint);
+        float3 n = normalize(particlePosition(hit.index) - hit.farPoint);
+        if (s.etaFromRecord) s.eta = particleIndexOfRefraction(hit.index);
         float cosI = dot(dir, n);
         float k = 1.0 - s.eta * s.eta * (1.0 - cosI * cosI);
         weight = (s.albedo + (1.0 - s.albedo) * s.transparency) * 1.1 / max(1.0 - prob, 0.001);
@@ -339,6 +382,9 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   // those threads must not write outside the images.
   if (float(px.x) >= res.x || float(px.y) >= res.y) return;
 
+#ifndef SCENE_BRUTE_FORCE
+  keepLargeSpheres();
+#endif
   float2 uv = float2(px) / res;
   float2 ndc = 2.0 * uv - 1.0;
   float3 dir = normalize(unproject(ndc) - cameraPos);

@@ -24,8 +24,8 @@ groupshared uint sortedCode[BVH_GROUP_SIZE];  // Morton code, then particle inde
 groupshared uint sortedIndex[BVH_GROUP_SIZE];
 groupshared float3 nodeLo[BVH_GROUP_SIZE];
 groupshared float3 nodeHi[BVH_GROUP_SIZE];
-groupshared uint nodeChild[BVH_GROUP_SIZE][2];
 groupshared uint nodeReady[BVH_GROUP_SIZE];
+groupshared uint rightChildAt[BVH_GROUP_SIZE];  // by split position: the right child made there
 groupshared uint leafCount;
 groupshared uint isLarge[BVH_GROUP_SIZE];
 
@@ -66,11 +66,12 @@ int commonPrefix(int a, int b, int n) {
 }
 
 uint childReference(int sortedPosition, bool leaf) {
-  return leaf ? (BVH_LEAF | sortedIndex[sortedPosition]) : uint(sortedPosition);
+  return leaf ? (BVH_LEAF | uint(sortedPosition)) : uint(sortedPosition);
 }
 
-// Inner node i of n leaves (Karras 2012): the range of sorted leaves it covers and where it splits.
-void findChildren(int i, int n, out uint left, out uint right) {
+// Inner node i of n leaves (Karras 2012): the range of sorted leaves it covers, where it splits
+// (its left child ends at `splitAt`) and its children.
+void findChildren(int i, int n, out uint left, out uint right, out uint splitAt, out uint last) {
   int direction = commonPrefix(i, i + 1, n) - commonPrefix(i, i - 1, n) >= 0 ? 1 : -1;
   int minPrefix = commonPrefix(i, i - direction, n);
   int span = 2;
@@ -92,12 +93,14 @@ void findChildren(int i, int n, out uint left, out uint right) {
   int gamma = i + split * direction + min(direction, 0);
   left = childReference(gamma, min(i, j) == gamma);
   right = childReference(gamma + 1, max(i, j) == gamma + 1);
+  splitAt = uint(gamma);
+  last = uint(max(i, j));
 }
 
 void childBox(uint reference, out float3 lo, out float3 hi) {
   if ((reference & BVH_LEAF) != 0) {
-    lo = leafLo[reference & ~BVH_LEAF];
-    hi = leafHi[reference & ~BVH_LEAF];
+    lo = leafLo[sortedIndex[reference & ~BVH_LEAF]];
+    hi = leafHi[sortedIndex[reference & ~BVH_LEAF]];
   } else {
     lo = nodeLo[reference];
     hi = nodeHi[reference];
@@ -176,13 +179,26 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
 
   int n = int(leafCount);
   bool inner = int(i) < n - 1;
-  uint left = 0, right = 0;
+  uint left = 0, right = 0, splitAt = 0, last = 0;
   if (inner) {
-    findChildren(int(i), n, left, right);
-    nodeChild[i][0] = left;
-    nodeChild[i][1] = right;
+    findChildren(int(i), n, left, right, splitAt, last);
+    rightChildAt[splitAt] = right;
   }
   GroupMemoryBarrierWithGroupSync();
+
+  // In depth-first order the subtree over leaves [first, last] is followed by the subtree that
+  // starts at leaf last + 1 and is the right child of the split between the two (every gap
+  // between neighbouring leaves is split once); after the last leaf, the walk ends.
+  if (inner) {
+    uint miss = int(last) == n - 1 ? BVH_END : rightChildAt[last];
+    sphereBvh.Store2(bvhNodeAddress(i) + 24, uint2(left, miss));
+  }
+  if (int(i) < n) {
+    uint miss = int(i) == n - 1 ? BVH_END : rightChildAt[i];
+    bool unused;
+    sphereBvh.Store4(bvhLeafAddress(i), asuint(loadSphere(sortedIndex[i], unused)));
+    sphereBvh.Store4(bvhLeafAddress(i) + 16, uint4(sortedIndex[i], miss, 0, 0));
+  }
 
   // Boxes bottom-up: each round, the nodes whose children are ready take their union. The
   // tree is at most as deep as the keys have bits, so the rounds end.
@@ -207,18 +223,12 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   }
 
   if (i == 0) {
-    uint root = n == 1 ? (BVH_LEAF | sortedIndex[0]) : 0;
+    uint root = n == 0 ? BVH_END : n == 1 ? BVH_LEAF : 0;
     sphereBvh.Store2(0, uint2(uint(n), root));
+    sphereBvh.Store(12, 0);
   }
   if (inner) {
-    float3 aLo, aHi, bLo, bHi;
-    childBox(left, aLo, aHi);
-    childBox(right, bLo, bHi);
-    uint base = bvhNodeAddress(i);
-    sphereBvh.Store3(base + 0, asuint(aLo));
-    sphereBvh.Store3(base + 12, asuint(aHi));
-    sphereBvh.Store3(base + 24, asuint(bLo));
-    sphereBvh.Store3(base + 36, asuint(bHi));
-    sphereBvh.Store2(base + 48, uint2(left, right));
+    sphereBvh.Store3(bvhNodeAddress(i) + 0, asuint(nodeLo[i]));
+    sphereBvh.Store3(bvhNodeAddress(i) + 12, asuint(nodeHi[i]));
   }
 }

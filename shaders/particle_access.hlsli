@@ -59,6 +59,17 @@ float4 loadSphere(uint index, out bool visible) {
   return float4(asfloat(particles.Load3(base + 0)), asfloat(particles.Load(base + 48)));
 }
 
+// Single fields of record `index`, for a shader that reads only what it uses (a read whose
+// address differs between the lanes of a wave is made lane by lane on a CPU driver).
+float3 particlePosition(uint index) { return asfloat(particles.Load3(index * PARTICLE_STRIDE + 0)); }
+uint particleId(uint index) { return particles.Load(index * PARTICLE_STRIDE + 60); }
+float3 particleAlbedo(uint index) { return asfloat(particles.Load3(index * PARTICLE_STRIDE + 72)); }
+float particleEmissive(uint index) { return asfloat(particles.Load(index * PARTICLE_STRIDE + 84)); }
+float particleReflection(uint index) { return asfloat(particles.Load(index * PARTICLE_STRIDE + 88)); }
+float particleMetallic(uint index) { return asfloat(particles.Load(index * PARTICLE_STRIDE + 92)); }
+float particleTransparency(uint index) { return asfloat(particles.Load(index * PARTICLE_STRIDE + 96)); }
+float particleIndexOfRefraction(uint index) { return asfloat(particles.Load(index * PARTICLE_STRIDE + 100)); }
+
 #ifdef PARTICLE_BUFFER_WRITABLE
 void storeParticle(uint index, ParticleData p) {
   uint base = index * PARTICLE_STRIDE;
@@ -93,6 +104,14 @@ float4 loadSphere(uint index, out bool visible) {
   visible = particles[index].visible != 0;
   return float4(particles[index].position, particles[index].radius);
 }
+float3 particlePosition(uint index) { return particles[index].position; }
+uint particleId(uint index) { return particles[index].id; }
+float3 particleAlbedo(uint index) { return particles[index].material.albedo; }
+float particleEmissive(uint index) { return particles[index].material.emissive; }
+float particleReflection(uint index) { return particles[index].material.reflection; }
+float particleMetallic(uint index) { return particles[index].material.metallic; }
+float particleTransparency(uint index) { return particles[index].material.transparency; }
+float particleIndexOfRefraction(uint index) { return particles[index].material.indexOfRefraction; }
 #ifdef PARTICLE_BUFFER_WRITABLE
 void storeParticle(uint index, ParticleData p) { particles[index] = p; }
 #endif

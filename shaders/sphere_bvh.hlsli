@@ -1,23 +1,33 @@
-// The visible spheres as SphereBvhBuildCS writes them for SceneRenderCS (a byte-address buffer
-// of 136 records of 64 bytes). Spheres that are large beside the spread of all centres (the
-// walls around a scene) would make every box around them large, so they are kept in a plain
-// list that every ray tests; the others form a bounding volume hierarchy.
-//   record 0, the header:  leaf count (0), root reference (4), large-sphere count (8)
-//   record k + 1, inner node k (at most 127 for 128 spheres): the boxes of both children, then
-//   their references: leftLo (0), leftHi (12), rightLo (24), rightHi (36), left (48), right (52)
-//   records 128 to 135: the large spheres' particle indices, one uint each, ascending
-// A reference with BVH_LEAF set is a sphere, its particle index in the bits below; otherwise it
-// is an inner node. A tree of one sphere has that leaf as its root and no inner node.
+// The visible spheres as SphereBvhBuildCS writes them (through a storage view) and SceneRenderCS
+// reads them (through a constant-buffer view), 8704 bytes. Spheres that are large beside the
+// spread of all centres (the walls around a scene) would make every box around them large, so
+// they are kept in a plain list that every ray tests; the others form a bounding volume
+// hierarchy.
+//
+// The tree is threaded for a walk without a stack: every node holds the reference of the node
+// that follows its subtree in depth-first order (its "miss" link), and an inner node's first
+// child follows it. A walk goes to the first child when the box is wanted and to the miss link
+// otherwise, and ends at BVH_END. Records start on 16 bytes, as constant-buffer reads do.
+//   header (0):               leaf count (0), root reference (4), large-sphere count (8)
+//   inner node k (< 127):     at bvhNodeAddress(k): its box, lo (0) and hi (12), then its first
+//                             child (24) and its miss link (28)
+//   leaf at curve position p: at bvhLeafAddress(p): the sphere as the particle holds it, centre
+//                             and radius (0), then the particle's index (16) and the miss link (20)
+//   large spheres:            from BVH_LARGE_LIST_ADDRESS, their particle indices, ascending
+// A reference with BVH_LEAF set is a leaf, its curve position in the bits below; otherwise it is
+// an inner node. A tree of one sphere has that leaf as its root and no inner node.
 #ifndef TARNIX_SPHERE_BVH_HLSLI
 #define TARNIX_SPHERE_BVH_HLSLI
 
 static const uint BVH_LEAF = 0x80000000u;
-static const uint BVH_RECORD_BYTES = 64;
+static const uint BVH_END = 0xFFFFFFFFu;
 
-static const uint BVH_LARGE_LIST_ADDRESS = 128 * 64;
+static const uint BVH_BYTES = 8704;  // kSphereBvhRecords x kSphereBvhRecordBytes
+static const uint BVH_LARGE_LIST_ADDRESS = 8192;
 // A sphere is large when its radius exceeds this share of the centres' widest spread.
 static const float BVH_LARGE_RADIUS_SHARE = 1.0 / 16.0;
 
-uint bvhNodeAddress(uint node) { return BVH_RECORD_BYTES * (node + 1); }
+uint bvhNodeAddress(uint node) { return 16 + 32 * node; }
+uint bvhLeafAddress(uint reference) { return 4096 + 32 * (reference & ~BVH_LEAF); }
 
 #endif  // TARNIX_SPHERE_BVH_HLSLI

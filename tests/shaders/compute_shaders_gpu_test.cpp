@@ -269,10 +269,9 @@ struct SceneRenderGpu : ShaderGpuTest {
              1, 1);
     dispatch(bruteForce ? ShaderBytecode{kSceneRenderBruteForceCS, kSceneRenderBruteForceCSSize}
                         : ShaderBytecode{kSceneRenderCS, kSceneRenderCSSize},
-             {particleSrv(*buffer), bufferSrv(*bvh, kSphereBvhRecords, kSphereBvhRecordBytes), textureUav(*colour, kRgba32Float),
-              textureUav(*velocity, kRgba32Float), textureUav(*position, kRgba32Float),
-              textureUav(*normal, kRgba32Float), textureUav(*depth, kR32Float), cbv(*cameraBuffer),
-              cbv(*sceneBuffer), cbv(*simBuffer)},
+             {particleSrv(*buffer), textureUav(*colour, kRgba32Float), textureUav(*velocity, kRgba32Float),
+              textureUav(*position, kRgba32Float), textureUav(*normal, kRgba32Float), textureUav(*depth, kR32Float),
+              cbv(*cameraBuffer), cbv(*sceneBuffer), cbv(*simBuffer), cbv(*bvh)},
              1, 1);
     releaseBuffer(bvh);
     releaseBuffer(buffer);

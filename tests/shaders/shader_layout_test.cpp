@@ -53,6 +53,8 @@ const Record kConstantBufferData{
      FIELD(ConstantBufferData, depthThreshold), FIELD(ConstantBufferData, normalThreshold),
      FIELD(ConstantBufferData, standardDeviation), FIELD(ConstantBufferData, velocityScale)}};
 #undef FIELD
+// The spheres' hierarchy, read by the scene pass as a constant buffer of 16-byte blocks.
+const Record kSphereBvhBlocks{kSphereBvhRecords * kSphereBvhRecordBytes, {{"blocks", 0}}};
 
 // Reflection sections: "ubos" constant buffers, "ssbos" buffers, "separate_images" sampled
 // textures, "images" storage textures, "separate_samplers" samplers.
@@ -89,10 +91,10 @@ std::vector<ShaderInterface> shaderInterfaces() {
       {"kSphereBvhBuildCS", "comp", {128, 1, 1},  // one group: every particle of the buffer
        {srvBuffer("particles", 0), uavBuffer("sphereBvh", 0), cbv("particleScene", 0, kParticleSceneData)}},
       {"kSceneRenderCS", "comp", {32, 32, 1},
-       {srvBuffer("particles", 0), srvBuffer("sphereBvh", 1), uav("outputTexture", 0), uav("velocityBuffer", 1),
-        uav("positionBuffer", 2), uav("normalBuffer", 3), uav("depthBuffer", 4),
-        cbv("constantData", 0, kConstantBufferData), cbv("particleScene", 1, kParticleSceneData),
-        cbv("simData", 2, kSimulationData)}},
+       {srvBuffer("particles", 0), uav("outputTexture", 0), uav("velocityBuffer", 1), uav("positionBuffer", 2),
+        uav("normalBuffer", 3), uav("depthBuffer", 4), cbv("constantData", 0, kConstantBufferData),
+        cbv("particleScene", 1, kParticleSceneData), cbv("simData", 2, kSimulationData),
+        cbv("sphereBvh", 3, kSphereBvhBlocks)}},
       {"kSceneRenderBruteForceCS", "comp", {32, 32, 1},  // the same table; the hierarchy unused
        {srvBuffer("particles", 0), uav("outputTexture", 0), uav("velocityBuffer", 1),
         uav("positionBuffer", 2), uav("normalBuffer", 3), uav("depthBuffer", 4),
