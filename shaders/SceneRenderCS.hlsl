@@ -156,7 +156,7 @@ static uint keptLargeIndex[KEPT_LARGE_SPHERES];
 static float4 keptLargeSphere[KEPT_LARGE_SPHERES];
 
 void keepLargeSpheres() {
-  keptLargeCount = bvhWord(8);
+  keptLargeCount = min(bvhWord(8), 128u);  // the list's room: reads stay in the buffer
   [unroll] for (uint k = 0; k < KEPT_LARGE_SPHERES; ++k) {
     bool visible;
     keptLargeIndex[k] = k < keptLargeCount ? bvhWord(BVH_LARGE_LIST_ADDRESS + 4 * k) : 0;

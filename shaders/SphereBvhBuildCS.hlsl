@@ -107,7 +107,11 @@ void childBox(uint reference, out float3 lo, out float3 hi) {
   }
 }
 
-bool childReady(uint reference) { return (reference & BVH_LEAF) != 0 || nodeReady[reference] != 0; }
+// HLSL evaluates both sides of || and ?:, so the node's flag is read only for a node.
+bool childReady(uint reference) {
+  if ((reference & BVH_LEAF) != 0) return true;
+  return nodeReady[reference] != 0;
+}
 
 [numthreads(BVH_GROUP_SIZE, 1, 1)]
 void main(uint3 dispatchId : SV_DispatchThreadID) {

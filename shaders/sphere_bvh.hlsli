@@ -27,7 +27,9 @@ static const uint BVH_LARGE_LIST_ADDRESS = 8192;
 // A sphere is large when its radius exceeds this share of the centres' widest spread.
 static const float BVH_LARGE_RADIUS_SHARE = 1.0 / 16.0;
 
-uint bvhNodeAddress(uint node) { return 16 + 32 * node; }
-uint bvhLeafAddress(uint reference) { return 4096 + 32 * (reference & ~BVH_LEAF); }
+// Addresses stay inside the buffer whatever the reference holds (constant-buffer reads are not
+// checked on every driver).
+uint bvhNodeAddress(uint node) { return 16 + 32 * (node & 127); }
+uint bvhLeafAddress(uint reference) { return 4096 + 32 * (reference & 127); }
 
 #endif  // TARNIX_SPHERE_BVH_HLSLI
