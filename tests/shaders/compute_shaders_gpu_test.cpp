@@ -418,6 +418,9 @@ ParticleData sphereAt(Vec3 centre, float radius, uint32_t index, float transpare
 
 TEST_F(SceneRenderGpu, HierarchyFindsWhatTestingEverySphereFinds) {
   expectSameAsBruteForce({sphereAt({0, 0, -10}, 3, 0)}, "one sphere");
+  // Beside a wall, the glass sphere is the whole tree: its root is a leaf.
+  expectSameAsBruteForce({sphereAt({0, 0, -10020}, 10000, 0), sphereAt({0.5f, 0, -8}, 1, 1, 1)},
+                         "a tree of one sphere", {1u, 0u});
   expectSameAsBruteForce({sphereAt({-1, 0, -10}, 3, 0), sphereAt({1.5f, 0.5f, -11}, 3, 1, 1)}, "overlapping");
   expectSameAsBruteForce({sphereAt({0, 0, -12}, 5, 0, 1), sphereAt({0.5f, 0, -12}, 1, 1)}, "nested in glass");
   expectSameAsBruteForce({sphereAt({-2, 0, -10}, 2, 0), sphereAt({2, 0, -10}, 2, 1)}, "tangent");
