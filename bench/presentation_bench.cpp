@@ -54,7 +54,10 @@ void frame(benchmark::State& state, uint32_t passes) {
     updateFrameConstants(p, cl);
     timer().start(cl);
     if (passes & kSimulation) recordParticleSimulation(p, cl, heap);
-    if (passes & kScene) recordScene(p, cl, heap);
+    if (passes & kScene) {  // with the hierarchy it walks, built as the frame builds it
+      recordSphereBvhBuild(p, cl, heap);
+      recordScene(p, cl, heap);
+    }
     if (passes & kTemporal) recordTemporal(p, cl, heap);
     GpuTexture* filtered = (passes & kAtrous) ? recordAtrous(p, cl, heap) : p.textures.ResultTexture;
     if (passes & kCopies) recordHistoryCopies(p, cl);

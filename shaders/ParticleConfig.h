@@ -43,9 +43,9 @@ enum class TonemapFunction : int32_t {
 
 constexpr float toRad(float d) { return 3.14159265359f * d / 180.0f; }
 
-// The buffer of the spheres' hierarchy (its layout: sphere_bvh.hlsli), 136 records of 64 bytes:
+// The buffer of the spheres' hierarchy (its layout: sphere_bvh.hlsli), 168 records of 64 bytes:
 // written as a storage buffer, read as a constant buffer.
-inline constexpr uint32_t kSphereBvhRecords = 136;
+inline constexpr uint32_t kSphereBvhRecords = 168;
 inline constexpr uint32_t kSphereBvhRecordBytes = 64;
 
 #define TARNIX_TONEMAP_FIELD TonemapFunction

@@ -158,9 +158,12 @@ static float4 keptLargeSphere[KEPT_LARGE_SPHERES];
 void keepLargeSpheres() {
   keptLargeCount = min(bvhWord(8), 128u);  // the list's room: reads stay in the buffer
   [unroll] for (uint k = 0; k < KEPT_LARGE_SPHERES; ++k) {
-    bool visible;
-    keptLargeIndex[k] = k < keptLargeCount ? bvhWord(BVH_LARGE_LIST_ADDRESS + 4 * k) : 0;
-    keptLargeSphere[k] = loadSphere(keptLargeIndex[k], visible);
+    keptLargeIndex[k] = 0;
+    keptLargeSphere[k] = 0;
+    if (k < keptLargeCount) {
+      keptLargeIndex[k] = bvhWord(BVH_LARGE_LIST_ADDRESS + 4 * k);
+      keptLargeSphere[k] = asfloat(bvhBlock(BVH_LARGE_SPHERES_ADDRESS + 16 * k));
+    }
   }
 }
 
@@ -174,10 +177,12 @@ Hit traceSpheres(float3 o, float3 d, uint count) {
   [unroll] for (uint k = 0; k < KEPT_LARGE_SPHERES; ++k) {
     if (k < keptLargeCount) testLoadedSphere(o, d, keptLargeIndex[k], keptLargeSphere[k], best);
   }
-  for (uint k = KEPT_LARGE_SPHERES; k < keptLargeCount; ++k)
-    testSphere(o, d, bvhWord(BVH_LARGE_LIST_ADDRESS + 4 * k), best);
+  for (uint k = KEPT_LARGE_SPHERES; k < keptLargeCount; ++k) {
+    testLoadedSphere(o, d, bvhWord(BVH_LARGE_LIST_ADDRESS + 4 * k),
+                     asfloat(bvhBlock(BVH_LARGE_SPHERES_ADDRESS + 16 * k)), best);
+  }
   float3 invD = 1.0 / d;
-  uint node = bvhWord(4);  // the root
+  uint node = bvhWord(0) == 0 ? BVH_END : bvhWord(4);  // no leaves (or no build): no walk
   for (uint step = 0; step < 255 && node != BVH_END; ++step) {
     if ((node & BVH_LEAF) != 0) {
       uint address = bvhLeafAddress(node);

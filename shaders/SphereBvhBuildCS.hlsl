@@ -148,6 +148,7 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     uint before = 0;
     for (uint j = 0; j < i; ++j) before += isLarge[j];
     sphereBvh.Store(BVH_LARGE_LIST_ADDRESS + 4 * before, i);
+    sphereBvh.Store4(BVH_LARGE_SPHERES_ADDRESS + 16 * before, asuint(sphere));
   }
   if (i == BVH_GROUP_SIZE - 1) {
     uint largeCount = 0;
