@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "app/command_line.h"
-#include "app/diagnostics.h"
 #include "app/presentation.h"
+#include "base/diagnostics.h"
 #include "platform/os.h"
 
 #ifndef TARNIX_RENDER_WIDTH

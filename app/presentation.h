@@ -8,17 +8,17 @@
 // frames, with a fixed clock instead of the counter and the playback position.
 #include <cstdint>
 
-#include "app/containers.h"
 #include "app/frame_clock.h"
-#include "app/scene_params.h"
-#include "gpu/camera.h"
+#include "app/timeline_binding.h"
+#include "base/containers.h"
 #include "gpu/constant_block.h"
 #include "gpu/descriptors.h"
 #include "gpu/passes.h"
 #include "gpu/pipeline.h"
 #include "gpu/resources.h"
+#include "scene/camera.h"
+#include "scene/scene_params.h"
 #include "shaders/ParticleConfig.h"
-#include "timeline/binding.h"
 #include "timeline/timeline.h"
 
 struct AudioRenderer;

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "gpu/render_app.h"
 #include "platform/os.h"
 #include "shader_blobs.h"

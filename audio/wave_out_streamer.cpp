@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace {
 

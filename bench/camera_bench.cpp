@@ -2,8 +2,8 @@
 // camera, then the view, view-projection and inverse matrices the passes read.
 #include <benchmark/benchmark.h>
 
-#include "app/input_state.h"
-#include "gpu/camera.h"
+#include "base/input_state.h"
+#include "scene/camera.h"
 
 namespace {
 

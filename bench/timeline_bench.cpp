@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "app/diagnostics.h"
 #include "app/presentation.h"
+#include "app/timeline_binding.h"
+#include "base/diagnostics.h"
 #include "code/tarnix_timeline.json.h"
-#include "timeline/binding.h"
 #include "timeline/loader.h"
 #include "timeline/writer.h"
 

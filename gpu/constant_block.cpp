@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "platform/gfx.h"
 
 ConstantBlockBuffers createConstantBlockBuffers(uint64_t size) {

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "gpu/frame_contexts.h"
 #include "gpu/passes.h"
-#include "gpu/render_app.h"
 #include "gpu/resources.h"
 #include "shaders/ParticleConfig.h"
 

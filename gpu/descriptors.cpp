@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "app/diagnostics.h"
-#include "gpu/render_app.h"
+#include "base/diagnostics.h"
+#include "gpu/frame_contexts.h"
 #include "gpu/resources.h"
 #include "platform/gfx.h"
 

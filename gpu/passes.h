@@ -6,7 +6,7 @@
 // tracked state is always what the last recorded transition left.
 #include <cstdint>
 
-#include "app/containers.h"
+#include "base/containers.h"
 #include "gpu/descriptors.h"
 #include "gpu/pipeline.h"
 #include "gpu/resources.h"

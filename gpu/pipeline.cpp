@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/diagnostics.h"
-#include "gpu/render_app.h"
+#include "base/diagnostics.h"
+#include "gpu/frame_contexts.h"
 
 Pipeline* createComputePipeline(const ComputePipelineDesc& desc) {
   RootSignatureBuilder builder = copyRootSignatureBuilder(desc.builder);

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/containers.h"
+#include "base/containers.h"
 #include "gpu/root_signature.h"
 
 inline constexpr uint32_t kMaxRenderTargets = gfx::SIMULTANEOUS_RENDER_TARGET_COUNT;

@@ -1,38 +1,14 @@
-// RenderApp: the global record, device set-up, the frame fence protocol, the deferred
-// release and teardown.
+// The device set-up, the frame fence protocol and teardown over RenderApp's record.
 #include "gpu/render_app.h"
 
+#include "gpu/resources.h"
 #include "platform/window.h"
-
-RenderApp renderApp;
-InputState inputState;
-
-RenderApp::~RenderApp() = default;
-
-void deferRelease(gfx::Object* object) {
-  ASSERT(renderApp.deferredReleases.count == kFrameContextCount,
-         "Released a graphics object without a device\n");
-  renderApp.deferredReleases[renderApp.frameCounter % kFrameContextCount].push(object);
-}
 
 namespace {
 
 constexpr uint32_t kWmContextMenu = 0x007B;
 constexpr uint32_t kWmEnterSizeMove = 0x0231;
 constexpr uint32_t kWmExitSizeMove = 0x0232;
-
-// SetEventOnCompletion + WaitForSingleObject(INFINITE) when the fence is behind.
-void waitForFence(gfx::Fence* fence, uint64_t value, gfx::Event* event) {
-  if (fence->GetCompletedValue() >= value) return;
-  fence->SetEventOnCompletion(value, event);
-  event->WaitForSingleObject(gfx::kInfinite);
-}
-
-void releaseAll(DynamicArray<gfx::Object*>& objects) {
-  for (gfx::Object* object : objects)
-    if (object != nullptr) object->Release();
-  objects.count = 0;
-}
 
 template <typename T>
 void releaseAndClear(T*& object) {
@@ -179,20 +155,7 @@ void createOffscreenDevice(uint32_t width, uint32_t height) {
 }
 
 gfx::GraphicsCommandList* beginFrame() {
-  FrameContext& c = currentFrameContext();
-  if (c.state != Idle) {
-    waitForFence(c.fence, c.fenceValue, c.event);
-    if (c.state == Submitted) {
-      c.state = Idle;
-      releaseAll(c.releaseOnComplete);
-    }
-  }
-
-  DynamicArray<gfx::Object*>& deferred =
-      renderApp.deferredReleases[renderApp.frameCounter % kFrameContextCount];
-  for (gfx::Object* object : deferred) c.releaseOnComplete.push(object);
-  deferred.count = 0;
-
+  FrameContext& c = readyFrameContext();
   if (gfx::Failed(c.commandAllocator->Reset())) PANIC("Failed to reset command allocator\n");
   if (gfx::Failed(c.commandList->Reset(c.commandAllocator, nullptr)))
     PANIC("Failed to reset command list\n");
@@ -225,42 +188,12 @@ void endFrame() {
   renderApp.frameCounter += 1;
 }
 
-void waitForGpuIdle() {
-  for (FrameContext& c : renderApp.frameContexts) {
-    waitForFence(c.fence, c.fenceValue, c.event);
-    if (c.state == Submitted) {
-      // The context's next beginFrame sees it idle and releases nothing, so what its frame
-      // held goes now.
-      c.state = Idle;
-      releaseAll(c.releaseOnComplete);
-    }
-  }
-}
-
 void destroyDevice() {
   waitForGpuIdle();
   BackBuffer& presented = currentBackBuffer();
   waitForFence(presented.fence, presented.fenceValue, presented.event);
 
-  for (uint32_t i = 0; i < kFrameContextCount; ++i) {
-    FrameContext& c = renderApp.frameContexts[i];
-    releaseAndClear(c.commandList);
-    releaseAndClear(c.commandAllocator);
-    releaseAndClear(c.fence);
-    gfx::CloseHandle(c.event);
-    c.event = nullptr;
-    c.pendingTextureUploads.clear();
-    c.pendingBufferUploads.clear();
-    releaseAll(c.releaseOnComplete);
-    c.releaseOnComplete.clear();
-    if (i < renderApp.deferredReleases.count) {
-      releaseAll(renderApp.deferredReleases[i]);
-      renderApp.deferredReleases[i].clear();
-    }
-    c.fenceValue = 0;
-    c.state = Idle;
-  }
-  renderApp.deferredReleases.clear();
+  destroyFrameContexts();
 
   for (BackBuffer& b : renderApp.backBuffers) {
     releaseAndClear(b.resource.resource);

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
+#include "gpu/frame_contexts.h"
 #include "gpu/pipeline.h"
-#include "gpu/render_app.h"
 #include "platform/gfx.h"
 
 // Rows are copied at a 256-byte pitch, so that is what each row of the staging buffer

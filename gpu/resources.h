@@ -8,20 +8,14 @@
 // use them.
 #include <cstdint>
 
+#include "gpu/tracked_resource.h"
 #include "platform/gfx_values.h"
 
 namespace gfx {
-class Resource;
 class GraphicsCommandList;
 }  // namespace gfx
 struct FrameContext;
 struct Pipeline;
-
-// A graphics resource and the state it is in after everything recorded so far.
-struct TrackedResource {
-  gfx::Resource* resource;
-  uint32_t state;
-};
 
 struct GpuBuffer {
   TrackedResource resource;

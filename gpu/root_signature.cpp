@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/diagnostics.h"
-#include "gpu/render_app.h"
+#include "base/diagnostics.h"
+#include "gpu/frame_contexts.h"
 
 void appendRange(DescriptorRangeList& list, RangeSpec spec) {
   ASSERT(list.ranges.count + 1 <= kMaxRangesPerTable,

@@ -3,7 +3,7 @@
 // 8 ranges per table; every range starts at register 0 of space 0.
 #include <cstdint>
 
-#include "app/containers.h"
+#include "base/containers.h"
 #include "platform/gfx.h"
 
 // Descriptor range types.

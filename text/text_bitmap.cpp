@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "platform/text_raster.h"
 
 namespace {

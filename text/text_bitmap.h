@@ -4,7 +4,7 @@
 // extra texture.
 #include <cstdint>
 
-#include "app/containers.h"
+#include "base/containers.h"
 
 // What to draw; renderTextBitmap(pixels, width, height) draws the title.
 struct TextBitmapRequest {

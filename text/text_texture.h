@@ -2,7 +2,7 @@
 // The final pass's extra texture made from the title text image.
 #include <cstdint>
 
-#include "app/containers.h"
+#include "base/containers.h"
 
 struct GpuTexture;
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace {
 

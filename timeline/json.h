@@ -9,7 +9,7 @@
 // stored packed as 32-bit words; every other array holds value nodes.
 #include <cstdint>
 
-#include "app/containers.h"
+#include "base/containers.h"
 
 enum class TokenKind : uint32_t {
   FloatNumber = 0,

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "timeline/easing.h"
 #include "timeline/json.h"
 
@@ -153,37 +153,4 @@ bool loadTimeline(Timeline* timeline, const char* text) {
   size_t length = strlen(text) + 1;
   ASSERT(length <= UINT32_MAX, "Timeline text of %zu bytes is too long\n", length);
   return loadTimeline(timeline, text, uint32_t(length));
-}
-
-void addDefaultTracks(Timeline* timeline, const SceneParams& params) {
-  if (timeline->tracks.count > 0) return;
-  struct DefaultTrack {
-    const char* name;
-    TrackType type;
-    const void* value;
-  };
-  const DefaultTrack defaults[] = {
-      {"SM::NumPart", TrackType::UINT, &params.numParticles},
-      {"SM::SceneID", TrackType::UINT, &params.sceneId},
-      {"SM::TimeSc", TrackType::FLOAT, &params.timeScale},
-      {"CM::Pos", TrackType::FLOAT3, &params.cameraPosition},
-      {"CM::Dir", TrackType::FLOAT3, &params.cameraDirection},
-      {"CM::Bright", TrackType::FLOAT, &params.brightness},
-      {"CM::Fov", TrackType::FLOAT, &params.fovDegrees},
-      {"BP::BkgColor", TrackType::FLOAT3, &params.backgroundColor},
-      {"DF::FocusSc", TrackType::FLOAT, &params.focusScale},
-      {"DF::FocusPt", TrackType::FLOAT, &params.focusPoint},
-      {"TR::BlendFct", TrackType::FLOAT, &params.blendFactor},
-      {"AT::Steps", TrackType::UINT, &params.atrousSteps},
-      {"PT::SampleCnt", TrackType::UINT, &params.sampleCount},
-  };
-  for (const DefaultTrack& track : defaults) addTrack(timeline, track.name, track.type);
-  for (const DefaultTrack& track : defaults) {
-    if (track.type == TrackType::UINT)
-      setUintKey(timeline, track.name, 0, static_cast<const uint32_t*>(track.value), 0);
-    else if (track.type == TrackType::FLOAT)
-      setFloatKey(timeline, track.name, 0, static_cast<const float*>(track.value), 0);
-    else
-      setFloat3Key(timeline, track.name, 0, static_cast<const float*>(track.value), 0);
-  }
 }

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "timeline/easing.h"
 
 namespace {

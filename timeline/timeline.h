@@ -7,7 +7,7 @@
 // Plain records with explicit create/destroy; main thread only.
 #include <cstdint>
 
-#include "app/containers.h"
+#include "base/containers.h"
 
 // The kind of value a track carries; the names are the words of the JSON text.
 // A track's type may hold a code above INVALID (a type text the reader did not know);

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "timeline/easing.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "gpu/descriptors.h"
 #include "gpu/pipeline.h"
+#include "gpu/resources.h"
 #include "gpu/root_signature.h"
 #include "tests/gpu/fake_gfx.h"
 #include "tests/support/fatal.h"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gpu/render_app.h"
+#include "gpu/resources.h"
 #include "platform/gfx.h"
 
 namespace fake {

@@ -1,4 +1,4 @@
-// Loading timeline text into tracks, the default tracks, and refusing malformed content.
+// Loading timeline text into tracks and keys, and refusing malformed content.
 #include "timeline/loader.h"
 
 #include <gtest/gtest.h>
@@ -77,30 +77,6 @@ TEST_F(LoaderTest, RepeatedTrackNamesPutTheirKeysOnTheFirst) {
   EXPECT_EQ(key(0, 9)->value.uintValue, 2u);
   std::string f = oneKey("FLOAT", "1.0");
   EXPECT_FATAL(loadOnly(a.substr(0, a.size() - 1) + "," + f.substr(1)), "ASSERT: Track is FLOAT type");
-}
-
-TEST_F(LoaderTest, DefaultTracksHoldTheStartUpValues) {
-  // Bookmarks alone give no track: the defaults are added and the bookmarks stay.
-  ASSERT_TRUE(load("{\"__bookmarks__\": [12]}"));
-  addDefaultTracks(timeline, SceneParams{});
-  ASSERT_EQ(timeline->tracks.count, 13u);
-  EXPECT_EQ(timeline->bookmarks.count, 1u);
-  const char* names[] = {"SM::NumPart", "SM::SceneID", "SM::TimeSc",   "CM::Pos",   "CM::Dir",
-                         "CM::Bright",  "CM::Fov",     "BP::BkgColor", "DF::FocusSc", "DF::FocusPt",
-                         "TR::BlendFct", "AT::Steps",  "PT::SampleCnt"};
-  for (uint32_t i = 0; i < 13; ++i) {
-    EXPECT_STREQ(timeline->tracks[i]->name, names[i]);
-    ASSERT_NE(key(i, 0), nullptr) << names[i];
-    EXPECT_EQ(key(i, 0)->easing, 0u);
-  }
-  EXPECT_EQ(timeline->tracks[11]->type, TrackType::UINT);
-  EXPECT_EQ(key(0, 0)->value.uintValue, 64u);
-  EXPECT_EQ(key(3, 0)->value.float3[2], -80.0f);
-  EXPECT_EQ(key(4, 0)->value.float3[0], 1.57f);  // stored order: 1.57 first
-  EXPECT_EQ(key(6, 0)->value.floatValue, 60.0f);
-  EXPECT_EQ(key(12, 0)->value.uintValue, 4u);
-  addDefaultTracks(timeline, SceneParams{});  // tracks exist: nothing is added twice
-  EXPECT_EQ(timeline->tracks.count, 13u);
 }
 
 TEST(LoaderFatal, MissingMembersAndFramesOutOfRange) {

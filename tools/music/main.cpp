@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "tools/music/music_synthesis.h"
 #include "tools/music/wav_writer.h"
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/diagnostics.h"
 #include "audio/audio_renderer.h"
+#include "base/diagnostics.h"
 #include "gpu/descriptors.h"
 #include "gpu/passes.h"
 #include "gpu/render_app.h"

@@ -3,7 +3,7 @@
 // which the writer prints back unchanged.
 #include "tools/timeline_header/embedded_timeline.h"
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "timeline/easing.h"
 
 namespace {

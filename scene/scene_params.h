@@ -7,7 +7,7 @@
 // the timeline writes straight into the destinations.
 #include <cstdint>
 
-#include "gpu/math.h"
+#include "scene/math.h"
 #include "shaders/ParticleConfig.h"
 
 struct SceneParams {

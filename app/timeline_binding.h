@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "gpu/camera.h"
+#include "scene/camera.h"
+#include "scene/scene_params.h"
 #include "shaders/ParticleConfig.h"
 #include "timeline/timeline.h"
 
@@ -48,3 +49,8 @@ void updateTimeline(Timeline* timeline, const TimelineDestinations& destinations
 // The same, delivering the values to `callback` instead.
 void updateTimeline(Timeline* timeline, uint32_t* frameCounter, uint32_t* evaluatedFrame,
                     const TrackCallback& callback);
+
+// When the timeline has no track: adds the thirteen bound tracks, each with one key
+// at frame 0 (easing "None") holding the parameter's start-up value. A timeline that
+// already has tracks is left alone.
+void addDefaultTracks(Timeline* timeline, const SceneParams& params);

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "app/input_state.h"
-#include "gpu/camera.h"
-#include "gpu/math.h"
+#include "base/input_state.h"
+#include "scene/camera.h"
+#include "scene/math.h"
 #include "shaders/ParticleConfig.h"
 
 namespace {

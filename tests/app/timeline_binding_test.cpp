@@ -1,6 +1,6 @@
-// The per-frame binding: which track writes where, the projection rewrite, and the
-// timeline clock.
-#include "timeline/binding.h"
+// The per-frame binding: which track writes where, the projection rewrite, the
+// timeline clock, and the default tracks.
+#include "app/timeline_binding.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "timeline/loader.h"
 
 namespace {
 
@@ -153,6 +154,33 @@ TEST_F(UpdateTest, TheClockWrapsToZeroAfterTheLastFrame) {
   EXPECT_EQ(world.simulation.scene, 3u);
   EXPECT_EQ(world.simulation.frame, 0u);
   EXPECT_EQ(world.finalPass.frame, 0u);
+}
+
+TEST(DefaultTracks, HoldTheStartUpValues) {
+  Timeline* timeline = createTimeline(10843);
+  auto key = [&](uint32_t track, uint32_t frame) { return timeline->tracks[track]->keys[frame]; };
+  // Bookmarks alone give no track: the defaults are added and the bookmarks stay.
+  ASSERT_TRUE(loadTimeline(timeline, "{\"__bookmarks__\": [12]}"));
+  addDefaultTracks(timeline, SceneParams{});
+  ASSERT_EQ(timeline->tracks.count, 13u);
+  EXPECT_EQ(timeline->bookmarks.count, 1u);
+  const char* names[] = {"SM::NumPart", "SM::SceneID", "SM::TimeSc",   "CM::Pos",   "CM::Dir",
+                         "CM::Bright",  "CM::Fov",     "BP::BkgColor", "DF::FocusSc", "DF::FocusPt",
+                         "TR::BlendFct", "AT::Steps",  "PT::SampleCnt"};
+  for (uint32_t i = 0; i < 13; ++i) {
+    EXPECT_STREQ(timeline->tracks[i]->name, names[i]);
+    ASSERT_NE(key(i, 0), nullptr) << names[i];
+    EXPECT_EQ(key(i, 0)->easing, 0u);
+  }
+  EXPECT_EQ(timeline->tracks[11]->type, TrackType::UINT);
+  EXPECT_EQ(key(0, 0)->value.uintValue, 64u);
+  EXPECT_EQ(key(3, 0)->value.float3[2], -80.0f);
+  EXPECT_EQ(key(4, 0)->value.float3[0], 1.57f);  // stored order: 1.57 first
+  EXPECT_EQ(key(6, 0)->value.floatValue, 60.0f);
+  EXPECT_EQ(key(12, 0)->value.uintValue, 4u);
+  addDefaultTracks(timeline, SceneParams{});  // tracks exist: nothing is added twice
+  EXPECT_EQ(timeline->tracks.count, 13u);
+  destroyTimeline(timeline);
 }
 
 }  // namespace

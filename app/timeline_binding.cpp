@@ -1,4 +1,4 @@
-#include "timeline/binding.h"
+#include "app/timeline_binding.h"
 
 #include <cmath>
 #include <cstring>
@@ -121,4 +121,37 @@ void updateTimeline(Timeline* timeline, const TimelineDestinations& destinations
   };
   updateTimeline(timeline, &destinations.simulation->frame, &destinations.finalPass->frame,
                  callback);
+}
+
+void addDefaultTracks(Timeline* timeline, const SceneParams& params) {
+  if (timeline->tracks.count > 0) return;
+  struct DefaultTrack {
+    const char* name;
+    TrackType type;
+    const void* value;
+  };
+  const DefaultTrack defaults[] = {
+      {"SM::NumPart", TrackType::UINT, &params.numParticles},
+      {"SM::SceneID", TrackType::UINT, &params.sceneId},
+      {"SM::TimeSc", TrackType::FLOAT, &params.timeScale},
+      {"CM::Pos", TrackType::FLOAT3, &params.cameraPosition},
+      {"CM::Dir", TrackType::FLOAT3, &params.cameraDirection},
+      {"CM::Bright", TrackType::FLOAT, &params.brightness},
+      {"CM::Fov", TrackType::FLOAT, &params.fovDegrees},
+      {"BP::BkgColor", TrackType::FLOAT3, &params.backgroundColor},
+      {"DF::FocusSc", TrackType::FLOAT, &params.focusScale},
+      {"DF::FocusPt", TrackType::FLOAT, &params.focusPoint},
+      {"TR::BlendFct", TrackType::FLOAT, &params.blendFactor},
+      {"AT::Steps", TrackType::UINT, &params.atrousSteps},
+      {"PT::SampleCnt", TrackType::UINT, &params.sampleCount},
+  };
+  for (const DefaultTrack& track : defaults) addTrack(timeline, track.name, track.type);
+  for (const DefaultTrack& track : defaults) {
+    if (track.type == TrackType::UINT)
+      setUintKey(timeline, track.name, 0, static_cast<const uint32_t*>(track.value), 0);
+    else if (track.type == TrackType::FLOAT)
+      setFloatKey(timeline, track.name, 0, static_cast<const float*>(track.value), 0);
+    else
+      setFloat3Key(timeline, track.name, 0, static_cast<const float*>(track.value), 0);
+  }
 }

@@ -1,4 +1,4 @@
-#include "gpu/math.h"
+#include "scene/math.h"
 
 #include <cstring>
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/containers.h"
-#include "app/diagnostics.h"
+#include "base/containers.h"
+#include "base/diagnostics.h"
 #include "tests/support/fatal.h"
 
 TEST(PrintMessage, FormatsIntoARingOfFourBuffers) {

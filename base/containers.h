@@ -13,7 +13,7 @@
 #include <limits>
 #include <type_traits>
 
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 
 template <typename T, typename SizeT = uint64_t>
 struct DynamicArray {

@@ -1,4 +1,4 @@
-#include "gpu/camera.h"
+#include "scene/camera.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 // matrices the passes read.
 #include <cstring>
 
-#include "app/input_state.h"
-#include "gpu/math.h"
+#include "base/input_state.h"
+#include "scene/math.h"
 
 // The fixed projection: 16:9, depth planes 0.1 and 1000.
 inline constexpr float kCameraAspect = 1.7777778f;
