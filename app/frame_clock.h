@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "shaders/ParticleConfig.h"
+
 enum class FrameClockMode : uint8_t { Music, Refresh };
 
 inline constexpr double kTimelineFramesPerSecond = 60.0;
@@ -22,10 +24,10 @@ inline constexpr double kTimelineFramesPerSecond = 60.0;
 // The last frame the presentation shows; it ends once the index passes it.
 inline constexpr uint32_t kEndFrameIndex = 7400;
 
-// Never skipped by the music clock: the particle simulation clears scene 1 at 3254 and
-// sets it up at 3255 (it compares the frame index with ==), and 7400 is the last frame
-// the presentation shows. Frame 0, the first set-up frame, is always the first shown.
-inline constexpr uint32_t kFramesNeverSkipped[] = {3254, 3255, kEndFrameIndex};
+// Never skipped by the music clock: the scene switch's two frames (the simulation compares
+// the index with ==), and the last frame the presentation shows. Frame 0, the first set-up
+// frame, is always the first shown.
+inline constexpr uint32_t kFramesNeverSkipped[] = {kSceneClearFrame, kSceneSetUpFrame, kEndFrameIndex};
 
 // The timeline frame nearest to the music position. A position exactly between two
 // frames counts to the earlier one, so a clock at twice the rate shows each index twice.

@@ -1,4 +1,5 @@
-// The frame loop: one presented frame per iteration, and the shutdown after it.
+// The frame loop: one presented frame per iteration (the shutdown after it is with the
+// start-up, app/startup.cpp).
 //
 // The clock: while the music plays, the frame index follows the playback position at 60
 // timeline frames per second (app/frame_clock.h): a display faster than that holds each
@@ -6,7 +7,6 @@
 // indices to catch up. The refresh clock instead adds one per presented frame. Either
 // way the playback position feeds the music time the simulation reads, and the counter
 // measures frame durations.
-#include <cstdlib>
 
 #include "app/frame_pipeline.h"
 #include "audio/audio_renderer.h"
@@ -155,14 +155,6 @@ bool leaveHold(Presentation& p) {
   return true;
 }
 
-// The heap goes through the deferred release, the allocator record is freed now.
-void releaseDescriptorAllocator(DescriptorAllocator*& allocator) {
-  if (allocator == nullptr) return;
-  deferRelease(allocator->heap);
-  free(allocator);
-  allocator = nullptr;
-}
-
 }  // namespace
 
 bool runFrame(Presentation& p) {
@@ -238,49 +230,4 @@ PresentationSummary runPresentation(Presentation& p) {
   const PresentationSummary summary = {p.framesShown, p.lastShownFrame, p.musicSeconds};
   shutdownPresentation(p);
   return summary;
-}
-
-void shutdownPresentation(Presentation& p) {
-  if (!p.running) return;
-  p.running = false;
-  // Let the GPU finish its work.
-  waitForGpuIdle();
-  // Release the full-screen passes and the constant blocks,
-  destroyFullscreenPass(p.depthOfFieldPass);
-  destroyConstantBlock(p.depthOfField);
-  destroyConstantBlock(p.simulation);
-  destroyConstantBlock(p.constants);
-  destroyFullscreenPass(p.finalPassPass);
-  destroyConstantBlock(p.finalPass);
-  destroyConstantBlock(p.particleScene);
-  // the music (playback stops, its thread ends),
-  AudioRenderer::shutdown(p.audio);
-  // the timeline (a fatal stop from here on has no timeline to write),
-  RenderApp::setFatalHandler(nullptr, nullptr);
-  destroyTimeline(p.timeline);
-  p.timeline = nullptr;
-  // the pipelines, textures, heaps and buffers,
-  FrameTextures& t = p.textures;
-  releasePipeline(p.atrousPipeline);
-  releasePipeline(p.temporalPipeline);
-  for (GpuTexture** texture :
-       {&t.depthBuffer, &t.PrevDepthBuffer, &t.HistoryM1Out, &t.HistoryM2Out, &t.HistoryM1Prev,
-        &t.HistoryM2Prev, &t.PrevPositionBuffer, &t.PrevNormalBuffer, &t.positionBuffer,
-        &t.normalBuffer, &t.ResultTexture, &t.HistoryBuffer})
-    releaseTexture(*texture);
-  releaseDescriptorAllocator(p.targetViewHeap);
-  releaseTexture(t.outputTexture);
-  releaseTexture(t.velocityBuffer);
-  releasePipeline(p.scenePipeline);
-  releasePipeline(p.sphereBvhPipeline);
-  releaseBuffer(p.sphereBvhBuffer);
-  releasePipeline(p.particleSimulationPipeline);
-  releaseTexture(p.extraTexture);
-  for (DescriptorAllocator*& heap : p.frameHeaps) releaseDescriptorAllocator(heap);
-  releaseBuffer(p.particleBuffer);
-  releaseTexture(t.frameInput);
-  // the device, and last the CPU-side records.
-  destroyDevice();
-  destroyBarrierBatch(p.barriers);
-  p.textPixels.clear();
 }

@@ -27,14 +27,7 @@ struct WaveOutApi;
 inline constexpr uint32_t kFrameHeapCount = 16;
 inline constexpr uint32_t kFrameHeapDescriptors = 128;
 inline constexpr double kAudioLatencyMs = 17.4;
-inline constexpr uint32_t kParticleCapacity = 128;
-inline constexpr uint32_t kParticleStride = 104;
 inline constexpr uint32_t kParticleBlock = 32;  // particles are simulated in whole blocks
-
-// Descriptors of a rendered frame: simulation 3, hierarchy build 3, scene 10, temporal 15,
-// the two full-screen passes 3 each, plus 7 per a-trous iteration.
-inline constexpr uint32_t kFrameDescriptorsFixed = 3 + 3 + 10 + 15 + 3 + 3;
-inline constexpr uint32_t kFrameDescriptorsPerAtrousStep = 7;
 
 struct PresentationOptions {
   uint32_t renderWidth = 960;  // W x H of every frame texture; W a multiple of 32
@@ -177,11 +170,6 @@ PresentationSummary runPresentation(Presentation& presentation);
 
 // Waits for the GPU and releases everything in the shutdown order.
 void shutdownPresentation(Presentation& presentation);
-
-// The descriptors one rendered frame takes from its heap.
-constexpr uint32_t frameDescriptorCount(uint32_t atrousSteps) {
-  return kFrameDescriptorsFixed + kFrameDescriptorsPerAtrousStep * atrousSteps;
-}
 
 // Particles the simulation moves: whole blocks of 32, never more than the buffer's 128
 // records hold. The shader derives the same count from numParticles.

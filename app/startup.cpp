@@ -1,9 +1,13 @@
-// Start-up: every object of the presentation, created in one fixed order, with the
-// scene parameters applied before the first frame.
+// Start-up and shutdown. Every object of the presentation is made by one stage, and the
+// stage's release stands next to it: start-up runs the stages in their fixed order, the
+// shutdown runs their releases in the reverse order. The starting values are applied once,
+// from the parameter table, after everything exists.
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
+#include "app/frame_passes.h"
 #include "app/presentation.h"
 #include "audio/audio_renderer.h"
 #include "code/tarnix_timeline.json.h"
@@ -20,74 +24,272 @@ namespace {
 constexpr float kFrameCountExact = 10843.373f;
 constexpr float kCameraSpeed = 0.15f;
 
-ShaderBytecode bytecode(const unsigned char* bytes, size_t size) { return {bytes, size}; }
-
 // Round half away from zero, then to an integer: 10843 frames.
 uint32_t timelineFrameCount() { return uint32_t(std::lround(kFrameCountExact)); }
 
-Pipeline* buildComputePipeline(RootSignatureBuilder& builder, ShaderBytecode shader) {
-  ComputePipelineDesc desc;
-  desc.builder = builder;
-  desc.computeShader = shader;
-  Pipeline* pipeline = createComputePipeline(desc);
-  destroyRootSignatureBuilder(builder);
+// The device: on a full-screen window, a framed one, or offscreen. destroyDevice, the last
+// release of the shutdown, takes it down.
+void createDevice(Presentation& p) {
+  const PresentationOptions& o = p.options;
+  if (o.offscreen)
+    createOffscreenDevice(o.outputWidth ? o.outputWidth : o.renderWidth,
+                          o.outputHeight ? o.outputHeight : o.renderHeight);
+  else if (o.windowed)
+    createWindowAndDevice(o.windowWidth, o.windowHeight, true);
+  else
+    createWindowAndDevice();
+  p.sceneParams = SceneParams{};
+}
+void destroyDeviceAndBatch(Presentation& p) {
+  destroyDevice();
+  destroyBarrierBatch(p.barriers);
+}
+
+// An empty timeline of the presentation's length; loaded at the end of start-up. While it
+// exists a PANIC writes it out, so the fatal handler goes with it.
+void createEmptyTimeline(Presentation& p) {
+  p.frameCount = timelineFrameCount();
+  p.timeline = createTimeline(p.frameCount);
+}
+void destroyTimelineAndHandler(Presentation& p) {
+  RenderApp::setFatalHandler(nullptr, nullptr);
+  destroyTimeline(p.timeline);
+  p.timeline = nullptr;
+}
+
+// The music renderer on the sound device (none: the device stays closed).
+void createMusic(Presentation& p) {
+  p.audio = AudioRenderer::create(p.options.waveOut != nullptr ? p.options.waveOut : systemWaveOutApi());
+  p.audio->streamer.silent = p.options.noSound;
+}
+void destroyMusic(Presentation& p) { AudioRenderer::shutdown(p.audio); }
+
+// The title text texture. A failed text image leaves a transparent 1x1 texture: the final
+// pass samples it every frame.
+void createTitle(Presentation& p) {
+  bool textDrawn = renderTextBitmap(p.textPixels, p.textWidth, p.textHeight);
+  p.extraTexture = createTextTexture(textDrawn, p.textPixels, p.textWidth, p.textHeight);
+}
+void destroyTitle(Presentation& p) {
+  releaseTexture(p.extraTexture);
+  p.textPixels.clear();
+}
+
+// The camera; its position, angles and projection are starting values.
+void createCamera(Presentation& p) {
+  initCamera(p.camera, p.sceneParams.cameraPosition);
+  p.camera.speed = kCameraSpeed;
+}
+
+void createParticleSceneBlock(Presentation& p) { createConstantBlock(p.particleScene); }
+void destroyParticleSceneBlock(Presentation& p) { destroyConstantBlock(p.particleScene); }
+
+void createParticleBuffer(Presentation& p) {
+  p.particleBuffer =
+      createBuffer(kParticleCapacity * kParticleStride, Storage, nullptr, true, kResourceAllowUnorderedAccess);
+}
+void destroyParticleBuffer(Presentation& p) { releaseBuffer(p.particleBuffer); }
+
+// The heap goes through the deferred release, the allocator record is freed now.
+void releaseDescriptorAllocator(DescriptorAllocator*& allocator) {
+  if (allocator == nullptr) return;
+  deferRelease(allocator->heap);
+  free(allocator);
+  allocator = nullptr;
+}
+
+void createFrameHeaps(Presentation& p) {
+  for (DescriptorAllocator*& heap : p.frameHeaps)
+    heap = createDescriptorAllocator(kDescriptorHeapCbvSrvUav, kFrameHeapDescriptors, kDescriptorHeapShaderVisible);
+}
+void destroyFrameHeaps(Presentation& p) {
+  for (DescriptorAllocator*& heap : p.frameHeaps) releaseDescriptorAllocator(heap);
+}
+
+Pipeline* buildComputePipeline(const PassDescription& pass) {
+  Pipeline* pipeline = createComputePass(pass);
   if (pipeline == nullptr) PANIC("Failed to create compute pipeline\n");
   return pipeline;
 }
 
-RootSignatureBuilder emptyBuilder() {
-  RootSignatureBuilder builder;
-  memset(static_cast<void*>(&builder), 0, sizeof(builder));
-  return builder;
+void createSimulationPipeline(Presentation& p) {
+  p.particleSimulationPipeline = buildComputePipeline(kParticleSimulationPass);
+}
+void destroySimulationPipeline(Presentation& p) { releasePipeline(p.particleSimulationPipeline); }
+
+// The simulation's constants, and the particle buffer's name.
+void createSimulationBlock(Presentation& p) {
+  createConstantBlock(p.simulation);
+  p.particleBuffer->resource.resource->SetName(L"ParticleBuffer");
+}
+void destroySimulationBlock(Presentation& p) { destroyConstantBlock(p.simulation); }
+
+// The hierarchy of the visible spheres that the scene pass walks.
+void createSphereHierarchy(Presentation& p) {
+  p.sphereBvhBuffer = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, Storage, nullptr, true,
+                                   kResourceAllowUnorderedAccess);
+  p.sphereBvhBuffer->resource.resource->SetName(L"SphereBvhBuffer");
+  p.sphereBvhPipeline = buildComputePipeline(kSphereBvhBuildPass);
+}
+void destroySphereHierarchy(Presentation& p) {
+  releasePipeline(p.sphereBvhPipeline);
+  releaseBuffer(p.sphereBvhBuffer);
 }
 
-GpuTexture* createUavTexture(uint32_t width, uint32_t height, uint32_t format) {
-  return createTexture(width, height, nullptr, kStateUnorderedAccess, format,
-                       kResourceAllowUnorderedAccess);
+void createScenePipeline(Presentation& p) {
+  p.scenePipeline = buildComputePipeline(p.options.bruteForceScene ? kSceneBruteForcePass : kScenePass);
+}
+void destroyScenePipeline(Presentation& p) { releasePipeline(p.scenePipeline); }
+
+// The frame's textures, all W x H, in the three groups start-up makes them in.
+struct FrameTextureSpec {
+  GpuTexture* FrameTextures::*texture;
+  uint32_t format;
+  uint32_t initialState;
+  uint32_t flags;
+};
+constexpr uint32_t kRgba16 = gfx::FORMAT_R16G16B16A16_FLOAT, kRgba32 = gfx::FORMAT_R32G32B32A32_FLOAT,
+                   kR32 = gfx::FORMAT_R32_FLOAT;
+constexpr uint32_t kUav = kStateUnorderedAccess, kUavFlag = kResourceAllowUnorderedAccess;
+constexpr FrameTextureSpec kSceneOutputs[] = {
+    {&FrameTextures::outputTexture, kRgba16, kUav, kUavFlag},
+    {&FrameTextures::velocityBuffer, kRgba32, kUav, kUavFlag},
+    {&FrameTextures::positionBuffer, kRgba32, kUav, kUavFlag},
+    {&FrameTextures::normalBuffer, kRgba32, kUav, kUavFlag},
+};
+constexpr FrameTextureSpec kHistoryTextures[] = {
+    {&FrameTextures::PrevPositionBuffer, kRgba32, kUav, kUavFlag},
+    {&FrameTextures::PrevNormalBuffer, kRgba32, kUav, kUavFlag},
+    {&FrameTextures::HistoryM1Out, kR32, kUav, kUavFlag},
+    {&FrameTextures::HistoryM2Out, kR32, kUav, kUavFlag},
+    {&FrameTextures::HistoryM1Prev, kR32, kUav, kUavFlag},
+    {&FrameTextures::HistoryM2Prev, kR32, kUav, kUavFlag},
+    {&FrameTextures::depthBuffer, kR32, kUav, kUavFlag},
+    {&FrameTextures::PrevDepthBuffer, kR32, kUav, kUavFlag},
+    {&FrameTextures::HistoryBuffer, kRgba16, kStateNonPixelShaderResource, 0},
+    {&FrameTextures::ResultTexture, kRgba16, kUav, kUavFlag},
+};
+constexpr FrameTextureSpec kDepthOfFieldTarget[] = {
+    {&FrameTextures::frameInput, kRgba16, kStateRenderTarget, kResourceAllowRenderTarget},
+};
+
+void createFrameTextures(Presentation& p, std::span<const FrameTextureSpec> specs) {
+  for (const FrameTextureSpec& spec : specs)
+    p.textures.*spec.texture = createTexture(p.options.renderWidth, p.options.renderHeight, nullptr,
+                                             spec.initialState, spec.format, spec.flags);
+}
+void releaseFrameTextures(Presentation& p, std::span<const FrameTextureSpec> specs) {
+  for (size_t i = specs.size(); i-- > 0;) releaseTexture(p.textures.*specs[i].texture);
 }
 
-// A full-screen pass with one table of two textures and a constant buffer, one static
-// sampler s0 (linear, with the given addressing) and one render target.
-void buildTwoTexturePass(FullscreenPass& pass, ShaderBytecode pixelShader, uint32_t addressMode,
-                         uint32_t renderTargetFormat) {
-  memset(static_cast<void*>(&pass), 0, sizeof(pass));
-  pass.pixelShader = pixelShader;
-  pass.builder = emptyBuilder();
-  addTable(pass.builder, makeRangeList2(makeRange(kRangeSrv, 2), makeRange(kRangeCbv, 1)),
-           kVisibilityPixel);
-  addStaticSampler(pass.builder, gfx::FILTER_MIN_MAG_MIP_LINEAR, addressMode, 0, kVisibilityPixel);
-  pass.renderTargetFormats.push(renderTargetFormat);
-  pass.depthStencilFormat = gfx::FORMAT_UNKNOWN;
-  buildFullscreenPass(pass, bytecode(kRenderToScreenVS, kRenderToScreenVSSize));
+void createSceneOutputs(Presentation& p) { createFrameTextures(p, kSceneOutputs); }
+void destroySceneOutputs(Presentation& p) { releaseFrameTextures(p, kSceneOutputs); }
+
+// The frame constants and the frame loop's barrier batch (freed after the device).
+void createFrameConstants(Presentation& p) {
+  createConstantBlock(p.constants);
+  memset(static_cast<void*>(&p.barriers), 0, sizeof(p.barriers));
+}
+void destroyFrameConstants(Presentation& p) { destroyConstantBlock(p.constants); }
+
+void createTargetViewHeap(Presentation& p) { p.targetViewHeap = createDescriptorAllocator(kDescriptorHeapRtv, 2, 0); }
+void destroyTargetViewHeap(Presentation& p) { releaseDescriptorAllocator(p.targetViewHeap); }
+
+void createHistoryTextures(Presentation& p) { createFrameTextures(p, kHistoryTextures); }
+void destroyHistoryTextures(Presentation& p) { releaseFrameTextures(p, kHistoryTextures); }
+
+void createFilterPipelines(Presentation& p) {
+  p.temporalPipeline = buildComputePipeline(kTemporalPass);
+  p.atrousPipeline = buildComputePipeline(kAtrousPass);
+}
+void destroyFilterPipelines(Presentation& p) {
+  releasePipeline(p.atrousPipeline);
+  releasePipeline(p.temporalPipeline);
+}
+
+// A full-screen pass on the shared triangle's vertex shader.
+void buildPixelPass(FullscreenPass& pass, const PassDescription& description) {
+  buildFullscreenPass(pass, description, {kRenderToScreenVS, kRenderToScreenVSSize});
   if (pass.pipeline == nullptr) PANIC("Failed to create graphics pipeline\n");
 }
 
-// Every SceneParams field but sceneId into its destination.
-void applySceneParams(Presentation& p) {
-  const SceneParams& s = p.sceneParams;
-  p.particleScene.data.numParticles = s.numParticles;
-  copyIntoField(p.particleScene.data.backgroundColor, s.backgroundColor);
-  p.timeScale = s.timeScale;
-  p.camera.position = s.cameraPosition;
-  p.camera.yaw = s.cameraDirection.x;
-  p.camera.pitch = s.cameraDirection.y;
-  p.camera.roll = s.cameraDirection.z;
-  p.finalPass.data.brightness = s.brightness;
-  p.depthOfField.data.focusScale = s.focusScale;
-  p.depthOfField.data.focusPoint = s.focusPoint;
-  p.depthOfField.data.radiusScale = s.radiusScale;
-  p.depthOfField.data.blurSize = s.blurSize;
-  p.depthOfField.data.maxDist = s.maxDist;
-  p.constants.data.blendFactor = s.blendFactor;
-  p.constants.data.depthThreshold = s.depthThreshold;
-  p.constants.data.normalThreshold = s.normalThreshold;
-  p.constants.data.standardDeviation = s.standardDeviation;
-  p.constants.data.velocityScale = s.velocityScale;
-  p.atrousSteps = s.atrousSteps;
-  p.constants.data.sampleCount = s.sampleCount;
-  p.finalPass.data.tonemapping = s.tonemapping;
-  makeIdentity(p.camera.projection);
-  makeCameraProjection(p.camera.projection, s.fovDegrees);
+void createDepthOfFieldPass(Presentation& p) { buildPixelPass(p.depthOfFieldPass, kDepthOfFieldPass); }
+void destroyDepthOfFieldPass(Presentation& p) { destroyFullscreenPass(p.depthOfFieldPass); }
+
+void createDepthOfFieldBlock(Presentation& p) { createConstantBlock(p.depthOfField); }
+void destroyDepthOfFieldBlock(Presentation& p) { destroyConstantBlock(p.depthOfField); }
+
+void createDepthOfFieldTarget(Presentation& p) { createFrameTextures(p, kDepthOfFieldTarget); }
+void destroyDepthOfFieldTarget(Presentation& p) { releaseFrameTextures(p, kDepthOfFieldTarget); }
+
+void createFinalPass(Presentation& p) { buildPixelPass(p.finalPassPass, kFinalPass); }
+void destroyFinalPass(Presentation& p) { destroyFullscreenPass(p.finalPassPass); }
+
+void createFinalBlock(Presentation& p) { createConstantBlock(p.finalPass); }
+void destroyFinalBlock(Presentation& p) { destroyConstantBlock(p.finalPass); }
+
+struct Stage {
+  void (*create)(Presentation&);
+  void (*release)(Presentation&);  // null: nothing to release
+};
+
+// The fixed start-up order.
+constexpr Stage kStages[] = {
+    {createDevice, destroyDeviceAndBatch},
+    {createEmptyTimeline, destroyTimelineAndHandler},
+    {createMusic, destroyMusic},
+    {createTitle, destroyTitle},
+    {createCamera, nullptr},
+    {createParticleSceneBlock, destroyParticleSceneBlock},
+    {createParticleBuffer, destroyParticleBuffer},
+    {createFrameHeaps, destroyFrameHeaps},
+    {createSimulationPipeline, destroySimulationPipeline},
+    {createSimulationBlock, destroySimulationBlock},
+    {createSphereHierarchy, destroySphereHierarchy},
+    {createScenePipeline, destroyScenePipeline},
+    {createSceneOutputs, destroySceneOutputs},
+    {createFrameConstants, destroyFrameConstants},
+    {createTargetViewHeap, destroyTargetViewHeap},
+    {createHistoryTextures, destroyHistoryTextures},
+    {createFilterPipelines, destroyFilterPipelines},
+    {createDepthOfFieldPass, destroyDepthOfFieldPass},
+    {createDepthOfFieldBlock, destroyDepthOfFieldBlock},
+    {createDepthOfFieldTarget, destroyDepthOfFieldTarget},
+    {createFinalPass, destroyFinalPass},
+    {createFinalBlock, destroyFinalBlock},
+};
+
+void bindDestinations(Presentation& p) {
+  TimelineDestinations& d = p.destinations;
+  d.particleScene = &p.particleScene.data;
+  d.simulation = &p.simulation.data;
+  d.timeScale = &p.timeScale;
+  d.camera = &p.camera;
+  d.finalPass = &p.finalPass.data;
+  d.projection = &p.camera.projection;
+  d.depthOfField = &p.depthOfField.data;
+  d.constants = &p.constants.data;
+  d.atrousSteps = &p.atrousSteps;
+}
+
+// What no parameter drives: the render and window sizes, the clocks at zero, and the
+// camera's matrices, which are also the first frame's previous ones.
+void setFrameStartValues(Presentation& p) {
+  const float W = float(p.options.renderWidth), H = float(p.options.renderHeight);
+  ConstantBufferData& c = p.constants.data;
+  c.resolution = {W, H, 1.0f};
+  c.time = 0.0f;
+  c.frame = 0.0f;
+  writeCameraConstants(p.camera, c);
+  keepCameraConstantsAsPrevious(c);
+  p.depthOfField.data.resolution = {W, H};
+  FinalPassData& f = p.finalPass.data;
+  f.resolution = {W, H};
+  f.nativeResolution = {float(renderApp.width), float(renderApp.height)};
+  f.time = 0.0f;
+  f.showExtraTexture = 1;
+  f.frame = 0;
+  p.previousFrameDurationMs = 0.0;
 }
 
 // The loader reads up to and including a terminating zero, so the text is
@@ -103,196 +305,23 @@ void loadStartupTimeline(Presentation& p) {
   free(copy);
 }
 
-void bindTimeline(Presentation& p) {
-  TimelineDestinations& d = p.destinations;
-  d.particleScene = &p.particleScene.data;
-  d.simulation = &p.simulation.data;
-  d.timeScale = &p.timeScale;
-  d.camera = &p.camera;
-  d.finalPass = &p.finalPass.data;
-  d.projection = &p.camera.projection;
-  d.depthOfField = &p.depthOfField.data;
-  d.constants = &p.constants.data;
-  d.atrousSteps = &p.atrousSteps;
-}
-
 }  // namespace
 
 void startPresentation(Presentation& p, const PresentationOptions& options) {
   memset(static_cast<void*>(&p), 0, sizeof(p));
   p.options = options;
-  const uint32_t W = options.renderWidth, H = options.renderHeight;
-  ASSERT(W >= 32 && W % 32 == 0 && H > 0,
-         "Render size %ux%u: the width must be a positive multiple of 32\n", W, H);
-
-  // The device: on a full-screen window, or offscreen.
-  if (options.offscreen)
-    createOffscreenDevice(options.outputWidth ? options.outputWidth : W,
-                          options.outputHeight ? options.outputHeight : H);
-  else if (options.windowed)
-    createWindowAndDevice(options.windowWidth, options.windowHeight, true);
-  else
-    createWindowAndDevice();
-  // The scene's starting values.
-  p.sceneParams = SceneParams{};
-  const SceneParams& s = p.sceneParams;
-  // An empty timeline of the presentation's length.
-  p.frameCount = timelineFrameCount();
-  p.timeline = createTimeline(p.frameCount);
-  // The music renderer on the sound device.
-  p.audio = AudioRenderer::create(options.waveOut != nullptr ? options.waveOut : systemWaveOutApi());
-  p.audio->streamer.silent = options.noSound;  // the device then stays closed
-  // The title text texture. A failed text image leaves a transparent 1x1 texture: the
-  // final pass samples it every frame.
-  bool textDrawn = renderTextBitmap(p.textPixels, p.textWidth, p.textHeight);
-  p.extraTexture = createTextTexture(textDrawn, p.textPixels, p.textWidth, p.textHeight);
-  // The camera at its starting position and direction.
-  initCamera(p.camera, s.cameraPosition);
-  p.camera.yaw = s.cameraDirection.x;
-  p.camera.pitch = s.cameraDirection.y;
-  p.camera.roll = s.cameraDirection.z;
-  p.camera.speed = kCameraSpeed;
-  // The particle scene's constants.
-  createConstantBlock(p.particleScene);
-  p.particleScene.data.numParticles = s.numParticles;
-  copyIntoField(p.particleScene.data.backgroundColor, s.backgroundColor);
-  // The particle buffer.
-  p.particleBuffer = createBuffer(kParticleCapacity * kParticleStride, Storage, nullptr, true,
-                                  kResourceAllowUnorderedAccess);
-  // The per-frame descriptor heaps.
-  for (DescriptorAllocator*& heap : p.frameHeaps)
-    heap = createDescriptorAllocator(kDescriptorHeapCbvSrvUav, kFrameHeapDescriptors,
-                                     kDescriptorHeapShaderVisible);
-  // The particle simulation's pipeline.
-  {
-    RootSignatureBuilder b = emptyBuilder();
-    addTable(b, makeRangeList2(makeRange(kRangeUav, 1), makeRange(kRangeCbv, 2)), kVisibilityAll);
-    p.particleSimulationPipeline =
-        buildComputePipeline(b, bytecode(kParticleSimulationCS, kParticleSimulationCSSize));
-  }
-  // The simulation's constants; the particle buffer's name.
-  createConstantBlock(p.simulation);
-  p.particleBuffer->resource.resource->SetName(L"ParticleBuffer");
-  // The hierarchy of the visible spheres that the scene pass walks.
-  p.sphereBvhBuffer = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, Storage, nullptr, true,
-                                   kResourceAllowUnorderedAccess);
-  p.sphereBvhBuffer->resource.resource->SetName(L"SphereBvhBuffer");
-  {
-    RootSignatureBuilder b = emptyBuilder();
-    addTable(b,
-             makeRangeList3(makeRange(kRangeSrv, 1), makeRange(kRangeUav, 1), makeRange(kRangeCbv, 1)),
-             kVisibilityAll);
-    p.sphereBvhPipeline = buildComputePipeline(b, bytecode(kSphereBvhBuildCS, kSphereBvhBuildCSSize));
-  }
-  // The scene render's pipeline.
-  {
-    RootSignatureBuilder b = emptyBuilder();
-    addTable(b,
-             makeRangeList3(makeRange(kRangeSrv, 1), makeRange(kRangeUav, 5), makeRange(kRangeCbv, 4)),
-             kVisibilityAll);
-    p.scenePipeline = options.bruteForceScene
-                          ? buildComputePipeline(b, bytecode(kSceneRenderBruteForceCS, kSceneRenderBruteForceCSSize))
-                          : buildComputePipeline(b, bytecode(kSceneRenderCS, kSceneRenderCSSize));
-  }
-  // The scene render's output, velocity, position and normal textures.
-  FrameTextures& t = p.textures;
-  t.outputTexture = createUavTexture(W, H, gfx::FORMAT_R16G16B16A16_FLOAT);
-  t.velocityBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
-  t.positionBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
-  t.normalBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
-  // The frame constants, the barrier batch and the camera's projection.
-  createConstantBlock(p.constants);
-  memset(static_cast<void*>(&p.barriers), 0, sizeof(p.barriers));
-  makeIdentity(p.camera.projection);
-  makeCameraProjection(p.camera.projection, s.fovDegrees);
-  // The frame constants' starting values.
-  ConstantBufferData& c = p.constants.data;
-  c.resolution = {float(W), float(H), 1.0f};
-  c.time = 0.0f;
-  writeCameraConstants(p.camera, c);
-  keepCameraConstantsAsPrevious(c);
-  c.frame = 0.0f;
-  c.sampleCount = s.sampleCount;
-  c.blendFactor = s.blendFactor;
-  c.depthThreshold = s.depthThreshold;
-  c.normalThreshold = s.normalThreshold;
-  c.standardDeviation = s.standardDeviation;
-  c.velocityScale = s.velocityScale;
-  // The render-target view heap.
-  p.targetViewHeap = createDescriptorAllocator(kDescriptorHeapRtv, 2, 0);
-  // The temporal accumulation's history, depth and result textures.
-  t.PrevPositionBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
-  t.PrevNormalBuffer = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
-  t.HistoryM1Out = createUavTexture(W, H, gfx::FORMAT_R32_FLOAT);
-  t.HistoryM2Out = createUavTexture(W, H, gfx::FORMAT_R32_FLOAT);
-  t.HistoryM1Prev = createUavTexture(W, H, gfx::FORMAT_R32_FLOAT);
-  t.HistoryM2Prev = createUavTexture(W, H, gfx::FORMAT_R32_FLOAT);
-  t.depthBuffer = createUavTexture(W, H, gfx::FORMAT_R32_FLOAT);
-  t.PrevDepthBuffer = createUavTexture(W, H, gfx::FORMAT_R32_FLOAT);
-  t.HistoryBuffer = createTexture(W, H, nullptr, kStateNonPixelShaderResource,
-                                  gfx::FORMAT_R16G16B16A16_FLOAT, 0);
-  t.ResultTexture = createUavTexture(W, H, gfx::FORMAT_R16G16B16A16_FLOAT);
-  // The temporal accumulation's and the a-trous filter's pipelines.
-  {
-    RootSignatureBuilder b = emptyBuilder();
-    addTable(b,
-             makeRangeList3(makeRange(kRangeSrv, 11), makeRange(kRangeUav, 3), makeRange(kRangeCbv, 1)),
-             kVisibilityAll);
-    addStaticSampler(b, gfx::FILTER_MIN_MAG_MIP_LINEAR, gfx::TEXTURE_ADDRESS_MODE_CLAMP, 0,
-                     kVisibilityAll);
-    addStaticSampler(b, gfx::FILTER_MIN_MAG_MIP_POINT, gfx::TEXTURE_ADDRESS_MODE_CLAMP, 1,
-                     kVisibilityAll);
-    p.temporalPipeline =
-        buildComputePipeline(b, bytecode(kTemporalAccumulationCS, kTemporalAccumulationCSSize));
-  }
-  {
-    RootSignatureBuilder b = emptyBuilder();
-    addTable(b, makeRangeList2(makeRange(kRangeSrv, 5), makeRange(kRangeUav, 1)), kVisibilityAll);
-    addConstants(b);
-    p.atrousPipeline = buildComputePipeline(b, bytecode(kATrousFilterCS, kATrousFilterCSSize));
-  }
-  // The depth-of-field pass,
-  buildTwoTexturePass(p.depthOfFieldPass, bytecode(kDepthOfFieldPS, kDepthOfFieldPSSize),
-                      gfx::TEXTURE_ADDRESS_MODE_CLAMP, gfx::FORMAT_R16G16B16A16_FLOAT);
-  // its constants,
-  createConstantBlock(p.depthOfField);
-  DepthOfFieldData& dof = p.depthOfField.data;
-  dof.focusScale = s.focusScale;
-  dof.focusPoint = s.focusPoint;
-  dof.radiusScale = s.radiusScale;
-  dof.blurSize = s.blurSize;
-  dof.maxDist = s.maxDist;
-  dof.resolution = {c.resolution.x, c.resolution.y};
-  // and its render target, the final pass's input.
-  t.frameInput = createTexture(W, H, nullptr, kStateRenderTarget, gfx::FORMAT_R16G16B16A16_FLOAT,
-                               kResourceAllowRenderTarget);
-  // The final pass onto the back buffer,
-  buildTwoTexturePass(p.finalPassPass,
-                      bytecode(kTransferToBackbufferPS, kTransferToBackbufferPSSize),
-                      gfx::TEXTURE_ADDRESS_MODE_BORDER, gfx::FORMAT_R8G8B8A8_UNORM);
-  // and its constants.
-  createConstantBlock(p.finalPass);
-  FinalPassData& f = p.finalPass.data;
-  f.resolution = {float(W), float(H)};
-  f.nativeResolution = {float(renderApp.width), float(renderApp.height)};
-  f.time = 0.0f;
-  f.brightness = s.brightness;
-  f.tonemapping = s.tonemapping;
-  f.showExtraTexture = 1;
-  f.frame = 0;
-  // The a-trous step count, time scale and frame duration before the first frame.
-  p.atrousSteps = 2;
-  p.timeScale = s.timeScale;
-  p.previousFrameDurationMs = 0.0;
-  // The scene's values into their destinations, and the timeline bound to them.
-  applySceneParams(p);
-  bindTimeline(p);
-  // The timeline text loaded (the embedded one unless the options give another).
+  ASSERT(options.renderWidth >= 32 && options.renderWidth % 32 == 0 && options.renderHeight > 0,
+         "Render size %ux%u: the width must be a positive multiple of 32\n", options.renderWidth,
+         options.renderHeight);
+  for (const Stage& stage : kStages) stage.create(p);
+  // The scene's starting values into their destinations, and the timeline bound to them.
+  bindDestinations(p);
+  applySceneParams(p.destinations, p.sceneParams);
+  setFrameStartValues(p);
   loadStartupTimeline(p);
-  // The cursor hidden (an offscreen run has no window and no cursor).
+  // An offscreen run has no window and no cursor.
   if (renderApp.window != nullptr) windowShowCursor(false);
-  // Default tracks when the text held none.
-  if (p.timeline->tracks.count == 0) addDefaultTracks(p.timeline, s);
+  if (p.timeline->tracks.count == 0) addDefaultTracks(p.timeline, p.sceneParams);
   // From here on a PANIC writes the timeline out.
   RenderApp::setFatalHandler(saveTimelineFatalHook, &p.timeline);
   // Start the music (nothing plays while it is still to be synthesised: the first
@@ -301,4 +330,12 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   p.simulation.data.frame = 0;
   p.simulation.data.time = 0.0f;
   p.running = true;
+}
+
+void shutdownPresentation(Presentation& p) {
+  if (!p.running) return;
+  p.running = false;
+  waitForGpuIdle();
+  for (size_t i = std::size(kStages); i-- > 0;)
+    if (kStages[i].release != nullptr) kStages[i].release(p);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Binds timeline tracks, purely by name, to the parameters they drive.
+// Binds timeline tracks, purely by name, to the parameters they drive (the table of
+// app/scene_parameters.h).
 //
 // Every frame updateTimeline evaluates all tracks at the simulation's frame counter
 // and hands each value to applyTrackValue, which writes it into the CPU copy of a
@@ -8,24 +9,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "scene/camera.h"
-#include "scene/scene_params.h"
-#include "shaders/ParticleConfig.h"
+#include "app/scene_parameters.h"
 #include "timeline/timeline.h"
-
-// Where the thirteen bound tracks write. main owns every destination; the projection
-// is usually the camera's own.
-struct TimelineDestinations {
-  ParticleSceneData* particleScene;  // "SM::NumPart", "BP::BkgColor"
-  SimulationData* simulation;        // "SM::SceneID"; its frame is the timeline clock
-  float* timeScale;                  // "SM::TimeSc"
-  Camera* camera;                    // "CM::Pos", "CM::Dir"
-  FinalPassData* finalPass;          // "CM::Bright"; receives the evaluated frame
-  Float4x4* projection;              // "CM::Fov"
-  DepthOfFieldData* depthOfField;    // "DF::FocusSc", "DF::FocusPt"
-  ConstantBufferData* constants;     // "TR::BlendFct", "PT::SampleCnt"
-  uint32_t* atrousSteps;             // "AT::Steps"
-};
 
 // What updateTimeline calls once per track: (track name, the timeline's callbackTag,
 // the track's value at this frame).
@@ -37,10 +22,6 @@ using TrackCallback = std::function<void(const char* name, uint32_t tag, FrameVa
 void applyTrackValue(const TimelineDestinations& destinations, const char* name, uint32_t tag,
                      FrameValue value);
 
-// The "CM::Fov" rewrite: all sixteen floats of `projection` for a vertical field of
-// view in degrees, aspect 16:9, depth planes 0.1 and 1000 mapped to -1..1.
-void writeFovProjection(Float4x4& projection, float fovDegrees);
-
 // Once per frame: wraps the simulation's frame counter to 0 once it passes the last
 // frame, copies it into the final pass constants, evaluates every track there, then
 // delivers every track's value, in track order, through applyTrackValue.
@@ -50,7 +31,7 @@ void updateTimeline(Timeline* timeline, const TimelineDestinations& destinations
 void updateTimeline(Timeline* timeline, uint32_t* frameCounter, uint32_t* evaluatedFrame,
                     const TrackCallback& callback);
 
-// When the timeline has no track: adds the thirteen bound tracks, each with one key
-// at frame 0 (easing "None") holding the parameter's start-up value. A timeline that
-// already has tracks is left alone.
+// When the timeline has no track: adds a track for every animated parameter, each with
+// one key at frame 0 (easing "None") holding its starting value. A timeline that already
+// has tracks is left alone.
 void addDefaultTracks(Timeline* timeline, const SceneParams& params);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "audio/music_synthesis_pass.h"
 #include "base/diagnostics.h"
 #include "gpu/render_app.h"
 #include "platform/os.h"
@@ -14,10 +15,10 @@ constexpr uint32_t kSampleRate = 44100;
 constexpr uint32_t kChannels = 2;
 constexpr uint32_t kBlockFrames = 256;
 constexpr uint32_t kGroupSize = 256;       // AudioProcessCS's numthreads
-constexpr uint32_t kFloatFrameBytes = 8;   // (left, right) as 32-bit floats
 constexpr uint32_t kShutdownDrainMs = 300;  // lets the queued blocks (~93 ms) play out
 
 }  // namespace
+
 
 AudioRenderer* AudioRenderer::create(const WaveOutApi* waveOut) {
   auto* renderer = new AudioRenderer();
@@ -31,12 +32,7 @@ AudioRenderer* AudioRenderer::create(const WaveOutApi* waveOut) {
   streamer.channels = kChannels;
   streamer.bitsPerSample = 32;
 
-  // One table visible to every stage: u0 then b0, each appended after the other.
-  ComputePipelineDesc desc = {};
-  addTable(desc.builder, makeRangeList2(makeRange(kRangeUav, 1), makeRange(kRangeCbv, 1)), kVisibilityAll);
-  desc.computeShader = {kAudioProcessCS, kAudioProcessCSSize};
-  renderer->pipeline = createComputePipeline(desc);
-  destroyRootSignatureBuilder(desc.builder);
+  renderer->pipeline = createComputePass(kMusicSynthesisPass);
   if (!renderer->pipeline) PANIC("Failed to create the AudioProcessCS pipeline\n");
 
   // Sizes, always in float frames.
@@ -75,17 +71,11 @@ void AudioRenderer::render(gfx::GraphicsCommandList* commandList, DescriptorAllo
   SingleBarrierBatch parameterBarriers = {};
   updateConstantBlock(*params, commandList, &parameterBarriers);
 
-  commandList->SetPipelineState(pipeline->pipelineState);
-  commandList->SetComputeRootSignature(pipeline->rootSignature);
-
-  DescriptorTable table = allocateDescriptors(descriptorAllocator, 2);
-  writeStructuredUav(table, outputBuffer->resource, streamer.totalFrames, kFloatFrameBytes);
-  writeCbv(table, params->buffers.gpuBuffer->resource, sizeof(AudioData));
-  commandList->SetComputeRootDescriptorTable(0, gfx::GpuDescriptorHandle{gpuHandle(table, 0)});
-
   // Rounded up, so the last totalFrames mod 256 frames are computed too (the shader skips
   // threads past the buffer's end): no frame of the buffer is left holding stale memory.
-  commandList->Dispatch((streamer.totalFrames + kGroupSize - 1) / kGroupSize, 1, 1);
+  const PassResource resources[] = {boundBuffer(*outputBuffer, streamer.totalFrames), boundConstants(*params)};
+  recordComputePass(commandList, kMusicSynthesisPass, *pipeline, resources, descriptorAllocator, barrierBatch,
+                    (streamer.totalFrames + kGroupSize - 1) / kGroupSize, 1);
 
   // The transition orders the dispatch before the copy.
   requestTransition(barrierBatch, outputBuffer->resource, kStateCopySource);

@@ -4,16 +4,9 @@
 
 #include "base/input_state.h"
 #include "scene/camera.h"
+#include "support/startup_camera.h"
 
 namespace {
-
-Camera startupCamera() {
-  Camera camera;
-  initCamera(camera, {0.0f, 0.0f, -80.0f});
-  camera.yaw = 1.57f;
-  camera.speed = 0.15f;
-  return camera;
-}
 
 void BM_CameraFrame(benchmark::State& state) {
   Camera camera = startupCamera();

@@ -7,45 +7,18 @@
 
 #include "platform/gfx.h"
 #include "platform_test_shaders.h"
+#include "support/gfx_context.h"
 #include "support/shaders/write_buffer_root.h"
 
 namespace {
 
 using namespace gfx;
 
-struct Context {
-  Factory* factory = nullptr;
-  Adapter* adapter = nullptr;
-  Device* device = nullptr;
-  CommandQueue* queue = nullptr;
-  CommandAllocator* allocator = nullptr;
-  GraphicsCommandList* list = nullptr;
-  Fence* fence = nullptr;
-  uint64_t value = 0;
+struct Context : GfxContext {
   bool ok = false;
-
-  Context() {
-    ok = Succeeded(CreateFactory(0, &factory)) && Succeeded(factory->EnumAdapters(0, &adapter)) &&
-         Succeeded(CreateDevice(adapter, FEATURE_LEVEL_12_0, &device));
-    CommandQueueDesc queueDesc;
-    ok = ok && Succeeded(device->CreateCommandQueue(&queueDesc, &queue)) &&
-         Succeeded(device->CreateCommandAllocator(COMMAND_LIST_TYPE_DIRECT, &allocator)) &&
-         Succeeded(device->CreateCommandList(0, COMMAND_LIST_TYPE_DIRECT, allocator, nullptr, &list)) &&
-         Succeeded(device->CreateFence(0, FENCE_FLAG_NONE, &fence));
-  }
-  ~Context() {
-    Object* objects[] = {list, allocator, fence, queue, device, adapter, factory};
-    for (Object* object : objects)
-      if (object) object->Release();
-  }
-  void finish() {
-    list->Close();
-    queue->ExecuteCommandLists(1, &list);
-    queue->Signal(fence, ++value);
-    fence->Wait(value);
-    allocator->Reset();
-    list->Reset(allocator, nullptr);
-  }
+  Context() { ok = create(); }
+  ~Context() { release(); }
+  void finish() { submitAndWait(); }
 };
 
 void BM_RecordDispatchWithTable(benchmark::State& state) {

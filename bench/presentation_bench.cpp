@@ -24,16 +24,10 @@ Presentation& presentation() {
   return *p;
 }
 
-enum Passes : uint32_t {
-  kNone = 0,
-  kSimulation = 1,
-  kScene = 2,
-  kTemporal = 4,
-  kAtrous = 8,
-  kCopies = 16,
-  kDepthOfField = 32,
-  kFinal = 64,
-  kAll = 127,
+// The passes one benchmark iteration records, in the frame's order.
+struct Passes {
+  bool simulation = false, scene = false, temporal = false, atrous = false, copies = false, depthOfField = false,
+       final = false;
 };
 
 GpuTimer& timer() {
@@ -41,7 +35,7 @@ GpuTimer& timer() {
   return t;
 }
 
-void frame(benchmark::State& state, uint32_t passes) {
+void frame(benchmark::State& state, Passes passes) {
   Presentation& p = presentation();
   if (!timer().create(state)) return;
   p.atrousSteps = uint32_t(state.range(0));
@@ -53,16 +47,16 @@ void frame(benchmark::State& state, uint32_t passes) {
     recordFrameSetup(p, cl, heap);
     updateFrameConstants(p, cl);
     timer().start(cl);
-    if (passes & kSimulation) recordParticleSimulation(p, cl, heap);
-    if (passes & kScene) {  // with the hierarchy it walks, built as the frame builds it
+    if (passes.simulation) recordParticleSimulation(p, cl, heap);
+    if (passes.scene) {  // with the hierarchy it walks, built as the frame builds it
       recordSphereBvhBuild(p, cl, heap);
       recordScene(p, cl, heap);
     }
-    if (passes & kTemporal) recordTemporal(p, cl, heap);
-    GpuTexture* filtered = (passes & kAtrous) ? recordAtrous(p, cl, heap) : p.textures.ResultTexture;
-    if (passes & kCopies) recordHistoryCopies(p, cl);
-    if (passes & kDepthOfField) recordDepthOfField(p, cl, heap, filtered);
-    if (passes & kFinal) recordFinalPass(p, cl, heap);
+    if (passes.temporal) recordTemporal(p, cl, heap);
+    GpuTexture* filtered = passes.atrous ? recordAtrous(p, cl, heap) : p.textures.ResultTexture;
+    if (passes.copies) recordHistoryCopies(p, cl);
+    if (passes.depthOfField) recordDepthOfField(p, cl, heap, filtered);
+    if (passes.final) recordFinalPass(p, cl, heap);
     timer().stop(cl);
     recordPresentTransition(p, cl);
     endFrame();
@@ -71,15 +65,15 @@ void frame(benchmark::State& state, uint32_t passes) {
   }
 }
 
-void EmptyFrame(benchmark::State& s) { frame(s, kNone); }
-void ParticleSimulation(benchmark::State& s) { frame(s, kSimulation); }
-void ScenePathTrace(benchmark::State& s) { frame(s, kScene); }
-void TemporalAccumulation(benchmark::State& s) { frame(s, kTemporal); }
-void ATrousFilter(benchmark::State& s) { frame(s, kAtrous); }
-void HistoryCopies(benchmark::State& s) { frame(s, kCopies); }
-void DepthOfField(benchmark::State& s) { frame(s, kDepthOfField); }
-void FinalPass(benchmark::State& s) { frame(s, kFinal); }
-void WholeFrame(benchmark::State& s) { frame(s, kAll); }
+void EmptyFrame(benchmark::State& s) { frame(s, {}); }
+void ParticleSimulation(benchmark::State& s) { frame(s, {.simulation = true}); }
+void ScenePathTrace(benchmark::State& s) { frame(s, {.scene = true}); }
+void TemporalAccumulation(benchmark::State& s) { frame(s, {.temporal = true}); }
+void ATrousFilter(benchmark::State& s) { frame(s, {.atrous = true}); }
+void HistoryCopies(benchmark::State& s) { frame(s, {.copies = true}); }
+void DepthOfField(benchmark::State& s) { frame(s, {.depthOfField = true}); }
+void FinalPass(benchmark::State& s) { frame(s, {.final = true}); }
+void WholeFrame(benchmark::State& s) { frame(s, {true, true, true, true, true, true, true}); }
 
 // The argument is the a-trous step count ("AT::Steps"; 3 at the start, 2 later). Iteration
 // counts are fixed: GPU time is far below each frame's wall time, so a minimum time of

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "bench/gpu_timer.h"
+#include "app/frame_passes.h"
+#include "audio/music_synthesis_pass.h"
 #include "shader_blobs.h"
 #include "shaders/ParticleConfig.h"
 #include "support/reference/music.h"
@@ -54,18 +56,24 @@ double timeFrames(benchmark::State& state, Record record) {
   return state.iterations() ? total / double(state.iterations()) : 0.0;
 }
 
+// Records one dispatch of `pass` in a frame of its own and waits for it.
+void runOnce(const PassDescription& pass, Pipeline& pipeline, const std::vector<PassResource>& views) {
+  gfx::GraphicsCommandList* list = beginFrame();
+  resetDescriptorAllocator(*b.heap);
+  recordCompute(list, pass, pipeline, *b.heap, b.barriers, views, 1, 1);
+  endFrame();
+  waitForGpuIdle();
+}
+
 void simulate(uint32_t scene, uint32_t frame, uint32_t count) {
   SimulationData sim{{0, 0, 0}, scene, frame, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, count};
   GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
   GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
-  std::vector<ComputeView> views = {bufferUav(*b.particles, 128, 104), cbv(*simBuffer), cbv(*sceneBuffer)};
-  Pipeline* pipeline = createComputeFor({kParticleSimulationCS, kParticleSimulationCSSize}, views, {}, false);
-  gfx::GraphicsCommandList* list = beginFrame();
-  resetDescriptorAllocator(*b.heap);
-  recordCompute(list, *pipeline, *b.heap, b.barriers, views, 1, 1, nullptr);  // one group: all particles
-  endFrame();
-  waitForGpuIdle();
+  std::vector<PassResource> views = {boundBuffer(*b.particles, kParticleCapacity), boundConstants(*simBuffer),
+                                     boundConstants(*sceneBuffer)};
+  Pipeline* pipeline = createComputePass(kParticleSimulationPass);
+  runOnce(kParticleSimulationPass, *pipeline, views);  // one group: all particles
   releasePipeline(pipeline);
   releaseBuffer(simBuffer);
   releaseBuffer(sceneBuffer);
@@ -76,16 +84,12 @@ constexpr uint32_t kMusicFrames = 180 * kSampleRate;  // the whole piece, as the
 double musicGpuSeconds = 0.0;  // mean of BM_AudioSynthesis, for the ratio below
 
 void BM_AudioSynthesis(benchmark::State& state) {
-  std::vector<ComputeView> views = {bufferUav(*b.audioFrames, kMusicFrames, 8), cbv(*b.audioData)};
-  Pipeline* p = createComputeFor({kAudioProcessCS, kAudioProcessCSSize}, views, {}, false);
+  std::vector<PassResource> views = {boundBuffer(*b.audioFrames, kMusicFrames), boundConstants(*b.audioData)};
+  Pipeline* p = createComputePass(kMusicSynthesisPass);
   // Shaders are compiled on their first dispatch: keep that out of the timed iterations.
-  gfx::GraphicsCommandList* warmUp = beginFrame();
-  resetDescriptorAllocator(*b.heap);
-  recordCompute(warmUp, *p, *b.heap, b.barriers, views, 1, 1, nullptr);
-  endFrame();
-  waitForGpuIdle();
+  runOnce(kMusicSynthesisPass, *p, views);
   musicGpuSeconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, *p, *b.heap, b.barriers, views, (kMusicFrames + 255) / 256, 1, nullptr);
+    recordCompute(list, kMusicSynthesisPass, *p, *b.heap, b.barriers, views, (kMusicFrames + 255) / 256, 1);
   });
   releasePipeline(p);
 }
@@ -109,15 +113,16 @@ void BM_MusicReferenceCpu(benchmark::State& state) {
 }
 
 void BM_ParticleSimulation(benchmark::State& state) {
-  simulate(1, 3255, 128);
+  simulate(1, kSceneSetUpFrame, 128);
   SimulationData sim{{0, 0, 0}, 1, 3400, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, 128};
   GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
   GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
-  std::vector<ComputeView> views = {bufferUav(*b.particles, 128, 104), cbv(*simBuffer), cbv(*sceneBuffer)};
-  Pipeline* p = createComputeFor({kParticleSimulationCS, kParticleSimulationCSSize}, views, {}, false);
+  std::vector<PassResource> views = {boundBuffer(*b.particles, kParticleCapacity), boundConstants(*simBuffer),
+                                     boundConstants(*sceneBuffer)};
+  Pipeline* p = createComputePass(kParticleSimulationPass);
   timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, *p, *b.heap, b.barriers, views, 1, 1, nullptr);
+    recordCompute(list, kParticleSimulationPass, *p, *b.heap, b.barriers, views, 1, 1);
   });
   releasePipeline(p);
   releaseBuffer(simBuffer);
@@ -131,25 +136,22 @@ struct SceneSetUp {
 
 SceneSetUp setUpScene(uint32_t scene) {
   if (scene == 0) simulate(0, 0, 64);
-  else simulate(1, 3255, 128);
+  else simulate(1, kSceneSetUpFrame, 128);
   SimulationData sim{{0, 0, 0}, scene, scene == 0 ? 2000u : 3400u, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, scene == 0 ? 64u : 128u};
   return {createBuffer(sizeof(sim), Constant, &sim, false, 0),
           createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0)};
 }
 
-std::vector<ComputeView> bvhBuildViews(const SceneSetUp& s) {
-  return {particleSrv(*b.particles), bufferUav(*b.sphereBvh, kSphereBvhRecords, kSphereBvhRecordBytes), cbv(*s.sceneBuffer)};
+std::vector<PassResource> bvhBuildViews(const SceneSetUp& s) {
+  return {boundBuffer(*b.particles, kParticleCapacity), boundBuffer(*b.sphereBvh, kSphereBvhRecords),
+          boundConstants(*s.sceneBuffer)};
 }
 
 void buildHierarchy(const SceneSetUp& s) {
-  std::vector<ComputeView> views = bvhBuildViews(s);
-  Pipeline* pipeline = createComputeFor({kSphereBvhBuildCS, kSphereBvhBuildCSSize}, views, {}, false);
-  gfx::GraphicsCommandList* list = beginFrame();
-  resetDescriptorAllocator(*b.heap);
-  recordCompute(list, *pipeline, *b.heap, b.barriers, views, 1, 1, nullptr);
-  endFrame();
-  waitForGpuIdle();
+  std::vector<PassResource> views = bvhBuildViews(s);
+  Pipeline* pipeline = createComputePass(kSphereBvhBuildPass);
+  runOnce(kSphereBvhBuildPass, *pipeline, views);
   releasePipeline(pipeline);
 }
 
@@ -162,23 +164,23 @@ void releaseScene(SceneSetUp& s) {
 double bruteForceSeconds[2] = {0.0, 0.0};
 double sceneSeconds[2] = {0.0, 0.0};
 
-double timeScenePass(benchmark::State& state, ShaderBytecode shader) {
+double timeScenePass(benchmark::State& state, const PassDescription& pass) {
   uint32_t scene = uint32_t(state.range(0));
   SceneSetUp s = setUpScene(scene);
   buildHierarchy(s);
-  std::vector<ComputeView> views = {particleSrv(*b.particles),
-                                    textureUav(*b.colour, kRgba16Float),
-                                    textureUav(*b.velocity, kRgba32Float),
-                                    textureUav(*b.position, kRgba32Float),
-                                    textureUav(*b.normal, kRgba32Float),
-                                    textureUav(*b.depth, kR32Float),
-                                    cbv(*b.cameraData),
-                                    cbv(*s.sceneBuffer),
-                                    cbv(*s.simBuffer),
-                                    cbv(*b.sphereBvh)};
-  Pipeline* p = createComputeFor(shader, views, {}, false);
+  std::vector<PassResource> views = {boundBuffer(*b.particles, kParticleCapacity),
+                                     boundTexture(*b.colour),
+                                     boundTexture(*b.velocity),
+                                     boundTexture(*b.position),
+                                     boundTexture(*b.normal),
+                                     boundTexture(*b.depth),
+                                     boundConstants(*b.cameraData),
+                                     boundConstants(*s.sceneBuffer),
+                                     boundConstants(*s.simBuffer),
+                                     boundConstants(*b.sphereBvh)};
+  Pipeline* p = createComputePass(pass);
   double seconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32, nullptr);
+    recordCompute(list, pass, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32);
   });
   releasePipeline(p);
   releaseScene(s);
@@ -188,13 +190,13 @@ double timeScenePass(benchmark::State& state, ShaderBytecode shader) {
 // Scene 0 (four spheres, one of glass) or scene 1 (a hundred spheres), four samples per pixel,
 // testing every particle for each ray.
 void BM_SceneRenderBruteForce(benchmark::State& state) {
-  bruteForceSeconds[state.range(0)] = timeScenePass(state, {kSceneRenderBruteForceCS, kSceneRenderBruteForceCSSize});
+  bruteForceSeconds[state.range(0)] = timeScenePass(state, kSceneBruteForcePass);
 }
 
 // The same through the hierarchy, as the program renders. "speedup" is the brute-force time
 // over this one (from BM_SceneRenderBruteForce of the same run).
 void BM_SceneRender(benchmark::State& state) {
-  double seconds = timeScenePass(state, {kSceneRenderCS, kSceneRenderCSSize});
+  double seconds = timeScenePass(state, kScenePass);
   sceneSeconds[state.range(0)] = seconds;
   if (seconds > 0.0 && bruteForceSeconds[state.range(0)] > 0.0)
     state.counters["speedup"] = bruteForceSeconds[state.range(0)] / seconds;
@@ -203,10 +205,10 @@ void BM_SceneRender(benchmark::State& state) {
 // The hierarchy's build for the scene. "share_of_scene" is its time over BM_SceneRender's.
 void BM_SphereBvhBuild(benchmark::State& state) {
   SceneSetUp s = setUpScene(uint32_t(state.range(0)));
-  std::vector<ComputeView> views = bvhBuildViews(s);
-  Pipeline* p = createComputeFor({kSphereBvhBuildCS, kSphereBvhBuildCSSize}, views, {}, false);
+  std::vector<PassResource> views = bvhBuildViews(s);
+  Pipeline* p = createComputePass(kSphereBvhBuildPass);
   double seconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, *p, *b.heap, b.barriers, views, 1, 1, nullptr);
+    recordCompute(list, kSphereBvhBuildPass, *p, *b.heap, b.barriers, views, 1, 1);
   });
   if (seconds > 0.0 && sceneSeconds[state.range(0)] > 0.0)
     state.counters["share_of_scene"] = seconds / sceneSeconds[state.range(0)];
@@ -215,64 +217,54 @@ void BM_SphereBvhBuild(benchmark::State& state) {
 }
 
 void BM_TemporalAccumulation(benchmark::State& state) {
-  std::vector<ComputeView> views = {
-      textureSrv(*b.colour, kRgba16Float),      textureSrv(*b.velocity, kRgba32Float),
-      textureSrv(*b.history, kRgba16Float),     textureSrv(*b.position, kRgba32Float),
-      textureSrv(*b.normal, kRgba32Float),      textureSrv(*b.prevPosition, kRgba32Float),
-      textureSrv(*b.prevNormal, kRgba32Float),  textureSrv(*b.m1Prev, kR32Float),
-      textureSrv(*b.m2Prev, kR32Float),         textureSrv(*b.depth, kR32Float),
-      textureSrv(*b.prevDepth, kR32Float),      textureUav(*b.result, kRgba16Float),
-      textureUav(*b.m1, kR32Float),             textureUav(*b.m2, kR32Float),
-      cbv(*b.cameraData)};
-  Pipeline* p = createComputeFor({kTemporalAccumulationCS, kTemporalAccumulationCSSize}, views,
-                                 {{kFilterLinear, 0}, {kFilterPoint, 1}}, false);
+  std::vector<PassResource> views = {
+      boundTexture(*b.colour),     boundTexture(*b.velocity),  boundTexture(*b.history),
+      boundTexture(*b.position),   boundTexture(*b.normal),    boundTexture(*b.prevPosition),
+      boundTexture(*b.prevNormal), boundTexture(*b.m1Prev),    boundTexture(*b.m2Prev),
+      boundTexture(*b.depth),      boundTexture(*b.prevDepth), boundTexture(*b.result),
+      boundTexture(*b.m1),         boundTexture(*b.m2),        boundConstants(*b.cameraData)};
+  Pipeline* p = createComputePass(kTemporalPass);
   timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32, nullptr);
+    recordCompute(list, kTemporalPass, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32);
   });
   releasePipeline(p);
 }
 
 void BM_ATrousIteration(benchmark::State& state) {
-  std::vector<ComputeView> views = {textureSrv(*b.result, kRgba16Float), textureSrv(*b.normal, kRgba32Float),
-                                    textureSrv(*b.m1, kR32Float),        textureSrv(*b.m2, kR32Float),
-                                    textureSrv(*b.depth, kR32Float),     textureUav(*b.filtered, kRgba16Float)};
-  Pipeline* p = createComputeFor({kATrousFilterCS, kATrousFilterCSSize}, views, {}, true);
+  std::vector<PassResource> views = {boundTexture(*b.result), boundTexture(*b.normal), boundTexture(*b.m1),
+                                     boundTexture(*b.m2),     boundTexture(*b.depth),  boundTexture(*b.filtered)};
+  Pipeline* p = createComputePass(kAtrousPass);
   ATrousConstants constants{2, {float(kWidth), float(kHeight), 1}};
   timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32, &constants);
+    recordCompute(list, kAtrousPass, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32,
+                  &constants);
   });
   releasePipeline(p);
 }
 
 void BM_DepthOfField(benchmark::State& state) {
   FullscreenPass pass;
-  buildFullscreenFor(pass, {kDepthOfFieldPS, kDepthOfFieldPSSize}, 2, kFilterLinear, kRgba16Float);
-  DynamicArray<PassBinding> bindings;
-  bindings.push(sampledTextureBinding(*b.depth, kR32Float));
-  bindings.push(sampledTextureBinding(*b.filtered, kRgba16Float));
-  bindings.push(constantBufferBinding(*b.dofData));
+  buildFullscreenPass(pass, kDepthOfFieldPass, {kRenderToScreenVS, kRenderToScreenVSSize});
+  std::vector<PassResource> bindings = {boundTexture(*b.depth), boundTexture(*b.filtered), boundConstants(*b.dofData)};
   timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordFullscreen(list, pass, *b.heap, *b.targets, b.barriers, bindings, b.frameInput->resource, kRgba16Float,
-                     kWidth, kHeight);
+    recordFullscreen(list, kDepthOfFieldPass, pass, *b.heap, *b.targets, b.barriers, bindings,
+                     b.frameInput->resource, kRgba16Float, kWidth, kHeight);
   });
-  bindings.clear();
   destroyFullscreenPass(pass);
 }
 
 void BM_FinalPass(benchmark::State& state) {
   FullscreenPass pass;
-  buildFullscreenFor(pass, {kTransferToBackbufferPS, kTransferToBackbufferPSSize}, 2, kFilterLinear, kRgba8Unorm);
-  DynamicArray<PassBinding> bindings;
-  bindings.push(sampledTextureBinding(*b.frameInput, kRgba16Float));
-  bindings.push(sampledTextureBinding(*b.text, kRgba8Unorm));
-  bindings.push(constantBufferBinding(*b.finalData));
+  buildFullscreenPass(pass, kFinalPass, {kRenderToScreenVS, kRenderToScreenVSSize});
+  std::vector<PassResource> bindings = {boundTexture(*b.frameInput), boundTexture(*b.text),
+                                        boundConstants(*b.finalData)};
   timeFrames(state, [&](gfx::GraphicsCommandList* list) {
     TrackedResource& backBuffer = currentBackBuffer().resource;
-    recordFullscreen(list, pass, *b.heap, *b.targets, b.barriers, bindings, backBuffer, kRgba8Unorm, 1920, 1080);
+    recordFullscreen(list, kFinalPass, pass, *b.heap, *b.targets, b.barriers, bindings, backBuffer, kRgba8Unorm,
+                     1920, 1080);
     requestTransition(b.barriers, backBuffer, kStatePresent);
     flush(b.barriers, list);
   });
-  bindings.clear();
   destroyFullscreenPass(pass);
 }
 

@@ -26,13 +26,9 @@ Pipeline* createComputePipeline(const ComputePipelineDesc& desc) {
   return new Pipeline{rootSignature, pipelineState};
 }
 
-gfx::GraphicsPipelineStateDesc describeGraphicsPipeline(
-    const GraphicsPipelineDesc& desc, gfx::RootSignature* rootSignature,
-    DynamicArray<gfx::InputElementDesc, uint32_t>& inputElements) {
-  // More formats than the API's simultaneous targets would run past RTVFormats.
-  ASSERT(desc.renderTargetFormats.count <= kMaxRenderTargets,
-         "Exceeded the limit of render targets %u\n", kMaxRenderTargets);
+namespace {
 
+void describeInputLayout(const GraphicsPipelineDesc& desc, DynamicArray<gfx::InputElementDesc, uint32_t>& inputElements) {
   for (uint64_t slot = 0; slot < desc.vertexBuffers.count; ++slot) {
     const VertexBufferLayout& layout = desc.vertexBuffers[slot];
     for (uint64_t e = 0; e < layout.elements.count; ++e) {
@@ -48,17 +44,13 @@ gfx::GraphicsPipelineStateDesc describeGraphicsPipeline(
       inputElements.push(input);
     }
   }
+}
 
-  gfx::GraphicsPipelineStateDesc state = {};
-  state.pRootSignature = rootSignature;
-  state.VS.pShaderBytecode = desc.vertexShader.bytes;
-  state.VS.BytecodeLength = desc.vertexShader.size;
-  state.PS.pShaderBytecode = desc.pixelShader.bytes;
-  state.PS.BytecodeLength = desc.pixelShader.size;
-
+// Alpha blending on every target.
+void describeBlending(gfx::GraphicsPipelineStateDesc& state, uint32_t renderTargets) {
   state.BlendState.AlphaToCoverageEnable = false;
   state.BlendState.IndependentBlendEnable = false;
-  for (uint32_t i = 0; i < desc.renderTargetFormats.count; ++i) {
+  for (uint32_t i = 0; i < renderTargets; ++i) {
     gfx::RenderTargetBlendDesc& blend = state.BlendState.RenderTarget[i];
     blend.BlendEnable = true;
     blend.LogicOpEnable = false;
@@ -72,7 +64,11 @@ gfx::GraphicsPipelineStateDesc describeGraphicsPipeline(
     blend.RenderTargetWriteMask = 0xF;
   }
   state.SampleMask = 0xFFFFFFFF;
+}
 
+// Solid fill with the description's culling; depth test less-or-equal only with a depth
+// format, no stencil.
+void describeRasterAndDepth(gfx::GraphicsPipelineStateDesc& state, const GraphicsPipelineDesc& desc) {
   state.RasterizerState.FillMode = gfx::FillMode(3);  // solid
   state.RasterizerState.CullMode = gfx::CullMode(desc.cullMode);
   state.RasterizerState.FrontCounterClockwise = false;
@@ -98,6 +94,26 @@ gfx::GraphicsPipelineStateDesc describeGraphicsPipeline(
   face.StencilFunc = gfx::ComparisonFunc(8);  // always
   state.DepthStencilState.FrontFace = face;
   state.DepthStencilState.BackFace = face;
+}
+
+}  // namespace
+
+gfx::GraphicsPipelineStateDesc describeGraphicsPipeline(
+    const GraphicsPipelineDesc& desc, gfx::RootSignature* rootSignature,
+    DynamicArray<gfx::InputElementDesc, uint32_t>& inputElements) {
+  // More formats than the API's simultaneous targets would run past RTVFormats.
+  ASSERT(desc.renderTargetFormats.count <= kMaxRenderTargets,
+         "Exceeded the limit of render targets %u\n", kMaxRenderTargets);
+  describeInputLayout(desc, inputElements);
+
+  gfx::GraphicsPipelineStateDesc state = {};
+  state.pRootSignature = rootSignature;
+  state.VS.pShaderBytecode = desc.vertexShader.bytes;
+  state.VS.BytecodeLength = desc.vertexShader.size;
+  state.PS.pShaderBytecode = desc.pixelShader.bytes;
+  state.PS.BytecodeLength = desc.pixelShader.size;
+  describeBlending(state, desc.renderTargetFormats.count);
+  describeRasterAndDepth(state, desc);
 
   state.InputLayout.pInputElementDescs = inputElements.items;
   state.InputLayout.NumElements = inputElements.count;

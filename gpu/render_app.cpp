@@ -25,25 +25,9 @@ void resetRecord() {
   renderApp.quit = 0;
 }
 
-// Everything after the window: factory, adapter, device, queue, frame contexts, swap
-// chain, back buffers and the two unused view heaps, in this order.
-void createDeviceObjects() {
-  if (gfx::Failed(gfx::CreateFactory(0, &renderApp.factory))) PANIC("Failed to create factory\n");
-  if (gfx::Failed(renderApp.factory->EnumAdapters(0, &renderApp.adapter)))
-    PANIC("Failed to aquire adapter\n");
-  if (gfx::Failed(gfx::CreateDevice(renderApp.adapter, gfx::FEATURE_LEVEL_12_0, &renderApp.device)))
-    PANIC("Failed to create device\n");
-  gfx::Device* device = renderApp.device;
-
-  gfx::CommandQueueDesc queueDesc;
-  queueDesc.Type = gfx::COMMAND_LIST_TYPE_DIRECT;
-  queueDesc.Priority = 0;
-  queueDesc.Flags = gfx::COMMAND_QUEUE_FLAG_NONE;
-  queueDesc.NodeMask = 0;
-  if (gfx::Failed(device->CreateCommandQueue(&queueDesc, &renderApp.queue)))
-    PANIC("Failed to create command queue\n");
-  renderApp.queue->SetName(L"gfx::graphicsCommandQueue");
-
+// Three contexts, each a command allocator, a closed command list and a fence, and
+// their deferred-release lists.
+void createFrameContextObjects(gfx::Device* device) {
   renderApp.deferredReleases.clear();
   for (uint32_t i = 0; i < kFrameContextCount; ++i) {
     FrameContext& c = renderApp.frameContexts[i];
@@ -64,7 +48,10 @@ void createDeviceObjects() {
     c.state = Idle;
     renderApp.deferredReleases.push(DynamicArray<gfx::Object*>{});
   }
+}
 
+// The swap chain on the window (or in memory) and a present fence per back buffer.
+void createSwapChainAndBackBuffers(gfx::Device* device) {
   gfx::SwapChainDesc swapDesc;
   swapDesc.BufferDesc.Width = renderApp.width;
   swapDesc.BufferDesc.Height = renderApp.height;
@@ -94,7 +81,10 @@ void createDeviceObjects() {
     b.fenceValue = 0;
     b.event = gfx::CreateFenceEvent();
   }
+}
 
+// The render-target and depth-stencil view heaps the device record keeps.
+void createViewHeaps(gfx::Device* device) {
   gfx::DescriptorHeapDesc heapDesc;
   heapDesc.Type = gfx::DESCRIPTOR_HEAP_TYPE_RTV;
   heapDesc.NumDescriptors = 3;
@@ -107,6 +97,30 @@ void createDeviceObjects() {
   if (gfx::Failed(device->CreateDescriptorHeap(&heapDesc, &renderApp.dsvHeap)))
     PANIC("Failed to create DSV descriptor heap\n");
   renderApp.dsvHeap->SetName(L"gfx::dsvDescriptorHeap");
+}
+
+// Everything after the window: factory, adapter, device, queue, frame contexts, swap
+// chain, back buffers and the two unused view heaps, in this order.
+void createDeviceObjects() {
+  if (gfx::Failed(gfx::CreateFactory(0, &renderApp.factory))) PANIC("Failed to create factory\n");
+  if (gfx::Failed(renderApp.factory->EnumAdapters(0, &renderApp.adapter)))
+    PANIC("Failed to aquire adapter\n");
+  if (gfx::Failed(gfx::CreateDevice(renderApp.adapter, gfx::FEATURE_LEVEL_12_0, &renderApp.device)))
+    PANIC("Failed to create device\n");
+  gfx::Device* device = renderApp.device;
+
+  gfx::CommandQueueDesc queueDesc;
+  queueDesc.Type = gfx::COMMAND_LIST_TYPE_DIRECT;
+  queueDesc.Priority = 0;
+  queueDesc.Flags = gfx::COMMAND_QUEUE_FLAG_NONE;
+  queueDesc.NodeMask = 0;
+  if (gfx::Failed(device->CreateCommandQueue(&queueDesc, &renderApp.queue)))
+    PANIC("Failed to create command queue\n");
+  renderApp.queue->SetName(L"gfx::graphicsCommandQueue");
+
+  createFrameContextObjects(device);
+  createSwapChainAndBackBuffers(device);
+  createViewHeaps(device);
 }
 
 }  // namespace

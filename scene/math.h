@@ -8,30 +8,20 @@
 //   sits in row 3.
 // - View space is right-handed and looks down -z; projections map depth to -1..1.
 //
-// The types are plain records with the exact sizes the shaders expect (8, 12, 16
-// and 64 bytes), so they can sit inside the records shared with the GPU.
+// The types are the records the shaders share with the program (shaders/ParticleConfig.h),
+// under the names the program's arithmetic uses: a camera value goes into a constant block
+// as it is.
 #include <cmath>
 
-struct Float2 {
-  float x, y;
-};
+#include "shaders/ParticleConfig.h"
 
-struct Float3 {
-  float x, y, z;
-};
-
-struct Float4 {
-  float x, y, z, w;
-};
-
-struct Float4x4 {
-  float m[4][4];
-};
+using Float2 = float2;
+using Float3 = float3;
+using Float4 = float4;
+using Float4x4 = float4x4;
 
 static_assert(sizeof(Float2) == 8 && sizeof(Float3) == 12 && sizeof(Float4) == 16);
 static_assert(sizeof(Float4x4) == 64);
-
-inline constexpr float kPi = 3.1415927f;
 
 // ---- Float3 arithmetic ----
 

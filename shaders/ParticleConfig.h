@@ -41,7 +41,9 @@ enum class TonemapFunction : int32_t {
   UNCHARTED2 = 8,
 };
 
-constexpr float toRad(float d) { return 3.14159265359f * d / 180.0f; }
+// The particle buffer: 128 tightly packed ParticleData records.
+inline constexpr uint32_t kParticleCapacity = 128;
+inline constexpr uint32_t kParticleStride = 104;
 
 // The buffer of the spheres' hierarchy (its layout: sphere_bvh.hlsli), 168 records of 64 bytes:
 // written as a storage buffer, read as a constant buffer.
@@ -49,6 +51,7 @@ inline constexpr uint32_t kSphereBvhRecords = 168;
 inline constexpr uint32_t kSphereBvhRecordBytes = 64;
 
 #define TARNIX_TONEMAP_FIELD TonemapFunction
+#define TARNIX_SHARED_CONSTANT inline constexpr
 #else
 // HLSL has no enumerations: the operator is an int compared against these constants.
 static const int NONE = 0;
@@ -61,10 +64,18 @@ static const int ROMBINDAHAUS = 6;
 static const int FILMIC = 7;
 static const int UNCHARTED2 = 8;
 
-float toRad(float d) { return 3.14159265359 * d / 180.0; }
-
 #define TARNIX_TONEMAP_FIELD int
+#define TARNIX_SHARED_CONSTANT static const
 #endif
+
+// Pi in single precision (3.1415927), the one value every angle of the program uses.
+TARNIX_SHARED_CONSTANT float kPi = 3.1415927f;
+
+// The switch to the second scene: the particle simulation clears the first scene's spheres
+// at kSceneClearFrame and sets up the second at kSceneSetUpFrame. It compares the frame
+// index with ==, so the music clock never skips either.
+TARNIX_SHARED_CONSTANT uint kSceneClearFrame = 3254;
+TARNIX_SHARED_CONSTANT uint kSceneSetUpFrame = 3255;
 
 // Music synthesis (b0 of the audio shader).
 struct AudioData {

@@ -257,12 +257,12 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
       animateScene0(i, p, frame, time, dt);
       collides = frame >= 2375 && p.dynamic != 0;
     } else if (scene == 1) {
-      if (frame == 3254) {
+      if (frame == kSceneClearFrame) {
         p.radius = 0;
         p.visible = 0;
-      } else if (frame == 3255) {
+      } else if (frame == kSceneSetUpFrame) {
         setUpScene1(i, p, u0);
-      } else if (frame > 3255) {
+      } else if (frame > kSceneSetUpFrame) {
         animateScene1(i, p, frame, time, dt);
         collides = p.dynamic != 0;
       }

@@ -294,7 +294,7 @@ Surface surfaceOf(uint index, float3 P) {
 
 float3 backgroundColor() {
   uint frame = simData.frame;
-  if (frame <= 3254) return particleScene.backgroundColor;
+  if (frame <= kSceneClearFrame) return particleScene.backgroundColor;
   if (frame < 6150) return float3(0.0044, 0.0071, 0.0068);
   return float3(0.044, 0.071, 0.068);
 }

@@ -113,10 +113,9 @@ bool childReady(uint reference) {
   return nodeReady[reference] != 0;
 }
 
-[numthreads(BVH_GROUP_SIZE, 1, 1)]
-void main(uint3 dispatchId : SV_DispatchThreadID) {
-  uint i = dispatchId.x;
-  if (i >= BVH_GROUP_SIZE) return;  // groups after the first do nothing
+// Thread i's sphere as a leaf box, the large spheres listed apart from the tree, and the
+// leaf's Morton key among the spheres the tree holds (the rest sort last).
+void placeSphere(uint i) {
   uint count = min(particleScene.numParticles, min(particleCapacity(), BVH_GROUP_SIZE));
 
   // A sphere with a non-finite centre or radius can never be hit: the ray test gives NaN or
@@ -157,15 +156,16 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   }
 
   // Morton code of the centre within the cube over the tree's centres (one scale for all three
-  // axes, so that the first splits cut the widest spread); the rest sort last.
+  // axes, so that the first splits cut the widest spread).
   float3 treeSpread = hi - lo;
   float scale = 1023.0 / max(max(treeSpread.x, max(treeSpread.y, treeSpread.z)), 1e-30);
   uint3 cell = uint3(clamp((centre - lo) * scale, 0.0, 1023.0));
   sortedCode[i] = inTree ? (spreadBits(cell.x) << 2) | (spreadBits(cell.y) << 1) | spreadBits(cell.z) : 0xFFFFFFFFu;
   sortedIndex[i] = i;
-  GroupMemoryBarrierWithGroupSync();
+}
 
-  // Bitonic sort of the 128 keys, ascending.
+// Bitonic sort of the 128 keys, ascending.
+void sortKeys(uint i) {
   for (uint size = 2; size <= BVH_GROUP_SIZE; size *= 2) {
     for (uint stride = size / 2; stride > 0; stride /= 2) {
       uint partner = i ^ stride;
@@ -181,10 +181,13 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
       GroupMemoryBarrierWithGroupSync();
     }
   }
+}
 
-  int n = int(leafCount);
-  bool inner = int(i) < n - 1;
-  uint left = 0, right = 0, splitAt = 0, last = 0;
+// Node i's children and miss link, and leaf i's sphere and miss link, for the n leaves.
+void linkTree(uint i, int n, bool inner, out uint left, out uint right) {
+  uint splitAt = 0, last = 0;
+  left = 0;
+  right = 0;
   if (inner) {
     findChildren(int(i), n, left, right, splitAt, last);
     rightChildAt[splitAt] = right;
@@ -204,9 +207,11 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     sphereBvh.Store4(bvhLeafAddress(i), asuint(loadSphere(sortedIndex[i], unused)));
     sphereBvh.Store4(bvhLeafAddress(i) + 16, uint4(sortedIndex[i], miss, 0, 0));
   }
+}
 
-  // Boxes bottom-up: each round, the nodes whose children are ready take their union. The
-  // tree is at most as deep as the keys have bits, so the rounds end.
+// Boxes bottom-up: each round, the nodes whose children are ready take their union. The
+// tree is at most as deep as the keys have bits, so the rounds end.
+void boundNodes(uint i, int n, bool inner, uint left, uint right) {
   for (uint round = 0; round < 64; ++round) {
     bool update = inner && nodeReady[i] == 0 && childReady(left) && childReady(right);
     float3 boxLo = 0, boxHi = 0;
@@ -226,6 +231,21 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     GroupMemoryBarrierWithGroupSync();
     if (n < 2 || nodeReady[0] != 0) break;
   }
+}
+
+[numthreads(BVH_GROUP_SIZE, 1, 1)]
+void main(uint3 dispatchId : SV_DispatchThreadID) {
+  uint i = dispatchId.x;
+  if (i >= BVH_GROUP_SIZE) return;  // groups after the first do nothing
+  placeSphere(i);
+  GroupMemoryBarrierWithGroupSync();
+  sortKeys(i);
+
+  int n = int(leafCount);
+  bool inner = int(i) < n - 1;
+  uint left, right;
+  linkTree(i, n, inner, left, right);
+  boundNodes(i, n, inner, left, right);
 
   if (i == 0) {
     uint root = n == 0 ? BVH_END : n == 1 ? BVH_LEAF : 0;

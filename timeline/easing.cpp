@@ -6,10 +6,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "shaders/ParticleConfig.h"
+
 namespace {
 
-constexpr float PI = 3.1415927f;
-constexpr float TWO_PI = 6.2831855f;
+constexpr float kTwoPi = 2.0f * kPi;  // 6.2831855, exactly twice pi in single precision
 
 // Bounce: four parabolas meeting at 4/11, 8/11 and 10/11, rounded to single precision.
 float bounce(float x) {
@@ -74,9 +75,9 @@ float quinticInOut(float t) {
   return (s * s * s * s * s + 2.0f) * 0.5f;
 }
 
-float sinusoidalIn(float t) { return 1.0f - cosf(t * PI * 0.5f); }
-float sinusoidalOut(float t) { return sinf(t * PI * 0.5f); }
-float sinusoidalInOut(float t) { return (1.0f - cosf(t * PI)) * 0.5f; }
+float sinusoidalIn(float t) { return 1.0f - cosf(t * kPi * 0.5f); }
+float sinusoidalOut(float t) { return sinf(t * kPi * 0.5f); }
+float sinusoidalInOut(float t) { return (1.0f - cosf(t * kPi)) * 0.5f; }
 
 // The exponential curves never reach their end points by themselves; the equality
 // tests pin them there.
@@ -106,19 +107,19 @@ float elasticIn(float t) {
   if (t == 0.0f) return 0.0f;
   if (t == 1.0f) return 1.0f;
   float s = t - 1.0f;
-  return -(sinf((s - 0.1f) * TWO_PI / 0.4f) * powf(2.0f, s * 10.0f));
+  return -(sinf((s - 0.1f) * kTwoPi / 0.4f) * powf(2.0f, s * 10.0f));
 }
 float elasticOut(float t) {
   if (t == 0.0f) return 0.0f;
   if (t == 1.0f) return 1.0f;
-  return sinf((t - 0.1f) * TWO_PI / 0.4f) * powf(2.0f, t * -10.0f) + 1.0f;
+  return sinf((t - 0.1f) * kTwoPi / 0.4f) * powf(2.0f, t * -10.0f) + 1.0f;
 }
 float elasticInOut(float t) {
   if (t == 0.0f) return 0.0f;
   if (t == 1.0f) return 1.0f;
   float u = t + t;
   float s = u - 1.0f;
-  float a = sinf((s - 0.1f) * TWO_PI / 0.4f);
+  float a = sinf((s - 0.1f) * kTwoPi / 0.4f);
   if (u < 1.0f) return powf(2.0f, s * 10.0f) * a * -0.5f;
   return powf(2.0f, s * -10.0f) * a * 0.5f + 1.0f;
 }

@@ -99,33 +99,36 @@ Track* findTrack(const Timeline* timeline, const char* name) {
   return nullptr;
 }
 
+namespace {
+
+void setKey(Timeline* timeline, const char* name, uint32_t frame, const FrameValue& key, uint32_t easing) {
+  Track* track = trackForKey(timeline, name, frame, easing, key.type);
+  if (track != nullptr) storeKey(track, frame, key, easing);
+}
+
+}  // namespace
+
 void setUintKey(Timeline* timeline, const char* name, uint32_t frame, const uint32_t* value,
                 uint32_t easing) {
-  Track* track = trackForKey(timeline, name, frame, easing, TrackType::UINT);
-  if (track == nullptr) return;
   FrameValue key = zeroValue(TrackType::UINT);
   key.uintValue = *value;
-  storeKey(track, frame, key, easing);
+  setKey(timeline, name, frame, key, easing);
 }
 
 void setFloatKey(Timeline* timeline, const char* name, uint32_t frame, const float* value,
                  uint32_t easing) {
-  Track* track = trackForKey(timeline, name, frame, easing, TrackType::FLOAT);
-  if (track == nullptr) return;
   FrameValue key = zeroValue(TrackType::FLOAT);
   key.floatValue = *value;
-  storeKey(track, frame, key, easing);
+  setKey(timeline, name, frame, key, easing);
 }
 
 void setFloat3Key(Timeline* timeline, const char* name, uint32_t frame, const float* value,
                   uint32_t easing) {
-  Track* track = trackForKey(timeline, name, frame, easing, TrackType::FLOAT3);
-  if (track == nullptr) return;
   FrameValue key = zeroValue(TrackType::FLOAT3);
   key.float3[0] = value[0];
   key.float3[1] = value[1];
   key.float3[2] = value[2];
-  storeKey(track, frame, key, easing);
+  setKey(timeline, name, frame, key, easing);
 }
 
 FrameValue evaluate(const Track* track, uint32_t frame, uint32_t* easingOut) {

@@ -115,10 +115,10 @@ void step(uint32_t i, ParticleData& p, const SimulationData& sim, const Particle
       }
     }
   } else if (sim.scene == 1) {
-    if (frame == 3254) {
+    if (frame == kSceneClearFrame) {
       p.radius = 0;
       p.visible = 0;
-    } else if (frame == 3255) {
+    } else if (frame == kSceneSetUpFrame) {
       scene1SetUp(i, p, u0, sim, scene.numParticles);
     }
   }

@@ -100,8 +100,9 @@ TEST_F(PresentationTest, QuitDuringSynthesisShutsDownCleanly) {
   }
 }
 
-// What the timeline switches per frame: descriptors 37 + 7 per a-trous step, particles
-// simulated in blocks of 32 bounded by the buffer's 128 records, the title only in scene 0.
+// What the timeline switches per frame: the descriptors the passes' descriptions add up to
+// (thirteen a-trous steps fill the heap exactly), particles simulated in blocks of 32 bounded
+// by the buffer's 128 records, the title only in scene 0.
 TEST_F(PresentationTest, TimelineDrivenSwitchesReachTheFrame) {
   start();
   runUntilPassesRecorded();
@@ -109,8 +110,9 @@ TEST_F(PresentationTest, TimelineDrivenSwitchesReachTheFrame) {
     holdUint(p, "AT::Steps", steps);
     runFrame(p);
     EXPECT_EQ(p.lastFrame.atrousIterations, steps);
-    EXPECT_EQ(p.lastFrame.descriptorsUsed, 37 + 7 * steps) << steps << " steps";
+    EXPECT_EQ(p.lastFrame.descriptorsUsed, frameDescriptorCount(steps)) << steps << " steps";
   }
+  EXPECT_EQ(frameDescriptorCount(13), kFrameHeapDescriptors);
   for (auto [count, simulated] : {std::pair{40u, 32u}, {0u, 0u}, {31u, 0u}, {1000u, 128u}}) {
     holdUint(p, "SM::NumPart", count);
     runFrame(p);

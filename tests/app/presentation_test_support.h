@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/frame_passes.h"
 #include "app/presentation.h"
 #include "gpu/render_app.h"
 #include "platform/gfx.h"

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "timeline/loader.h"
 
@@ -105,11 +106,46 @@ TEST(TrackBinding, FieldOfViewRewritesTheWholeProjection) {
                                   : 0u;
     EXPECT_EQ(bitsOf(m[i]), expected) << "float " << i;
   }
-  // The start-up projection and the rewrite agree.
-  Float4x4 startUp;
-  makeCameraProjection(startUp, 60.0f);
-  writeFovProjection(world.projection, 60.0f);
-  EXPECT_EQ(memcmp(&startUp, &world.projection, sizeof(Float4x4)), 0);
+}
+
+// Before the first frame every field of SceneParams but the scene number is in its
+// destination; the camera's starting angles are yaw, pitch, roll (the track's are pitch,
+// yaw, roll), the projection is the one a "CM::Fov" key of the same value gives.
+TEST(SceneParameters, StartingValuesReachEveryDestination) {
+  SceneParams params;
+  params.sceneId = 3;
+  World world;
+  world.simulation.scene = 9;
+  applySceneParams(world.destinations(), params);
+  EXPECT_EQ(world.particleScene.numParticles, 64u);
+  EXPECT_EQ(world.simulation.scene, 9u) << "the scene number is left alone";
+  EXPECT_EQ(world.timeScale, 0.025f);
+  EXPECT_EQ(world.camera.position.z, -80.0f);
+  EXPECT_EQ(world.camera.yaw, 1.57f);
+  EXPECT_EQ(world.camera.pitch, 0.0f);
+  EXPECT_EQ(world.finalPass.brightness, 1.0f);
+  EXPECT_EQ(world.particleScene.backgroundColor.z, 0.18f);
+  EXPECT_EQ(world.depthOfField.focusPoint, 22.0f);
+  EXPECT_EQ(world.depthOfField.radiusScale, 1.0f);
+  EXPECT_EQ(world.depthOfField.blurSize, 20.0f);
+  EXPECT_EQ(world.depthOfField.maxDist, 1000.0f);
+  EXPECT_EQ(world.constants.blendFactor, 0.15f);
+  EXPECT_EQ(world.constants.depthThreshold, 0.004f);
+  EXPECT_EQ(world.constants.normalThreshold, 0.9f);
+  EXPECT_EQ(world.constants.standardDeviation, 1.0f);
+  EXPECT_EQ(world.constants.velocityScale, 1.0f);
+  EXPECT_EQ(world.atrousSteps, 2u);
+  EXPECT_EQ(world.constants.sampleCount, 4u);
+  EXPECT_EQ(world.finalPass.tonemapping, TonemapFunction::WHITE_PRESERVING_LUMA_BASED_REINHARD);
+  World keyed;
+  applyTrackValue(keyed.destinations(), "CM::Fov", 0, valueOf(bitsOf(60.0f)));
+  EXPECT_EQ(memcmp(&keyed.projection, &world.projection, sizeof(Float4x4)), 0);
+
+  // Each word of SceneParams is some parameter's, and only one's.
+  std::vector<int> owners(sizeof(SceneParams) / 4, 0);
+  for (const SceneParameter& parameter : sceneParameters())
+    for (size_t w = 0; w < (parameter.type == TrackType::FLOAT3 ? 3u : 1u); ++w) owners[parameter.startOffset / 4 + w]++;
+  for (size_t w = 0; w < owners.size(); ++w) EXPECT_EQ(owners[w], 1) << "word " << w;
 }
 
 struct UpdateTest : testing::Test {

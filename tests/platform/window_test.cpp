@@ -64,22 +64,18 @@ class WindowTest : public ::testing::Test {
   Window* window = nullptr;
 };
 
-TEST_F(WindowTest, CoversTheScreenPresentsFramesAndQuitsOnClose) {
-  uint32_t clientWidth = 0, clientHeight = 0;
-  windowClientSize(window, &clientWidth, &clientHeight);
-  EXPECT_EQ(clientWidth, width);
-  EXPECT_EQ(clientHeight, height);
-  {
-    ValidationScope validation;
-    Factory* factory = nullptr;
-    Adapter* adapter = nullptr;
-    Device* device = nullptr;
-    CommandQueue* queue = nullptr;
-    ASSERT_TRUE(Succeeded(CreateFactory(0, &factory)));
-    ASSERT_TRUE(Succeeded(factory->EnumAdapters(0, &adapter)));
-    ASSERT_TRUE(Succeeded(CreateDevice(adapter, FEATURE_LEVEL_12_0, &device)));
-    CommandQueueDesc queueDesc;
-    ASSERT_TRUE(Succeeded(device->CreateCommandQueue(&queueDesc, &queue)));
+// The program's device objects on the window: a queue, a flip-discard swap chain of three
+// buffers with render-target views, and three frame contexts on one fence.
+struct WindowSwapChain : GfxContext {
+  SwapChain* swapChain = nullptr;
+  DescriptorHeap* rtvHeap = nullptr;
+  Resource* buffers[3] = {};
+  CommandAllocator* allocators[3] = {};
+  GraphicsCommandList* lists[3] = {};
+  uint64_t contextValues[3] = {};
+
+  void create(Window* window, uint32_t width, uint32_t height) {
+    ASSERT_TRUE(GfxContext::create());
     SwapChainDesc desc;
     desc.BufferDesc.Width = width;
     desc.BufferDesc.Height = height;
@@ -87,30 +83,27 @@ TEST_F(WindowTest, CoversTheScreenPresentsFramesAndQuitsOnClose) {
     desc.BufferCount = 3;
     desc.OutputWindow = window;
     desc.SwapEffect = SWAP_EFFECT_FLIP_DISCARD;
-    SwapChain* swapChain = nullptr;
     ASSERT_TRUE(Succeeded(factory->CreateSwapChain(queue, &desc, &swapChain)));
     DescriptorHeapDesc rtvDesc{DESCRIPTOR_HEAP_TYPE_RTV, 3, DESCRIPTOR_HEAP_FLAG_NONE};
-    DescriptorHeap* rtvHeap = nullptr;
     ASSERT_TRUE(Succeeded(device->CreateDescriptorHeap(&rtvDesc, &rtvHeap)));
-    Resource* buffers[3] = {};
-    CommandAllocator* allocators[3] = {};
-    GraphicsCommandList* lists[3] = {};
-    uint64_t contextValues[3] = {};
-    Fence* fence = nullptr;
-    ASSERT_TRUE(Succeeded(device->CreateFence(0, FENCE_FLAG_NONE, &fence)));
     for (UINT i = 0; i < 3; ++i) {
       ASSERT_TRUE(Succeeded(swapChain->GetBuffer(i, &buffers[i])));
-      device->CreateRenderTargetView(buffers[i], nullptr,
-                                     {rtvHeap->GetCPUDescriptorHandleForHeapStart().ptr +
-                                      i * device->GetDescriptorHandleIncrementSize(DESCRIPTOR_HEAP_TYPE_RTV)});
+      device->CreateRenderTargetView(buffers[i], nullptr, view(i));
       ASSERT_TRUE(Succeeded(device->CreateCommandAllocator(COMMAND_LIST_TYPE_DIRECT, &allocators[i])));
       ASSERT_TRUE(Succeeded(device->CreateCommandList(0, COMMAND_LIST_TYPE_DIRECT, allocators[i], nullptr, &lists[i])));
       ASSERT_TRUE(Succeeded(lists[i]->Close()));
     }
+  }
 
-    // The program's frame protocol: three contexts round-robin, each reused after its fence.
-    uint64_t value = 0;
-    for (uint32_t frame = 0; frame < 120; ++frame) {
+  CpuDescriptorHandle view(UINT buffer) const {
+    return {rtvHeap->GetCPUDescriptorHandleForHeapStart().ptr +
+            buffer * device->GetDescriptorHandleIncrementSize(DESCRIPTOR_HEAP_TYPE_RTV)};
+  }
+
+  // The program's frame protocol: three contexts round-robin, each reused after its fence;
+  // frame n clears its back buffer to red n / frames.
+  void presentClears(uint32_t frames) {
+    for (uint32_t frame = 0; frame < frames; ++frame) {
       UINT c = frame % 3;
       if (fence->GetCompletedValue() < contextValues[c]) {
         ASSERT_TRUE(Succeeded(fence->Wait(contextValues[c])));
@@ -121,22 +114,44 @@ TEST_F(WindowTest, CoversTheScreenPresentsFramesAndQuitsOnClose) {
       ResourceBarrier barrier;
       barrier.Transition = {buffers[b], 0, RESOURCE_STATE_PRESENT, RESOURCE_STATE_RENDER_TARGET};
       lists[c]->ResourceBarrier(1, &barrier);
-      CpuDescriptorHandle rtv{rtvHeap->GetCPUDescriptorHandleForHeapStart().ptr +
-                              b * device->GetDescriptorHandleIncrementSize(DESCRIPTOR_HEAP_TYPE_RTV)};
-      const float colour[4] = {frame / 120.0f, 0.2f, 0.4f, 1.0f};
-      lists[c]->ClearRenderTargetView(rtv, colour, 0, nullptr);
+      const float colour[4] = {float(frame) / float(frames), 0.2f, 0.4f, 1.0f};
+      lists[c]->ClearRenderTargetView(view(b), colour, 0, nullptr);
       barrier.Transition = {buffers[b], 0, RESOURCE_STATE_RENDER_TARGET, RESOURCE_STATE_PRESENT};
       lists[c]->ResourceBarrier(1, &barrier);
       ASSERT_TRUE(Succeeded(lists[c]->Close()));
       queue->ExecuteCommandLists(1, &lists[c]);
-      contextValues[c] = ++value;
-      ASSERT_TRUE(Succeeded(queue->Signal(fence, value)));
+      contextValues[c] = ++fenceValue;
+      ASSERT_TRUE(Succeeded(queue->Signal(fence, fenceValue)));
       ASSERT_TRUE(Succeeded(swapChain->Present(1, 0)));
     }
-    ASSERT_TRUE(Succeeded(fence->Wait(value)));
+    ASSERT_TRUE(Succeeded(fence->Wait(fenceValue)));
+  }
+
+  void release() {
+    for (UINT i = 0; i < 3; ++i) {
+      if (lists[i]) lists[i]->Release();
+      if (allocators[i]) allocators[i]->Release();
+      if (buffers[i]) buffers[i]->Release();
+    }
+    if (rtvHeap) rtvHeap->Release();
+    if (swapChain) swapChain->Release();
+    GfxContext::release();
+  }
+};
+
+TEST_F(WindowTest, CoversTheScreenPresentsFramesAndQuitsOnClose) {
+  uint32_t clientWidth = 0, clientHeight = 0;
+  windowClientSize(window, &clientWidth, &clientHeight);
+  EXPECT_EQ(clientWidth, width);
+  EXPECT_EQ(clientHeight, height);
+  ValidationScope validation;
+  WindowSwapChain chain;
+  chain.create(window, width, height);
+  if (!HasFatalFailure()) chain.presentClears(120);
+  if (!HasFatalFailure()) {
     // What was shown last is what the last frame cleared to.
     std::vector<uint32_t> pixels(size_t(width) * height);
-    ASSERT_TRUE(Succeeded(swapChain->ReadBackBuffer((120 - 1) % 3, pixels.data(), width * 4)));
+    ASSERT_TRUE(Succeeded(chain.swapChain->ReadBackBuffer((120 - 1) % 3, pixels.data(), width * 4)));
     EXPECT_NEAR(int(pixels[0] & 0xFF), int(119 / 120.0f * 255 + 0.5f), 1);
 
     windowPostClose(window);
@@ -149,17 +164,9 @@ TEST_F(WindowTest, CoversTheScreenPresentsFramesAndQuitsOnClose) {
     WindowMessage message;
     EXPECT_FALSE(windowPeekMessage(&message));  // WM_QUIT comes once
     // The frame in which the window closed is still presented: it is dropped, not an error.
-    EXPECT_TRUE(Succeeded(swapChain->Present(1, 0)));
-
-    for (UINT i = 0; i < 3; ++i) {
-      lists[i]->Release();
-      allocators[i]->Release();
-      buffers[i]->Release();
-    }
-    Object* objects[] = {fence, rtvHeap, swapChain, queue, device, adapter, factory};
-    for (Object* object : objects) object->Release();
+    EXPECT_TRUE(Succeeded(chain.swapChain->Present(1, 0)));
   }
-
+  chain.release();
 }
 
 // Win32 delivers these messages itself; only the SDL backend translates them.

@@ -4,6 +4,7 @@
 
 #include "base/input_state.h"
 #include "scene/camera.h"
+#include "support/startup_camera.h"
 #include "scene/math.h"
 #include "shaders/ParticleConfig.h"
 
@@ -43,15 +44,6 @@ InputState noInput() {
   InputState input;
   clearInputState(input);
   return input;
-}
-
-// The camera as start-up leaves it: at (0, 0, -80), yaw 1.57, speed 0.15.
-Camera startupCamera() {
-  Camera camera;
-  initCamera(camera, {0.0f, 0.0f, -80.0f});
-  camera.yaw = 1.57f;
-  camera.speed = 0.15f;
-  return camera;
 }
 
 constexpr float kStep = 0.15f * 4.15f;  // free-flight acceleration of the start-up camera

@@ -24,14 +24,14 @@ struct ParticleSimulationGpu : ShaderGpuTest {
     GpuBuffer* simBuffer = constants(sim);
     ParticleSceneData scene{{0, 0, 0}, numParticles};
     GpuBuffer* sceneBuffer = constants(scene);
-    std::vector<ComputeView> views = {bufferUav(*buffer, viewRecords, sizeof(ParticleData)), cbv(*simBuffer),
-                                      cbv(*sceneBuffer)};
-    if (!pipeline) pipeline = createComputeFor({kParticleSimulationCS, kParticleSimulationCSSize}, views, {}, false);
+    std::vector<PassResource> resources = {boundBuffer(*buffer, viewRecords), boundConstants(*simBuffer),
+                                           boundConstants(*sceneBuffer)};
+    if (!pipeline) pipeline = createComputePass(kParticleSimulationPass);
     EXPECT_NE(pipeline, nullptr);
     if (pipeline) {
       gfx::GraphicsCommandList* list = beginFrame();
       resetDescriptorAllocator(*heap);
-      recordCompute(list, *pipeline, *heap, barriers, views, 1, 1, nullptr);
+      recordCompute(list, kParticleSimulationPass, *pipeline, *heap, barriers, resources, 1, 1);
       endFrame();
       waitForGpuIdle();
     }
@@ -265,13 +265,13 @@ struct SceneRenderGpu : ShaderGpuTest {
     normal = texture(kSize, kSize, kRgba32Float, {}, true);
     depth = texture(kSize, kSize, kR32Float, {}, true);
     GpuBuffer* bvh = storage(nullptr, kSphereBvhRecords * kSphereBvhRecordBytes);
-    dispatch({kSphereBvhBuildCS, kSphereBvhBuildCSSize}, {particleSrv(*buffer), bufferUav(*bvh, kSphereBvhRecords, kSphereBvhRecordBytes), cbv(*sceneBuffer)},
+    dispatch(kSphereBvhBuildPass,
+             {boundBuffer(*buffer, kParticleCapacity), boundBuffer(*bvh, kSphereBvhRecords), boundConstants(*sceneBuffer)},
              1, 1);
-    dispatch(bruteForce ? ShaderBytecode{kSceneRenderBruteForceCS, kSceneRenderBruteForceCSSize}
-                        : ShaderBytecode{kSceneRenderCS, kSceneRenderCSSize},
-             {particleSrv(*buffer), textureUav(*colour, kRgba32Float), textureUav(*velocity, kRgba32Float),
-              textureUav(*position, kRgba32Float), textureUav(*normal, kRgba32Float), textureUav(*depth, kR32Float),
-              cbv(*cameraBuffer), cbv(*sceneBuffer), cbv(*simBuffer), cbv(*bvh)},
+    dispatch(bruteForce ? kSceneBruteForcePass : kScenePass,
+             {boundBuffer(*buffer, kParticleCapacity), boundTexture(*colour, kRgba32Float), boundTexture(*velocity),
+              boundTexture(*position), boundTexture(*normal), boundTexture(*depth), boundConstants(*cameraBuffer),
+              boundConstants(*sceneBuffer), boundConstants(*simBuffer), boundConstants(*bvh)},
              1, 1);
     releaseBuffer(bvh);
     releaseBuffer(buffer);
@@ -495,14 +495,13 @@ TEST_F(ShaderGpuTest, TemporalRestartsWithoutHistoryAndBlendsWithIt) {
     GpuTexture* m1 = texture(kSize, kSize, kR32Float, {}, true);
     GpuTexture* m2 = texture(kSize, kSize, kR32Float, {}, true);
     GpuBuffer* cb = constants(c);
-    std::vector<ComputeView> views;
-    for (int k = 0; k < 11; ++k) views.push_back(textureSrv(*textures[k], k < 7 ? kRgba32Float : kR32Float));
-    views.push_back(textureUav(*result, kRgba32Float));
-    views.push_back(textureUav(*m1, kR32Float));
-    views.push_back(textureUav(*m2, kR32Float));
-    views.push_back(cbv(*cb));
-    dispatch({kTemporalAccumulationCS, kTemporalAccumulationCSSize}, views, 1, 1,
-             {{kFilterLinear, 0}, {kFilterPoint, 1}});
+    std::vector<PassResource> resources;
+    for (int k = 0; k < 11; ++k) resources.push_back(boundTexture(*textures[k], k < 7 ? kRgba32Float : kR32Float));
+    resources.push_back(boundTexture(*result, kRgba32Float));
+    resources.push_back(boundTexture(*m1));
+    resources.push_back(boundTexture(*m2));
+    resources.push_back(boundConstants(*cb));
+    dispatch(kTemporalPass, resources, 1, 1);
     std::vector<float> out = readFloats(*result, 4), o1 = readFloats(*m1, 1), o2 = readFloats(*m2, 1);
 
     const int taps[17][2] = {{0, 0}, {-1, -1}, {1, -1}, {-1, 1}, {1, 1}, {0, -1}, {1, 0}, {0, 1}, {-1, 0},
@@ -557,10 +556,10 @@ TEST_F(ShaderGpuTest, ATrousKeepsPixelsWithoutSimilarNeighbours) {
     GpuTexture* depth = texture(kSize, kSize, kR32Float, depths, false);
     GpuTexture* result = texture(kSize, kSize, kRgba32Float, {}, true);
     ATrousConstants constantsBlock{iterStep, {float(kSize), float(kSize), 1}};
-    dispatch({kATrousFilterCS, kATrousFilterCSSize},
-             {textureSrv(*frame, kRgba32Float), textureSrv(*normal, kRgba32Float), textureSrv(*m1, kR32Float),
-              textureSrv(*m2, kR32Float), textureSrv(*depth, kR32Float), textureUav(*result, kRgba32Float)},
-             1, 1, {}, &constantsBlock);
+    dispatch(kAtrousPass,
+             {boundTexture(*frame, kRgba32Float), boundTexture(*normal), boundTexture(*m1), boundTexture(*m2),
+              boundTexture(*depth), boundTexture(*result, kRgba32Float)},
+             1, 1, &constantsBlock);
     std::vector<float> out = readFloats(*result, 4);
     int wrong = 0;
     for (size_t i = 0; i < out.size(); ++i) wrong += std::fabs(out[i] - colours[i]) > 1e-5f;

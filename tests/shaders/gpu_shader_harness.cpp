@@ -32,43 +32,37 @@ GpuBuffer* ShaderGpuTest::storage(const void* bytes, uint64_t size) {
   return createBuffer(size, Storage, bytes, bytes == nullptr, kResourceAllowUnorderedAccess);
 }
 
-void ShaderGpuTest::dispatch(ShaderBytecode shader, const std::vector<ComputeView>& views, uint32_t groupsX,
-                             uint32_t groupsY, const std::vector<ComputeSampler>& samplers,
-                             const void* rootConstants16) {
-  Pipeline* pipeline = createComputeFor(shader, views, samplers, rootConstants16 != nullptr);
+void ShaderGpuTest::dispatch(const PassDescription& pass, const std::vector<PassResource>& resources,
+                             uint32_t groupsX, uint32_t groupsY, const void* rootConstants16) {
+  Pipeline* pipeline = createComputePass(pass);
   ASSERT_NE(pipeline, nullptr);
   gfx::GraphicsCommandList* list = beginFrame();
   resetDescriptorAllocator(*heap);
-  recordCompute(list, *pipeline, *heap, barriers, views, groupsX, groupsY, rootConstants16);
+  recordCompute(list, pass, *pipeline, *heap, barriers, resources, groupsX, groupsY, rootConstants16);
   endFrame();
   waitForGpuIdle();
   releasePipeline(pipeline);
 }
 
-void ShaderGpuTest::drawFullscreen(ShaderBytecode pixelShader, const std::vector<PassBinding>& bindings,
-                                   uint32_t sampler, GpuTexture* target, uint32_t format, uint32_t width,
-                                   uint32_t height) {
-  uint32_t textures = 0;
-  for (const PassBinding& b : bindings) textures += b.accessType == SampledTexture;
-  FullscreenPass pass;
-  buildFullscreenFor(pass, pixelShader, textures, sampler, format);
-  DynamicArray<PassBinding> list;
-  for (const PassBinding& b : bindings) list.push(b);
+void ShaderGpuTest::drawFullscreen(const PassDescription& pass, const std::vector<PassResource>& resources,
+                                   GpuTexture* target, uint32_t format, uint32_t width, uint32_t height) {
+  FullscreenPass fullscreen;
+  buildFullscreenPass(fullscreen, pass, {kRenderToScreenVS, kRenderToScreenVSSize}, format);
 
   lastBackBuffer = renderApp.backBufferIndex;
   gfx::GraphicsCommandList* commandList = beginFrame();
   TrackedResource& output = target ? target->resource : currentBackBuffer().resource;
   resetDescriptorAllocator(*targets);
   resetDescriptorAllocator(*heap);
-  recordFullscreen(commandList, pass, *heap, *targets, barriers, list, output, format, width, height);
+  recordFullscreen(commandList, pass, fullscreen, *heap, *targets, barriers, resources, output, format, width,
+                   height);
   if (!target) {
     requestTransition(barriers, output, kStatePresent);
     flush(barriers, commandList);
   }
   endFrame();
   waitForGpuIdle();
-  list.clear();
-  destroyFullscreenPass(pass);
+  destroyFullscreenPass(fullscreen);
 }
 
 std::vector<float> ShaderGpuTest::readFloats(GpuTexture& texture, uint32_t components) {

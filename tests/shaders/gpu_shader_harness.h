@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/frame_passes.h"
 #include "shader_blobs.h"
 #include "support/shader_dispatch.h"
 #include "tests/support/gpu_test.h"
@@ -27,13 +28,14 @@ struct ShaderGpuTest : ::testing::Test {
   GpuBuffer* constants(const T& record) { return createBuffer(sizeof(T), Constant, &record, false, 0); }
   GpuBuffer* storage(const void* bytes, uint64_t size);
 
-  // Records one compute dispatch in its own frame and waits for it.
-  void dispatch(ShaderBytecode shader, const std::vector<ComputeView>& views, uint32_t groupsX, uint32_t groupsY,
-                const std::vector<ComputeSampler>& samplers = {}, const void* rootConstants16 = nullptr);
-  // Draws a full-screen pass with `pixelShader` into `target` (a render-target texture of
-  // `format`), or into the back buffer when target is null; waits for it.
-  void drawFullscreen(ShaderBytecode pixelShader, const std::vector<PassBinding>& bindings, uint32_t sampler,
-                      GpuTexture* target, uint32_t format, uint32_t width, uint32_t height);
+  // Records one compute pass in its own frame, `resources` bound to its slots in order, and
+  // waits for it.
+  void dispatch(const PassDescription& pass, const std::vector<PassResource>& resources, uint32_t groupsX,
+                uint32_t groupsY, const void* rootConstants16 = nullptr);
+  // Draws a pixel pass into `target` (a render-target texture of `format`), or into the back
+  // buffer when target is null; waits for it.
+  void drawFullscreen(const PassDescription& pass, const std::vector<PassResource>& resources, GpuTexture* target,
+                      uint32_t format, uint32_t width, uint32_t height);
 
   std::vector<float> readFloats(GpuTexture& texture, uint32_t components);
   std::vector<uint8_t> readBytes(GpuBuffer& buffer);

@@ -3,6 +3,7 @@
 // against the C++ reference.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -35,10 +36,8 @@ struct DepthOfFieldGpu : ShaderGpuTest {
     GpuTexture* picture = texture(kSize, kSize, kRgba32Float, frame, false);
     GpuTexture* target = createTexture(kSize, kSize, nullptr, kStateRenderTarget, kRgba32Float, kResourceAllowRenderTarget);
     GpuBuffer* cb = constants(data);
-    drawFullscreen({kDepthOfFieldPS, kDepthOfFieldPSSize},
-                   {sampledTextureBinding(*depth, kR32Float), sampledTextureBinding(*picture, kRgba32Float),
-                    constantBufferBinding(*cb)},
-                   kFilterLinear, target, kRgba32Float, kSize, kSize);
+    drawFullscreen(kDepthOfFieldPass, {boundTexture(*depth), boundTexture(*picture, kRgba32Float), boundConstants(*cb)},
+                   target, kRgba32Float, kSize, kSize);
     std::vector<float> out = readFloats(*target, 4);
     releaseTexture(depth);
     releaseTexture(picture);
@@ -87,10 +86,8 @@ struct FinalPassGpu : ShaderGpuTest {
     GpuTexture* target =
         toBackBuffer ? nullptr
                      : createTexture(kSize, kSize, nullptr, kStateRenderTarget, kRgba32Float, kResourceAllowRenderTarget);
-    drawFullscreen({kTransferToBackbufferPS, kTransferToBackbufferPSSize},
-                   {sampledTextureBinding(*frame, kRgba32Float), sampledTextureBinding(*extra, kRgba8Unorm),
-                    constantBufferBinding(*cb)},
-                   kFilterLinear, target, toBackBuffer ? kRgba8Unorm : kRgba32Float, kSize, kSize);
+    drawFullscreen(kFinalPass, {boundTexture(*frame, kRgba32Float), boundTexture(*extra), boundConstants(*cb)}, target,
+                   toBackBuffer ? kRgba8Unorm : kRgba32Float, kSize, kSize);
     std::vector<float> out;
     if (target) {
       out = readFloats(*target, 4);
@@ -116,15 +113,34 @@ struct FinalPassGpu : ShaderGpuTest {
   }
 };
 
-// Pixels in the bars around the 8 x 4 picture must be black, the rest `inside`.
-int wrongPixels(const std::vector<float>& out, reference::Vec3 inside, float tolerance) {
+// How much of a bilinear sample at u (0..1 across `texels` texels) comes from inside the
+// texture: the final pass's sampler returns opaque black beyond the border, so the picture's
+// outer half texel fades to black.
+float insideWeight(float u, float texels) {
+  const float t = u * texels;
+  return std::clamp(std::min(t + 0.5f, texels + 0.5f - t), 0.0f, 1.0f);
+}
+
+// Pixels in the bars around the 8 x 4 picture must be black; inside, the picture of uniform
+// `frame` (and, when `text` is not null, the 16 x 16 text texture of uniform `text`) as the
+// reference composes them after the sampler's border fade.
+int wrongPixels(const std::vector<float>& out, reference::Vec3 frame, const float* text, const FinalPassData& data,
+                float tolerance) {
   reference::Letterbox box = reference::fitRender({8, 4}, {float(kSize), float(kSize)});
   int wrong = 0;
   for (uint32_t y = 0; y < kSize; ++y) {
     for (uint32_t x = 0; x < kSize; ++x) {
-      bool bar = !reference::insideLetterbox(box, {x + 0.5f, y + 0.5f});
+      reference::Vec3 inside = {0, 0, 0};
+      if (reference::insideLetterbox(box, {x + 0.5f, y + 0.5f})) {
+        const float u = (x + 0.5f - box.topLeft.x) / box.displayed.x, v = (y + 0.5f - box.topLeft.y) / box.displayed.y;
+        const float f = insideWeight(u, 8) * insideWeight(v, 4), t = insideWeight(u, 16) * insideWeight(v, 16);
+        float sampledText[4] = {0, 0, 0, 0};
+        if (text != nullptr) sampledText[3] = 1;  // the border is opaque
+        for (int k = 0; text != nullptr && k < 3; ++k) sampledText[k] = text[k] * t;
+        inside = reference::finalColour({frame.x * f, frame.y * f, frame.z * f}, sampledText, data);
+      }
       const float* p = &out[4 * (size_t(y) * kSize + x)];
-      float expected[4] = {bar ? 0 : inside.x, bar ? 0 : inside.y, bar ? 0 : inside.z, 1};
+      const float expected[4] = {inside.x, inside.y, inside.z, 1};
       for (int k = 0; k < 4; ++k) wrong += !(std::fabs(p[k] - expected[k]) <= tolerance * (1 + expected[k]));
     }
   }
@@ -140,7 +156,7 @@ TEST_F(FinalPassGpu, LetterboxAndEveryOperatorMatchTheReference) {
       reference::Vec3 expected = reference::finalColour(colour, noText, data);
       // Black through UNCHARTED2 is gamma of a cancellation residue (~1e-8): only its size counts.
       float tolerance = colour.x == 0 ? 2e-3f : 1e-4f;
-      EXPECT_EQ(wrongPixels(draw(colour, data, 0, false), expected, tolerance), 0)
+      EXPECT_EQ(wrongPixels(draw(colour, data, 0, false), colour, nullptr, data, tolerance), 0)
           << "operator " << op << " colour " << colour.x << " expected " << expected.x << " " << expected.y << " "
           << expected.z;
     }
@@ -151,13 +167,14 @@ TEST_F(FinalPassGpu, TitleTextBlendsInOnlyDuringItsWindow) {
   reference::Vec3 colour{0.2f, 0.4f, 0.6f};
   FinalPassData data = settings(TonemapFunction::NONE, 1.0f);
   const uint32_t opaqueRed = 0xFF0000FFu;
+  const float red[4] = {1, 0, 0, 1};
   data.frame = 1650;
-  EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), {1, 0, 0}, 0.5f / 255), 0);
+  EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), colour, red, data, 0.6f / 255), 0);
   data.frame = 1000;
-  EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), colour, 0.6f / 255), 0);
+  EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), colour, red, data, 0.6f / 255), 0);
   data.frame = 1650;
   data.showExtraTexture = 0;
-  EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), colour, 0.6f / 255), 0);
+  EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), colour, red, data, 0.6f / 255), 0);
 }
 
 }  // namespace

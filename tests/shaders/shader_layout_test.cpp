@@ -1,6 +1,7 @@
 // The compiled shaders against the C++ side: constant-record member offsets (the records of
-// ParticleConfig.h), register bindings (the binding bases of the graphics layer), thread-group
-// sizes and stage interfaces, read from the SPIR-V reflection of every embedded shader.
+// ParticleConfig.h), each pass's description against the registers its shader binds,
+// thread-group sizes and stage interfaces, read from the SPIR-V reflection of every embedded
+// shader.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -8,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/frame_passes.h"
+#include "audio/music_synthesis_pass.h"
 #include "platform/gfx.h"
 #include "shaders/ParticleConfig.h"
+#include "tests/shaders/pass_reflection.h"
 #include "tests/shaders/spirv_reflection.h"
 
 namespace {
@@ -56,67 +60,31 @@ const Record kConstantBufferData{
 // The spheres' hierarchy, read by the scene pass as a constant buffer of 16-byte blocks.
 const Record kSphereBvhBlocks{kSphereBvhRecords * kSphereBvhRecordBytes, {{"blocks", 0}}};
 
-// Reflection sections: "ubos" constant buffers, "ssbos" buffers, "separate_images" sampled
-// textures, "images" storage textures, "separate_samplers" samplers.
-struct Binding {
-  std::string section;
-  std::string name;
-  uint32_t binding;
-  const Record* record;  // constant buffers only
-};
-Binding cbv(const char* name, uint32_t reg, const Record& record) {
-  return {"ubos", name, gfx::kBindingCbvBase + reg, &record};
-}
-Binding srvBuffer(const char* name, uint32_t reg) { return {"ssbos", name, gfx::kBindingSrvBase + reg, nullptr}; }
-Binding srv(const char* name, uint32_t reg) { return {"separate_images", name, gfx::kBindingSrvBase + reg, nullptr}; }
-Binding sampler(const char* name, uint32_t reg) {
-  return {"separate_samplers", name, gfx::kBindingSamplerBase + reg, nullptr};
-}
-Binding uavBuffer(const char* name, uint32_t reg) { return {"ssbos", name, gfx::kBindingUavBase + reg, nullptr}; }
-Binding uav(const char* name, uint32_t reg) { return {"images", name, gfx::kBindingUavBase + reg, nullptr}; }
-
+// What a shader's reflection shows beyond its bindings: its stage, its group size and the
+// records behind its constant buffers.
 struct ShaderInterface {
   const char* symbol;
   const char* mode;
   int group[3];  // compute only
-  std::vector<Binding> bindings;
+  std::vector<std::pair<std::string, const Record*>> records;  // constant buffer name, record
 };
 
 std::vector<ShaderInterface> shaderInterfaces() {
   return {
-      {"kAudioProcessCS", "comp", {256, 1, 1}, {uavBuffer("outputFrame", 0), cbv("audioData", 0, kAudioData)}},
-      {"kParticleSimulationCS", "comp", {128, 1, 1},  // one group: every particle of the buffer
-       {uavBuffer("particles", 0), cbv("simData", 0, kSimulationData),
-        cbv("particleScene", 1, kParticleSceneData)}},
-      {"kSphereBvhBuildCS", "comp", {128, 1, 1},  // one group: every particle of the buffer
-       {srvBuffer("particles", 0), uavBuffer("sphereBvh", 0), cbv("particleScene", 0, kParticleSceneData)}},
+      {"kAudioProcessCS", "comp", {256, 1, 1}, {{"audioData", &kAudioData}}},
+      // One group: every particle of the buffer.
+      {"kParticleSimulationCS", "comp", {128, 1, 1}, {{"simData", &kSimulationData}, {"particleScene", &kParticleSceneData}}},
+      {"kSphereBvhBuildCS", "comp", {128, 1, 1}, {{"particleScene", &kParticleSceneData}}},
       {"kSceneRenderCS", "comp", {32, 32, 1},
-       {srvBuffer("particles", 0), uav("outputTexture", 0), uav("velocityBuffer", 1), uav("positionBuffer", 2),
-        uav("normalBuffer", 3), uav("depthBuffer", 4), cbv("constantData", 0, kConstantBufferData),
-        cbv("particleScene", 1, kParticleSceneData), cbv("simData", 2, kSimulationData),
-        cbv("sphereBvh", 3, kSphereBvhBlocks)}},
-      {"kSceneRenderBruteForceCS", "comp", {32, 32, 1},  // the same table; the hierarchy unused
-       {srvBuffer("particles", 0), uav("outputTexture", 0), uav("velocityBuffer", 1),
-        uav("positionBuffer", 2), uav("normalBuffer", 3), uav("depthBuffer", 4),
-        cbv("constantData", 0, kConstantBufferData), cbv("particleScene", 1, kParticleSceneData),
-        cbv("simData", 2, kSimulationData)}},
-      {"kTemporalAccumulationCS", "comp", {32, 32, 1},
-       {srv("CurrentFrame", 0), srv("velocityBuffer", 1), srv("HistoryBuffer", 2),
-        srv("positionBuffer", 3), srv("normalBuffer", 4), srv("PrevPositionBuffer", 5),
-        srv("PrevNormalBuffer", 6), srv("HistoryM1Prev", 7), srv("HistoryM2Prev", 8),
-        srv("depthBuffer", 9), srv("PrevDepthBuffer", 10), uav("ResultTexture", 0),
-        uav("HistoryM1Out", 1), uav("HistoryM2Out", 2), cbv("constantData", 0, kConstantBufferData),
-        sampler("linearClamp", 0), sampler("pointClamp", 1)}},
-      {"kATrousFilterCS", "comp", {32, 32, 1},
-       {srv("currentFrame", 0), srv("normalBuffer", 1), srv("M1", 2), srv("M2", 3),
-        srv("depthBuffer", 4), uav("resultTexture", 0)}},
+       {{"constantData", &kConstantBufferData}, {"particleScene", &kParticleSceneData}, {"simData", &kSimulationData},
+        {"sphereBvh", &kSphereBvhBlocks}}},
+      {"kSceneRenderBruteForceCS", "comp", {32, 32, 1},
+       {{"constantData", &kConstantBufferData}, {"particleScene", &kParticleSceneData}, {"simData", &kSimulationData}}},
+      {"kTemporalAccumulationCS", "comp", {32, 32, 1}, {{"constantData", &kConstantBufferData}}},
+      {"kATrousFilterCS", "comp", {32, 32, 1}, {}},
       {"kRenderToScreenVS", "vert", {0, 0, 0}, {}},
-      {"kDepthOfFieldPS", "frag", {0, 0, 0},
-       {srv("depthBuffer", 0), srv("Frame", 1), cbv("constantData", 0, kDepthOfFieldData),
-        sampler("Sampler", 0)}},
-      {"kTransferToBackbufferPS", "frag", {0, 0, 0},
-       {srv("frameInput", 0), srv("extraTexture", 1), cbv("finalPassData", 0, kFinalPassData),
-        sampler("linearSampler", 0)}},
+      {"kDepthOfFieldPS", "frag", {0, 0, 0}, {{"constantData", &kDepthOfFieldData}}},
+      {"kTransferToBackbufferPS", "frag", {0, 0, 0}, {{"finalPassData", &kFinalPassData}}},
   };
 }
 
@@ -149,7 +117,7 @@ void expectRecordLayout(const JsonNode& root, const JsonNode& resource, const Re
 
 class ShaderLayout : public ::testing::TestWithParam<ShaderInterface> {};
 
-TEST_P(ShaderLayout, MatchesTheProgramsRecordsAndBindings) {
+TEST_P(ShaderLayout, MatchesTheProgramsRecords) {
   const ShaderInterface& shader = GetParam();
   JsonNode root = reflect(shader.symbol);
   ASSERT_EQ(root.kind, JsonNode::Kind::Object);
@@ -161,36 +129,84 @@ TEST_P(ShaderLayout, MatchesTheProgramsRecordsAndBindings) {
     for (size_t axis = 0; axis < 3; ++axis)
       EXPECT_EQ(entry["workgroup_size"][axis].asInt(), shader.group[axis]) << "axis " << axis;
   }
-
-  size_t reflected = 0;
   std::set<int> usedBindings;
   for (const char* section : kSections) {
+    if (std::string(section) == "push_constants") continue;  // descriptor-less
     for (const JsonNode& resource : root[section].items) {
-      if (std::string(section) == "push_constants") continue;  // descriptor-less
-      ++reflected;
       EXPECT_EQ(resource["set"].asInt(), 0) << resource["name"].text;
       EXPECT_TRUE(usedBindings.insert(resource["binding"].asInt()).second)
           << resource["name"].text << " shares binding " << resource["binding"].asInt();
+      // Storage images declare no format: the frame binds R16G16B16A16, R32G32B32A32 and R32 ones.
+      if (std::string(section) == "images") {
+        EXPECT_FALSE(resource.has("format")) << resource["name"].text;
+      }
     }
   }
-  EXPECT_EQ(reflected, shader.bindings.size()) << "unexpected or missing resources";
-
-  for (const Binding& expected : shader.bindings) {
+  EXPECT_EQ(root["ubos"].items.size(), shader.records.size()) << "constant buffers without a record";
+  for (const auto& [name, record] : shader.records) {
     const JsonNode* found = nullptr;
-    for (const JsonNode& resource : root[expected.section].items)
-      if (resource["name"].text == expected.name) found = &resource;
-    ASSERT_NE(found, nullptr) << expected.name << " not in " << expected.section;
-    EXPECT_EQ(found->operator[]("binding").asInt(), static_cast<int>(expected.binding)) << expected.name;
-    if (expected.record) expectRecordLayout(root, *found, *expected.record);
-    // Storage images declare no format: the frame binds R16G16B16A16, R32G32B32A32 and R32 ones.
-    if (expected.section == "images") {
-      EXPECT_FALSE(found->has("format")) << expected.name;
-    }
+    for (const JsonNode& resource : root["ubos"].items)
+      if (resource["name"].text == name) found = &resource;
+    ASSERT_NE(found, nullptr) << name;
+    expectRecordLayout(root, *found, *record);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryShader, ShaderLayout, ::testing::ValuesIn(shaderInterfaces()),
                          [](const auto& info) { return std::string(info.param.symbol).substr(1); });
+
+// Each pass's description against its shader: the register a slot names in HLSL and the slot
+// the program binds it to are the same, so a register changed on one side alone fails here.
+struct DescribedPass {
+  const PassDescription* pass;
+  std::vector<std::string> mayBeUnused;
+};
+
+class PassLayout : public ::testing::TestWithParam<DescribedPass> {};
+
+TEST_P(PassLayout, DescriptionMatchesTheShader) {
+  const DescribedPass& described = GetParam();
+  JsonNode root = reflect(std::string("k") + described.pass->name);
+  for (const std::string& difference : differencesFromReflection(*described.pass, root, described.mayBeUnused))
+    ADD_FAILURE() << difference;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryPass, PassLayout,
+    ::testing::Values(DescribedPass{&kMusicSynthesisPass, {}}, DescribedPass{&kParticleSimulationPass, {}},
+                      DescribedPass{&kSphereBvhBuildPass, {}}, DescribedPass{&kScenePass, {}},
+                      DescribedPass{&kSceneBruteForcePass, {"sphereBvh"}}, DescribedPass{&kTemporalPass, {}},
+                      DescribedPass{&kAtrousPass, {}}, DescribedPass{&kDepthOfFieldPass, {}},
+                      DescribedPass{&kFinalPass, {}}),
+    [](const auto& info) { return std::string(info.param.pass->name); });
+
+// A description that drifted from its shader is caught, whichever side moved.
+TEST(PassLayout, AMismatchIsCaught) {
+  JsonNode root = reflect("kSceneRenderCS");
+  std::vector<PassSlot> slots(kScenePass.slots.begin(), kScenePass.slots.end());
+  auto differencesWith = [&](const std::vector<PassSlot>& changed) {
+    PassDescription pass = kScenePass;
+    pass.slots = changed;
+    return differencesFromReflection(pass, root);
+  };
+  EXPECT_TRUE(differencesWith(slots).empty());
+
+  std::vector<PassSlot> swapped = slots;  // u1 and u2 exchanged: both land on the other's register
+  std::swap(swapped[2], swapped[3]);
+  EXPECT_EQ(differencesWith(swapped).size(), 2u);
+
+  std::vector<PassSlot> missing(slots.begin(), slots.end() - 1);  // the hierarchy's b3 left out
+  ASSERT_EQ(differencesWith(missing).size(), 1u);
+  EXPECT_NE(differencesWith(missing)[0].find("sphereBvh"), std::string::npos);
+
+  std::vector<PassSlot> retyped = slots;  // the particles written instead of read
+  retyped[0].kind = SlotKind::StorageBuffer;
+  EXPECT_FALSE(differencesWith(retyped).empty());
+
+  PassDescription withConstants = kScenePass;
+  withConstants.rootConstants = true;
+  EXPECT_EQ(differencesFromReflection(withConstants, root).size(), 1u);
+}
 
 TEST(ShaderLayout, AudioFramesAreEightByteElements) {
   JsonNode root = reflect("kAudioProcessCS");

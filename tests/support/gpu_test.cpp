@@ -52,14 +52,7 @@ uint32_t ValidationScope::endExpecting() {
 
 void GpuTest::SetUp() {
   validation_ = new ValidationScope();
-  ASSERT_TRUE(gfx::Succeeded(gfx::CreateFactory(0, &factory)));
-  ASSERT_TRUE(gfx::Succeeded(factory->EnumAdapters(0, &adapter)));
-  ASSERT_TRUE(gfx::Succeeded(gfx::CreateDevice(adapter, gfx::FEATURE_LEVEL_12_0, &device)));
-  gfx::CommandQueueDesc queueDesc;
-  ASSERT_TRUE(gfx::Succeeded(device->CreateCommandQueue(&queueDesc, &queue)));
-  ASSERT_TRUE(gfx::Succeeded(device->CreateCommandAllocator(gfx::COMMAND_LIST_TYPE_DIRECT, &allocator)));
-  ASSERT_TRUE(gfx::Succeeded(device->CreateCommandList(0, gfx::COMMAND_LIST_TYPE_DIRECT, allocator, nullptr, &list)));
-  ASSERT_TRUE(gfx::Succeeded(device->CreateFence(0, gfx::FENCE_FLAG_NONE, &fence)));
+  ASSERT_TRUE(create());
   list->SetName(L"test::commandList");
 }
 
@@ -70,21 +63,11 @@ void GpuTest::TearDown() {
   }
   for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) (*it)->Release();
   owned_.clear();
-  gfx::Object* objects[] = {list, allocator, fence, queue, device, adapter, factory};
-  for (gfx::Object* object : objects)
-    if (object) object->Release();
+  release();
   delete validation_;
 }
 
-void GpuTest::submitAndWait() {
-  ASSERT_TRUE(gfx::Succeeded(list->Close()));
-  queue->ExecuteCommandLists(1, &list);
-  ASSERT_TRUE(gfx::Succeeded(queue->Signal(fence, ++fenceValue)));
-  ASSERT_TRUE(gfx::Succeeded(fence->Wait(fenceValue)));
-  ASSERT_EQ(fence->GetCompletedValue(), fenceValue);
-  ASSERT_TRUE(gfx::Succeeded(allocator->Reset()));
-  ASSERT_TRUE(gfx::Succeeded(list->Reset(allocator, nullptr)));
-}
+void GpuTest::submitAndWait() { ASSERT_TRUE(GfxContext::submitAndWait()); }
 
 gfx::Resource* GpuTest::createBuffer(uint64_t size, gfx::HeapType heap, gfx::ResourceStates state,
                                      gfx::ResourceFlags flags) {

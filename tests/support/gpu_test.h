@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gfx.h"
+#include "support/gfx_context.h"
 
 // Turns the debug layer on for factories created while it lives; on destruction fails the
 // test if any message arrived, and turns the layer off again.
@@ -26,7 +27,7 @@ class ValidationScope {
 
 // A device, queue, allocator, open command list and fence on adapter 0, with helpers to
 // make resources and to run the recorded list to completion.
-class GpuTest : public ::testing::Test {
+class GpuTest : public ::testing::Test, protected GfxContext {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -48,14 +49,6 @@ class GpuTest : public ::testing::Test {
   }
 
   ValidationScope* validation_ = nullptr;
-  gfx::Factory* factory = nullptr;
-  gfx::Adapter* adapter = nullptr;
-  gfx::Device* device = nullptr;
-  gfx::CommandQueue* queue = nullptr;
-  gfx::CommandAllocator* allocator = nullptr;
-  gfx::GraphicsCommandList* list = nullptr;
-  gfx::Fence* fence = nullptr;
-  uint64_t fenceValue = 0;
 
  private:
   std::vector<gfx::Object*> owned_;

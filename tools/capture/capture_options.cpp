@@ -109,10 +109,80 @@ const char* captureUsage() {
          "output of the frames written so far.\n";
 }
 
-ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error) {
-  CaptureOptions o;
+namespace {
+
+// What the command line gave before the range and the sizes are settled.
+struct GivenOptions {
+  CaptureOptions options;
   std::string from = "0", to;
   bool sizeGiven = false;
+};
+
+// One option's value into `given`; false with `error` set when the value is refused.
+bool takeOption(const std::string& name, const std::string& value, GivenOptions& given, std::string* error) {
+  CaptureOptions& o = given.options;
+  if (name == "--from") {
+    given.from = value;
+  } else if (name == "--to") {
+    given.to = value;
+  } else if (name == "--fps") {
+    if (!parseFrameRate(value, &o.fps)) *error = "--fps '" + value + "' is not a frame rate from 1 to 1000 (N or N/D)";
+  } else if (name == "--clock") {
+    if (!parseFrameClockMode(value, &o.clock)) *error = "--clock '" + value + "' is not music or refresh";
+  } else if (name == "--render-size") {
+    if (!parseSize(value, &o.renderWidth, &o.renderHeight) || o.renderWidth % 32 != 0)
+      *error = "--render-size '" + value + "' is not WxH with a width that is a multiple of 32";
+  } else if (name == "--size") {
+    if (!parseSize(value, &o.outputWidth, &o.outputHeight)) *error = "--size '" + value + "' is not WxH (1 to 7680 each)";
+    given.sizeGiven = true;
+  } else if (value.empty()) {
+    *error = "--out needs a path";
+  } else {
+    o.out = value;
+  }
+  return error->empty();
+}
+
+// The frame range resolved against the rate, the output size and kind settled.
+ParseResult settleOptions(GivenOptions& given, CaptureOptions* options, std::string* error) {
+  CaptureOptions& o = given.options;
+  const uint64_t lastFrame = timelineFramesOfCapture(o.fps, o.clock).size() - 1;
+  if (given.to.empty()) given.to = std::to_string(lastFrame);
+  uint64_t first = 0, last = 0;
+  if (!resolveFrame(given.from, o.fps, &first)) {
+    *error = "--from '" + given.from + "' is not a frame number or seconds (e.g. 120 or 2s)";
+    return ParseResult::Error;
+  }
+  if (!resolveFrame(given.to, o.fps, &last)) {
+    *error = "--to '" + given.to + "' is not a frame number or seconds (e.g. 600 or 10s)";
+    return ParseResult::Error;
+  }
+  if (first > lastFrame || last > lastFrame || first > last) {
+    *error = "the range " + std::to_string(first) + "-" + std::to_string(last) + " is not within frames 0-" +
+             std::to_string(lastFrame) + " (first <= last)";
+    return ParseResult::Error;
+  }
+  o.fromFrame = uint32_t(first);
+  o.toFrame = uint32_t(last);
+  if (!given.sizeGiven) {
+    o.outputWidth = o.renderWidth;
+    o.outputHeight = o.renderHeight;
+  }
+  o.output = endsWithMp4(o.out) ? CaptureOutput::Mp4 : CaptureOutput::PngSequence;
+  // H.264 in yuv420p halves the chroma in both directions.
+  if (o.output == CaptureOutput::Mp4 && (o.outputWidth % 2 != 0 || o.outputHeight % 2 != 0)) {
+    *error = "an .mp4 output needs an even width and height, not " + std::to_string(o.outputWidth) + "x" +
+             std::to_string(o.outputHeight);
+    return ParseResult::Error;
+  }
+  *options = o;
+  return ParseResult::Ok;
+}
+
+}  // namespace
+
+ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error) {
+  GivenOptions given;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") return ParseResult::Help;
@@ -137,71 +207,10 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
       }
       value = argv[++i];
     }
-    if (name == "--from") {
-      from = value;
-    } else if (name == "--to") {
-      to = value;
-    } else if (name == "--fps") {
-      if (!parseFrameRate(value, &o.fps)) {
-        *error = "--fps '" + value + "' is not a frame rate from 1 to 1000 (N or N/D)";
-        return ParseResult::Error;
-      }
-    } else if (name == "--clock") {
-      if (!parseFrameClockMode(value, &o.clock)) {
-        *error = "--clock '" + value + "' is not music or refresh";
-        return ParseResult::Error;
-      }
-    } else if (name == "--render-size") {
-      if (!parseSize(value, &o.renderWidth, &o.renderHeight) || o.renderWidth % 32 != 0) {
-        *error = "--render-size '" + value + "' is not WxH with a width that is a multiple of 32";
-        return ParseResult::Error;
-      }
-    } else if (name == "--size") {
-      if (!parseSize(value, &o.outputWidth, &o.outputHeight)) {
-        *error = "--size '" + value + "' is not WxH (1 to 7680 each)";
-        return ParseResult::Error;
-      }
-      sizeGiven = true;
-    } else {
-      if (value.empty()) {
-        *error = "--out needs a path";
-        return ParseResult::Error;
-      }
-      o.out = value;
-    }
+    error->clear();
+    if (!takeOption(name, value, given, error)) return ParseResult::Error;
   }
-
-  const uint64_t lastFrame = timelineFramesOfCapture(o.fps, o.clock).size() - 1;
-  if (to.empty()) to = std::to_string(lastFrame);
-  uint64_t first = 0, last = 0;
-  if (!resolveFrame(from, o.fps, &first)) {
-    *error = "--from '" + from + "' is not a frame number or seconds (e.g. 120 or 2s)";
-    return ParseResult::Error;
-  }
-  if (!resolveFrame(to, o.fps, &last)) {
-    *error = "--to '" + to + "' is not a frame number or seconds (e.g. 600 or 10s)";
-    return ParseResult::Error;
-  }
-  if (first > lastFrame || last > lastFrame || first > last) {
-    *error = "the range " + std::to_string(first) + "-" + std::to_string(last) + " is not within frames 0-" +
-             std::to_string(lastFrame) + " (first <= last)";
-    return ParseResult::Error;
-  }
-  o.fromFrame = uint32_t(first);
-  o.toFrame = uint32_t(last);
-  if (!sizeGiven) {
-    o.outputWidth = o.renderWidth;
-    o.outputHeight = o.renderHeight;
-  }
-  o.output = endsWithMp4(o.out) ? CaptureOutput::Mp4 : CaptureOutput::PngSequence;
-  // H.264 in yuv420p halves the chroma in both directions.
-  if (o.output == CaptureOutput::Mp4 && (o.outputWidth % 2 != 0 || o.outputHeight % 2 != 0)) {
-    *error = "an .mp4 output needs an even width and height, not " + std::to_string(o.outputWidth) + "x" +
-             std::to_string(o.outputHeight);
-    return ParseResult::Error;
-  }
-  *options = o;
-  return ParseResult::Ok;
+  return settleOptions(given, options, error);
 }
 
 std::vector<uint32_t> timelineFramesOfCapture(FrameRate fps, FrameClockMode clock) {

@@ -3,6 +3,9 @@
 // which the writer prints back unchanged.
 #include "tools/timeline_header/embedded_timeline.h"
 
+#include <iterator>
+
+#include "app/scene_parameters.h"
 #include "base/diagnostics.h"
 #include "timeline/easing.h"
 
@@ -24,7 +27,7 @@ struct Float3Key {
   float value[3];
 };
 
-const uint32_t BOOKMARKS[] = {0, 3254, 3255, 5208, 5318, 6256, 6829, 7400};
+const uint32_t BOOKMARKS[] = {0, kSceneClearFrame, kSceneSetUpFrame, 5208, 5318, 6256, 6829, 7400};
 
 const UintKey NUM_PARTICLES[] = {{0, "None", 64}, {3254, "None", 128}};
 const UintKey SCENE_ID[] = {{0, "None", 0}, {3254, "None", 1}};
@@ -112,42 +115,53 @@ uint32_t easingIndex(const char* name) {
   return index;
 }
 
+// One animated parameter's keys, of the type its track carries.
+struct TrackKeys {
+  TrackType type;
+  const void* keys;
+  size_t count;
+};
 template <size_t N>
-void addUintTrack(Timeline* timeline, const char* name, const UintKey (&keys)[N]) {
-  addTrack(timeline, name, TrackType::UINT);
-  for (const UintKey& key : keys)
-    setUintKey(timeline, name, key.frame, &key.value, easingIndex(key.easing));
-}
+constexpr TrackKeys keysOf(const UintKey (&keys)[N]) { return {TrackType::UINT, keys, N}; }
+template <size_t N>
+constexpr TrackKeys keysOf(const FloatKey (&keys)[N]) { return {TrackType::FLOAT, keys, N}; }
+template <size_t N>
+constexpr TrackKeys keysOf(const Float3Key (&keys)[N]) { return {TrackType::FLOAT3, keys, N}; }
 
-template <size_t N>
-void addFloatTrack(Timeline* timeline, const char* name, const FloatKey (&keys)[N]) {
-  addTrack(timeline, name, TrackType::FLOAT);
-  for (const FloatKey& key : keys)
-    setFloatKey(timeline, name, key.frame, &key.value, easingIndex(key.easing));
-}
+// In the order of the animated parameters (app/scene_parameters.cpp), which name the tracks.
+const TrackKeys kTrackKeys[] = {
+    keysOf(NUM_PARTICLES), keysOf(SCENE_ID),   keysOf(TIME_SCALE),       keysOf(CAMERA_POSITION),
+    keysOf(CAMERA_DIRECTION), keysOf(BRIGHTNESS), keysOf(FIELD_OF_VIEW), keysOf(BACKGROUND_COLOR),
+    keysOf(FOCUS_SCALE),   keysOf(FOCUS_POINT), keysOf(BLEND_FACTOR),     keysOf(ATROUS_STEPS),
+    keysOf(SAMPLE_COUNT),
+};
 
-template <size_t N>
-void addFloat3Track(Timeline* timeline, const char* name, const Float3Key (&keys)[N]) {
-  addTrack(timeline, name, TrackType::FLOAT3);
-  for (const Float3Key& key : keys)
-    setFloat3Key(timeline, name, key.frame, key.value, easingIndex(key.easing));
+void addTrackWithKeys(Timeline* timeline, const char* name, const TrackKeys& track) {
+  addTrack(timeline, name, track.type);
+  for (size_t k = 0; k < track.count; ++k) {
+    if (track.type == TrackType::UINT) {
+      const UintKey& key = static_cast<const UintKey*>(track.keys)[k];
+      setUintKey(timeline, name, key.frame, &key.value, easingIndex(key.easing));
+    } else if (track.type == TrackType::FLOAT) {
+      const FloatKey& key = static_cast<const FloatKey*>(track.keys)[k];
+      setFloatKey(timeline, name, key.frame, &key.value, easingIndex(key.easing));
+    } else {
+      const Float3Key& key = static_cast<const Float3Key*>(track.keys)[k];
+      setFloat3Key(timeline, name, key.frame, key.value, easingIndex(key.easing));
+    }
+  }
 }
 
 }  // namespace
 
 void buildEmbeddedTimeline(Timeline* timeline) {
   for (uint32_t bookmark : BOOKMARKS) timeline->bookmarks.push(bookmark);
-  addUintTrack(timeline, "SM::NumPart", NUM_PARTICLES);
-  addUintTrack(timeline, "SM::SceneID", SCENE_ID);
-  addFloatTrack(timeline, "SM::TimeSc", TIME_SCALE);
-  addFloat3Track(timeline, "CM::Pos", CAMERA_POSITION);
-  addFloat3Track(timeline, "CM::Dir", CAMERA_DIRECTION);
-  addFloatTrack(timeline, "CM::Bright", BRIGHTNESS);
-  addFloatTrack(timeline, "CM::Fov", FIELD_OF_VIEW);
-  addFloat3Track(timeline, "BP::BkgColor", BACKGROUND_COLOR);
-  addFloatTrack(timeline, "DF::FocusSc", FOCUS_SCALE);
-  addFloatTrack(timeline, "DF::FocusPt", FOCUS_POINT);
-  addFloatTrack(timeline, "TR::BlendFct", BLEND_FACTOR);
-  addUintTrack(timeline, "AT::Steps", ATROUS_STEPS);
-  addUintTrack(timeline, "PT::SampleCnt", SAMPLE_COUNT);
+  size_t next = 0;
+  for (const SceneParameter& parameter : sceneParameters()) {
+    if (parameter.track == nullptr) continue;
+    ASSERT(next < std::size(kTrackKeys), "No keys for track %s\n", parameter.track);
+    ASSERT(kTrackKeys[next].type == parameter.type, "Keys of another type for track %s\n", parameter.track);
+    addTrackWithKeys(timeline, parameter.track, kTrackKeys[next++]);
+  }
+  ASSERT(next == std::size(kTrackKeys), "Keys for %zu tracks, %zu animated parameters\n", std::size(kTrackKeys), next);
 }

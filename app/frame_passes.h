@@ -1,0 +1,20 @@
+#pragma once
+// The frame's passes, each described once (gpu/pass_description.h): start-up builds their
+// pipelines from these, the frame pipeline binds its resources to their slots in order,
+// and the descriptor count of a frame follows from them.
+#include <cstdint>
+
+#include "gpu/pass_description.h"
+
+extern const PassDescription kParticleSimulationPass;
+extern const PassDescription kSphereBvhBuildPass;
+extern const PassDescription kScenePass;
+// The scene pass testing every particle for each ray: the same table, the hierarchy unused.
+extern const PassDescription kSceneBruteForcePass;
+extern const PassDescription kTemporalPass;
+extern const PassDescription kAtrousPass;  // once per iteration
+extern const PassDescription kDepthOfFieldPass;
+extern const PassDescription kFinalPass;
+
+// The descriptors one rendered frame takes from its heap.
+uint32_t frameDescriptorCount(uint32_t atrousSteps);
