@@ -142,7 +142,7 @@ bool leaveHold(Presentation& p) {
       p.fixedTicks += 1;
       p.heldMs += 1000.0 / p.options.fixedFramesPerSecond;
     } else {
-      osSleepMs(1);
+      osWaitMicroseconds(1000);
     }
     return false;
   }

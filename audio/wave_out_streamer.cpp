@@ -157,7 +157,7 @@ uint32_t WaveOutStreamer::streamLoop(void* record) {
   auto* streamer = static_cast<WaveOutStreamer*>(record);
   while (streamer->running.load(std::memory_order_acquire)) {
     streamer->queueBlocks();
-    osSleepMs(1);
+    osWaitMicroseconds(1000);
   }
   return 0;
 }

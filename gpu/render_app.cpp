@@ -2,6 +2,7 @@
 #include "gpu/render_app.h"
 
 #include "gpu/resources.h"
+#include "platform/os.h"
 #include "platform/window.h"
 
 namespace {
@@ -146,7 +147,10 @@ int64_t windowProc(Window* window, uint32_t message, uint64_t wParam, int64_t lP
 
 void createWindowAndDevice() {
   uint32_t width = 0, height = 0;
-  if (!windowScreenSize(&width, &height)) PANIC("Failed to create window: no display to open it on\n");
+  if (!windowScreenSize(&width, &height)) {
+    osTellMissingPrerequisite(OsPrerequisite::Display, "no display to open a window on");
+    PANIC("Failed to create window: no display to open it on\n");
+  }
   createWindowAndDevice(width, height);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The operating-system services the program uses: the high-resolution counter,
 // sleeping, threads, printing, the breakpoint stop, whole-file writes and resident memory.
-// Implemented once per OS (platform/linux/ here).
+// Implemented once per OS (platform/linux/, platform/win32/).
 #include <cstddef>
 #include <cstdint>
 
@@ -11,6 +11,20 @@ uint64_t osPerformanceFrequency();
 
 void osSleepMs(uint32_t milliseconds);
 
+// Waits at least `microseconds`, with the finest timer the system has: the frame loop
+// polls with it while the music clock holds a frame, and so does the sound streaming
+// thread. Windows' Sleep counts whole ticks of the system timer (15.6 ms unless a period
+// was raised), enough to miss a refresh; there the wait is a high-resolution waitable
+// timer (Windows 10 1803 and later). Where the system has none, the timer period is
+// raised to 1 ms at the first such wait and restored when the process ends, however it
+// ends: its exit, a stop request that ends it at once, a fatal stop. On Linux nanosleep
+// is that fine already.
+void osWaitMicroseconds(uint32_t microseconds);
+
+// How osWaitMicroseconds waits on the calling thread.
+enum class OsWaitTimer : uint32_t { SystemSleep, HighResolutionTimer, RaisedTimerPeriod };
+OsWaitTimer osWaitTimer();
+
 // True when a debugger is attached to this process.
 bool osDebuggerAttached();
 
@@ -18,6 +32,19 @@ bool osDebuggerAttached();
 // output, flushed at once, and to the debugger's output. On Linux there is no debugger
 // channel; the text goes to standard error too while a debugger is attached.
 void osPrint(const char* text);
+
+// What the system lacks when the program cannot run on it at all: no graphics driver
+// that offers what the program needs (Vulkan 1.3), no display to open a window on.
+enum class OsPrerequisite : uint32_t { GraphicsDriver, Display };
+
+// Tells the person at the screen that a prerequisite is missing, just before the program
+// stops with its usual message (which the caller prints as ever, on standard output).
+// `detail` is that message's reason. On Windows a GUI program, which a person starts
+// with a double-click and whose standard output no one sees, shows what is missing and
+// where to get it in a message box and returns once the box is closed. A console
+// program, a process without a visible desktop, and Linux show nothing. The program's
+// own fatal stops (PANIC, ASSERT) never come here.
+void osTellMissingPrerequisite(OsPrerequisite missing, const char* detail);
 
 // The exit status of a fatal stop without a debugger.
 constexpr int kOsFatalExitStatus = 3;

@@ -25,6 +25,17 @@ void osSleepMs(uint32_t milliseconds) {
   }
 }
 
+void osWaitMicroseconds(uint32_t microseconds) {
+  timespec ts{time_t(microseconds / 1000000), long(microseconds % 1000000) * 1000l};
+  while (nanosleep(&ts, &ts) != 0) {
+  }
+}
+
+OsWaitTimer osWaitTimer() { return OsWaitTimer::SystemSleep; }
+
+// The line the caller prints is the report: a terminal or a log shows it.
+void osTellMissingPrerequisite(OsPrerequisite, const char*) {}
+
 bool osDebuggerAttached() {
   // /proc/self/status carries "TracerPid:\t<pid>"; non-zero means a tracer is attached.
   int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);

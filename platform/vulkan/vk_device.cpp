@@ -132,8 +132,8 @@ HRESULT CreateDevice(Adapter* adapterInterface, FeatureLevel, Device** deviceOut
   VkPhysicalDeviceProperties properties;
   vkGetPhysicalDeviceProperties(physical, &properties);
   if (properties.apiVersion < VK_API_VERSION_1_3) {
-    reportError("%s supports Vulkan %u.%u; 1.3 is needed", properties.deviceName,
-                VK_API_VERSION_MAJOR(properties.apiVersion), VK_API_VERSION_MINOR(properties.apiVersion));
+    reportMissingDriver("%s supports Vulkan %u.%u; 1.3 is needed", properties.deviceName,
+                        VK_API_VERSION_MAJOR(properties.apiVersion), VK_API_VERSION_MINOR(properties.apiVersion));
     return kFail;
   }
   VkPhysicalDeviceVulkan13Features have13{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_3_FEATURES};
@@ -141,7 +141,8 @@ HRESULT CreateDevice(Adapter* adapterInterface, FeatureLevel, Device** deviceOut
   VkPhysicalDeviceFeatures2 have{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2, &have12};
   vkGetPhysicalDeviceFeatures2(physical, &have);
   if (!have13.dynamicRendering || !have13.synchronization2 || !have12.timelineSemaphore) {
-    reportError("%s lacks dynamic rendering, synchronization2 or timeline semaphores", properties.deviceName);
+    reportMissingDriver("%s lacks dynamic rendering, synchronization2 or timeline semaphores",
+                        properties.deviceName);
     return kFail;
   }
 

@@ -85,6 +85,17 @@ void reportError(const char* format, ...) {
   deliver(2, text);
 }
 
+void reportMissingDriver(const char* format, ...) {
+  char text[1024];
+  std::strcpy(text, "gfx: ");
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text + 5, sizeof(text) - 5, format, args);
+  va_end(args);
+  deliver(2, text);
+  osTellMissingPrerequisite(OsPrerequisite::GraphicsDriver, text + 5);
+}
+
 AdapterImpl::AdapterImpl(FactoryImpl* owner, VkPhysicalDevice device) : factory(owner), physical(device) {
   factory->AddRef();
 }
@@ -110,7 +121,10 @@ FactoryImpl::~FactoryImpl() {
 HRESULT FactoryImpl::EnumAdapters(UINT index, Adapter** adapter) {
   if (!adapter) return kInvalidArg;
   *adapter = nullptr;
-  if (index >= adapters.size()) return kNotFound;
+  if (index >= adapters.size()) {
+    if (adapters.empty()) reportMissingDriver("the Vulkan driver offers no graphics device");
+    return kNotFound;
+  }
   *adapter = new AdapterImpl(this, adapters[index]);
   return kOk;
 }
@@ -123,7 +137,8 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
   *factory = nullptr;
   const char* loadError = nullptr;
   if (!loadVulkanLibrary(&loadError)) {
-    reportError("cannot load %s: %s; a graphics driver with Vulkan 1.3 is needed", vulkanLibraryName(), loadError);
+    reportMissingDriver("cannot load %s: %s; a graphics driver with Vulkan 1.3 is needed", vulkanLibraryName(),
+                        loadError);
     return kFail;
   }
   bool validation = (flags & CREATE_FACTORY_DEBUG) != 0 || gDebugLayer.enabled;
@@ -185,6 +200,11 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
   auto* result = new FactoryImpl();
   result->debugUtils = debugUtils;
   VkResult vr = vkCreateInstance(&info, nullptr, &result->instance);
+  if (vr == VK_ERROR_INCOMPATIBLE_DRIVER) {
+    reportMissingDriver("vkCreateInstance failed (%d): no Vulkan 1.3 driver is installed", vr);
+    result->Release();
+    return resultFromVk(vr);
+  }
   if (vr != VK_SUCCESS) {
     reportError("vkCreateInstance failed (%d)", vr);
     result->Release();
@@ -192,7 +212,7 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
   }
   const char* missing = nullptr;
   if (!loadInstanceFunctions(result->instance, &missing)) {
-    reportError("the Vulkan driver lacks %s; Vulkan 1.3 is needed", missing);
+    reportMissingDriver("the Vulkan driver lacks %s; Vulkan 1.3 is needed", missing);
     result->Release();
     return kFail;
   }

@@ -14,6 +14,9 @@ namespace gfx::vk {
 // Reports a backend error: to the debug-layer callback when one is installed (so tests fail
 // on it), and to standard output. printf-style.
 void reportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same for an error that means the system has no Vulkan 1.3 driver (no loader, no
+// driver, too old a one): it also tells the person at the screen (osTellMissingPrerequisite).
+void reportMissingDriver(const char* format, ...) __attribute__((format(printf, 1, 2)));
 HRESULT resultFromVk(VkResult result);
 
 // Reference counting and debug names shared by every object.

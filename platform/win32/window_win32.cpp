@@ -1,6 +1,8 @@
 // The window and message pump on Win32: a WS_POPUP window of the class "WindowClass" over
 // the whole screen, PeekMessageA / TranslateMessage / DispatchMessageA, and a window
-// procedure that hands every message of the window to the program's procedure.
+// procedure that hands every message of the window to the program's procedure. The
+// programs declare per-monitor DPI awareness in their manifest, so the screen size and
+// every window size here are the display's real pixels.
 //
 // platform/window.h comes before <windows.h>: its WM_* and VK_* constants carry the same
 // names and values as the system's macros, which then take over for the rest of this file.
@@ -54,7 +56,10 @@ bool registerClass() {
   windowClass.style = 0;
   windowClass.lpfnWndProc = systemWindowProcedure;
   windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  // The program's own icon (group 1 of platform/win32/resources/tarnix.rc) where it has
+  // one, in the taskbar and the task switcher; the system's application icon otherwise.
+  windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(1));
+  if (!windowClass.hIcon) windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
   windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = kClassName;
@@ -103,6 +108,20 @@ Window* createWindow(const char* title, DWORD style, int x, int y, uint32_t widt
     win32Report("window: CreateWindowExA failed (error %lu)\n", GetLastError());
     delete window;
     return nullptr;
+  }
+  // The program is per-monitor DPI aware (its manifest), so sizes are the screen's real
+  // pixels. AdjustWindowRect measures the frame at the system's DPI; on a monitor of
+  // another scale the frame differs, and the outer size is corrected until the client
+  // area is width x height.
+  RECT client{};
+  GetClientRect(handle, &client);
+  const LONG extraWidth = LONG(width) - (client.right - client.left);
+  const LONG extraHeight = LONG(height) - (client.bottom - client.top);
+  if (extraWidth != 0 || extraHeight != 0) {
+    RECT outer{};
+    GetWindowRect(handle, &outer);
+    SetWindowPos(handle, nullptr, 0, 0, outer.right - outer.left + extraWidth, outer.bottom - outer.top + extraHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   return window;
 }
