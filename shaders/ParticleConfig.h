@@ -66,6 +66,22 @@ static const int UNCHARTED2 = 8;
 
 #define TARNIX_TONEMAP_FIELD int
 #define TARNIX_SHARED_CONSTANT static const
+
+// Names the format of an image a shader writes when it is not the 32-bit float one its type
+// gives. Vulkan's build writes through views of any format; the web shader build reads the
+// name from the source, as WebGPU declares every storage image's format.
+#define STORAGE_FORMAT(format)
+#endif
+
+// The image passes (scene, temporal, a-trous) run in square groups of this side. WebGPU allows at
+// most 256 invocations per group, so the web build (TARNIX_WEB) takes 16 x 16.
+#ifdef TARNIX_WEB
+#define TARNIX_IMAGE_GROUP_SIDE 16
+#else
+#define TARNIX_IMAGE_GROUP_SIDE 32
+#endif
+#ifdef __cplusplus
+inline constexpr uint32_t kImageGroupSide = TARNIX_IMAGE_GROUP_SIDE;
 #endif
 
 // Pi in single precision (3.1415927), the one value every angle of the program uses.
