@@ -91,7 +91,7 @@ struct WaveHeader {
   WaveHeader* next;
   uintptr_t reserved;
 };
-static_assert(sizeof(WaveHeader) == 48);
+static_assert(sizeof(void*) != 8 || sizeof(WaveHeader) == 48);  // the 64-bit system layout
 
 enum WaveTimeType : uint32_t {
   kWaveTimeMs = 0x1,
@@ -141,6 +141,9 @@ struct WaveOutApi {
   WaveResult (*setVolume)(WaveOutHandle device, uint32_t volume);
   // Writes the NUL-terminated text for an error code (truncated to textSize).
   WaveResult (*getErrorText)(WaveResult result, char* text, uint32_t textSize);
+  // The device takes the whole piece as one block, written once, and plays it on its own (the
+  // web's: a page has no thread to keep blocks queued from). The caller starts no thread.
+  bool takesWholePiece = false;
 };
 
 // The system's wave-out device (the SDL2 audio backend on Linux).

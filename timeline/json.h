@@ -38,7 +38,7 @@ struct Token {
   uint32_t line;    // line counter after this token and its trailing whitespace
   uint32_t end;     // input position after this token and its trailing whitespace
 };
-static_assert(sizeof(Token) == 32);
+static_assert(sizeof(void*) != 8 || sizeof(Token) == 32);
 
 enum class JsonValueType : uint32_t {
   String = 0,
