@@ -122,6 +122,7 @@ struct Presentation {
   Pipeline* scenePipeline;
   Pipeline* temporalPipeline;
   Pipeline* atrousPipeline;
+  Pipeline* depthFromVelocityPipeline;  // the web build's (app/frame_passes.h); else null
   FullscreenPass depthOfFieldPass;
   FullscreenPass finalPassPass;
   FrameTextures textures;
