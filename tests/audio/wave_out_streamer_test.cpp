@@ -261,6 +261,36 @@ TEST_F(StreamerThreadTest, ThreadStreamsEveryBlockInOrderAndShutdownTakesTheDevi
   EXPECT_EQ(streamer.device, nullptr);
 }
 
+// A device that takes the whole piece (the web's worklet): one header over every whole block,
+// written once by play, no thread; what it hands back finishes as any block does.
+TEST_F(StreamerThreadTest, WholePieceDeviceGetsEveryWholeBlockInOneWriteAndNoThread) {
+  WaveOutApi wholePiece = *fakeWaveOutApi();
+  wholePiece.takesWholePiece = true;
+  create(256 * 40 + 7);
+  streamer.api = &wholePiece;
+  streamer.openDevice(nullptr);
+  FakeWaveOut& fake = fakeWaveOut();
+  EXPECT_EQ(fake.prepared, 1u);
+  streamer.startThread();
+  EXPECT_EQ(streamer.thread.handle, 0u);
+  EXPECT_FALSE(streamer.silent);
+
+  ::testing::internal::CaptureStdout();
+  streamer.play();
+  streamer.play();  // already playing: nothing more
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  ASSERT_EQ(fake.writtenData.size(), 1u);
+  EXPECT_EQ(frameOf(fake.writtenData[0]), 0u);
+  EXPECT_EQ(fake.queue.at(0)->bufferLength, 40u * 256 * 8) << "every whole block, none of the 7 frames after";
+  EXPECT_EQ(streamer.playPosition.load(), streamer.endFrame());
+
+  fake.complete();
+  EXPECT_EQ(fake.queue.size(), 0u);
+  streamer.shutdown(0);
+  EXPECT_EQ(fake.resets, 1u);
+  EXPECT_EQ(fake.closes, 1u);
+}
+
 TEST(OsThreadTest, RunsOnTheRequestedStackAndReturnsItsResult) {
   // Uses far more stack than the system's minimum, as the printing path does.
   OsThreadFunction deep = [](void* argument) -> uint32_t {

@@ -161,7 +161,7 @@ async function start() {
 // tarnix.js (loaded after this file) defines TarnixWeb and TarnixGpu.
 window.addEventListener("DOMContentLoaded", () => {
   TarnixWeb.page = pageHooks;
-  missingWebGpu().then((problem) => {
+  missingWebGpu().catch((error) => `This browser's WebGPU could not be asked what it offers (${error.message}).`).then((problem) => {
     tarnixPage.problem = problem;
     if (problem) {
       tarnixPage.state = "unsupported";
