@@ -86,7 +86,7 @@ void destroyParticleSceneBlock(Presentation& p) { destroyConstantBlock(p.particl
 
 void createParticleBuffer(Presentation& p) {
   p.particleBuffer =
-      createBuffer(kParticleCapacity * kParticleStride, Storage, nullptr, true, kResourceAllowUnorderedAccess);
+      createBuffer(kParticleCapacity * kParticleStride, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
 }
 void destroyParticleBuffer(Presentation& p) { releaseBuffer(p.particleBuffer); }
 
@@ -126,7 +126,7 @@ void destroySimulationBlock(Presentation& p) { destroyConstantBlock(p.simulation
 
 // The hierarchy of the visible spheres that the scene pass walks.
 void createSphereHierarchy(Presentation& p) {
-  p.sphereBvhBuffer = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, Storage, nullptr, true,
+  p.sphereBvhBuffer = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, BufferType::Storage, nullptr, true,
                                    kResourceAllowUnorderedAccess);
   p.sphereBvhBuffer->resource.resource->SetName(L"SphereBvhBuffer");
   p.sphereBvhPipeline = buildComputePipeline(kSphereBvhBuildPass);

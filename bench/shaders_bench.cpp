@@ -68,8 +68,8 @@ void runOnce(const PassDescription& pass, Pipeline& pipeline, const std::vector<
 void simulate(uint32_t scene, uint32_t frame, uint32_t count) {
   SimulationData sim{{0, 0, 0}, scene, frame, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, count};
-  GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
-  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
+  GpuBuffer* simBuffer = createBuffer(sizeof(sim), BufferType::Constant, &sim, false, 0);
+  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), BufferType::Constant, &sceneValues, false, 0);
   std::vector<PassResource> views = {boundBuffer(*b.particles, kParticleCapacity), boundConstants(*simBuffer),
                                      boundConstants(*sceneBuffer)};
   Pipeline* pipeline = createComputePass(kParticleSimulationPass);
@@ -116,8 +116,8 @@ void BM_ParticleSimulation(benchmark::State& state) {
   simulate(1, kSceneSetUpFrame, 128);
   SimulationData sim{{0, 0, 0}, 1, 3400, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, 128};
-  GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
-  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
+  GpuBuffer* simBuffer = createBuffer(sizeof(sim), BufferType::Constant, &sim, false, 0);
+  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), BufferType::Constant, &sceneValues, false, 0);
   std::vector<PassResource> views = {boundBuffer(*b.particles, kParticleCapacity), boundConstants(*simBuffer),
                                      boundConstants(*sceneBuffer)};
   Pipeline* p = createComputePass(kParticleSimulationPass);
@@ -139,8 +139,8 @@ SceneSetUp setUpScene(uint32_t scene) {
   else simulate(1, kSceneSetUpFrame, 128);
   SimulationData sim{{0, 0, 0}, scene, scene == 0 ? 2000u : 3400u, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, scene == 0 ? 64u : 128u};
-  return {createBuffer(sizeof(sim), Constant, &sim, false, 0),
-          createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0)};
+  return {createBuffer(sizeof(sim), BufferType::Constant, &sim, false, 0),
+          createBuffer(sizeof(sceneValues), BufferType::Constant, &sceneValues, false, 0)};
 }
 
 std::vector<PassResource> bvhBuildViews(const SceneSetUp& s) {
@@ -272,11 +272,11 @@ void setUp() {
   createOffscreenDevice(1920, 1080);
   b.heap = createDescriptorAllocator(kDescriptorHeapCbvSrvUav, 128, kDescriptorHeapShaderVisible);
   b.targets = createDescriptorAllocator(kDescriptorHeapRtv, 2, 0);
-  b.particles = createBuffer(128 * sizeof(ParticleData), Storage, nullptr, true, kResourceAllowUnorderedAccess);
-  b.sphereBvh = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, Storage, nullptr, true, kResourceAllowUnorderedAccess);
-  b.audioFrames = createBuffer(180ull * 44100 * 8, Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  b.particles = createBuffer(128 * sizeof(ParticleData), BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  b.sphereBvh = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  b.audioFrames = createBuffer(180ull * 44100 * 8, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
   AudioData audio{180.0f, 44100};
-  b.audioData = createBuffer(sizeof(audio), Constant, &audio, false, 0);
+  b.audioData = createBuffer(sizeof(audio), BufferType::Constant, &audio, false, 0);
   // Camera at the origin looking down -z with a 90-degree frustum (the first scene is 100 ahead).
   ConstantBufferData camera{};
   camera.invViewProjMtx = {{{1.7778f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, -1}, {0, 0, 0, 1}}};
@@ -289,11 +289,11 @@ void setUp() {
   camera.normalThreshold = 0.9f;
   camera.standardDeviation = 1.0f;
   camera.velocityScale = 1.0f;
-  b.cameraData = createBuffer(sizeof(camera), Constant, &camera, false, 0);
+  b.cameraData = createBuffer(sizeof(camera), BufferType::Constant, &camera, false, 0);
   DepthOfFieldData dof{{float(kWidth), float(kHeight)}, 22.0f, 1.0f, 1.0f, 20.0f, 1000.0f};
-  b.dofData = createBuffer(sizeof(dof), Constant, &dof, false, 0);
+  b.dofData = createBuffer(sizeof(dof), BufferType::Constant, &dof, false, 0);
   FinalPassData final{{float(kWidth), float(kHeight)}, {1920, 1080}, 0, 1, TonemapFunction::WHITE_PRESERVING_LUMA_BASED_REINHARD, 1, 1650};
-  b.finalData = createBuffer(sizeof(final), Constant, &final, false, 0);
+  b.finalData = createBuffer(sizeof(final), BufferType::Constant, &final, false, 0);
   b.colour = uavTexture(kRgba16Float);
   b.velocity = uavTexture(kRgba32Float);
   b.position = uavTexture(kRgba32Float);

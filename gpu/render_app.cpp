@@ -46,7 +46,7 @@ void createFrameContextObjects(gfx::Device* device) {
     c.fence->SetName(L"gfx::frame::fence");
     c.fenceValue = 0;
     c.index = i;
-    c.state = Idle;
+    c.state = FrameState::Idle;
     renderApp.deferredReleases.push(DynamicArray<gfx::Object*>{});
   }
 }
@@ -179,7 +179,7 @@ gfx::GraphicsCommandList* beginFrame() {
     PANIC("Failed to reset command list\n");
 
   recordPendingUploads(c, c.commandList);
-  c.state = Recording;
+  c.state = FrameState::Recording;
   return c.commandList;
 }
 
@@ -193,7 +193,7 @@ void endFrame() {
   if (gfx::Failed(renderApp.queue->Signal(c.fence, c.fenceValue)))
     PANIC("Failed to signal frame fence\n");
   renderApp.frameContextIndex = (renderApp.frameContextIndex + 1) % kFrameContextCount;
-  c.state = Submitted;
+  c.state = FrameState::Submitted;
 
   waitForFence(b.fence, b.fenceValue, b.event);
   if (gfx::Failed(renderApp.swapChain->Present(1, 0))) PANIC("Failed to present\n");
