@@ -31,6 +31,7 @@
 #include "audio/audio_renderer.h"
 #include "platform/os.h"
 #include "platform/wave_out.h"
+#include "tests/platform/wait_timer_name.h"
 
 namespace {
 
@@ -53,15 +54,6 @@ void printFigures(const char* what, const std::vector<double>& values) {
   Figures f = figuresOf(values);
   std::printf("  %-44s mean %6.3f  median %6.3f  p95 %6.3f  p99 %6.3f  max %6.3f ms  (%zu)\n", what, f.mean,
               f.median, f.p95, f.p99, f.max, values.size());
-}
-
-const char* timerName(OsWaitTimer timer) {
-  switch (timer) {
-    case OsWaitTimer::SystemSleep: return "the system's sleep";
-    case OsWaitTimer::HighResolutionTimer: return "a high-resolution waitable timer";
-    case OsWaitTimer::RaisedTimerPeriod: return "Sleep with the timer period raised to 1 ms";
-  }
-  return "?";
 }
 
 // Waits until the counter reaches `ms` (the fake display's refresh), spinning for the last
@@ -143,7 +135,7 @@ int main(int argc, char** argv) {
 
   std::printf("hold lateness: %.0f Hz fake display, render %ux%u offscreen, silent real-time music clock\n",
               refreshHz, width, height);
-  std::printf("  the hold waits with %s\n", timerName(osWaitTimer()));
+  std::printf("  the hold waits with %s\n", waitTimerName(osWaitTimer()));
   std::printf("  %d frames rendered, %zu of them after a hold, music at %.1f s\n", renderedFrames, lateness.size(),
               musicEnd);
   printFigures("lateness of the frame after a hold", lateness);
