@@ -62,7 +62,7 @@ struct PresentationOptions {
   bool bruteForceScene = false;
 };
 
-// The fourteen textures the passes read and write, all W x H.
+// The fifteen textures the passes read and write, all W x H.
 struct FrameTextures {
   GpuTexture* outputTexture;
   GpuTexture* velocityBuffer;
