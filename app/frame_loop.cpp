@@ -261,6 +261,10 @@ void shutdownPresentation(Presentation& p) {
   p.timeline = nullptr;
   // the pipelines, textures, heaps and buffers,
   FrameTextures& t = p.textures;
+  releasePipeline(p.depthOfFieldPreparePipeline);
+  releaseBuffer(p.depthOfFieldSpiral);
+  releaseBuffer(p.depthOfFieldTiles);
+  releaseTexture(t.colourAndDepth);
   releasePipeline(p.atrousPipeline);
   releasePipeline(p.temporalPipeline);
   for (GpuTexture** texture :

@@ -206,14 +206,35 @@ void recordHistoryCopies(Presentation& p, gfx::GraphicsCommandList* cl) {
   for (auto& pair : pairs) cl->CopyResource(pair[0]->resource.resource, pair[1]->resource.resource);
 }
 
+// The picture packed with its depth and the spiral's steps, then the blur itself.
 void recordDepthOfField(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap,
                         GpuTexture* filtered) {
   FrameTextures& t = p.textures;
+  transition(p, t.depthBuffer, kStateNonPixelShaderResource);
+  transition(p, filtered, kStateNonPixelShaderResource);
+  transition(p, t.colourAndDepth, kStateUnorderedAccess);
+  requestTransition(p.barriers, p.depthOfFieldSpiral->resource, kStateUnorderedAccess);
+  requestTransition(p.barriers, p.depthOfFieldTiles->resource, kStateUnorderedAccess);
+  flush(p.barriers, cl);
+  setComputePipeline(cl, *p.depthOfFieldPreparePipeline);
+  DescriptorTable table = allocateDescriptors(heap, 6);
+  srv(table, t.depthBuffer, kR32);
+  srv(table, filtered, kR16G16B16A16);
+  uav(table, t.colourAndDepth, kR32G32B32A32);
+  writeStructuredUav(table, p.depthOfFieldSpiral->resource, kDepthOfFieldSpiralBytes / 16, 16);
+  writeStructuredUav(table, p.depthOfFieldTiles->resource, kDepthOfFieldTileBytes / 16, 16);
+  cbv(table, p.depthOfField);
+  setTable(cl, table);
+  dispatchFullscreen(p, cl);
+
   DynamicArray<PassBinding>& bindings = p.passBindings;
   bindings.count = 0;
   bindings.push(sampledTextureBinding(*t.depthBuffer, kR32));
   bindings.push(sampledTextureBinding(*filtered, kR16G16B16A16));
+  bindings.push(sampledTextureBinding(*t.colourAndDepth, kR32G32B32A32));
   bindings.push(constantBufferBinding(*p.depthOfField.buffers.gpuBuffer));
+  bindings.push(constantBufferBinding(*p.depthOfFieldSpiral));
+  bindings.push(constantBufferBinding(*p.depthOfFieldTiles));
   executeFullscreenPass(p.depthOfFieldPass, p.options.renderWidth, p.options.renderHeight, cl,
                         cpuHandle(p.targetViews, 0), heap, bindings);
 }

@@ -86,6 +86,7 @@ struct FrameTextures {
   GpuTexture* HistoryBuffer;
   GpuTexture* ResultTexture;
   GpuTexture* frameInput;
+  GpuTexture* colourAndDepth;  // the depth of field's input: the filtered picture with the depth
 };
 
 // What the last iteration did (the passes fill in their dispatches), for tests and tools.
@@ -120,6 +121,8 @@ struct Presentation {
 
   GpuBuffer* particleBuffer;
   GpuBuffer* sphereBvhBuffer;  // rebuilt every frame from the particles
+  GpuBuffer* depthOfFieldSpiral;  // the spiral's steps, written every frame, read as constants
+  GpuBuffer* depthOfFieldTiles;   // each tile's depth range, likewise
   DescriptorAllocator* frameHeaps[kFrameHeapCount];
   DescriptorAllocator* targetViewHeap;
   BarrierBatch barriers;
@@ -129,6 +132,7 @@ struct Presentation {
   Pipeline* scenePipeline;
   Pipeline* temporalPipeline;
   Pipeline* atrousPipeline;
+  Pipeline* depthOfFieldPreparePipeline;
   FullscreenPass depthOfFieldPass;
   FullscreenPass finalPassPass;
   FrameTextures textures;

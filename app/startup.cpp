@@ -48,12 +48,13 @@ GpuTexture* createUavTexture(uint32_t width, uint32_t height, uint32_t format) {
 
 // A full-screen pass with one table of two textures and a constant buffer, one static
 // sampler s0 (linear, with the given addressing) and one render target.
-void buildTwoTexturePass(FullscreenPass& pass, ShaderBytecode pixelShader, uint32_t addressMode,
-                         uint32_t renderTargetFormat) {
+void buildTexturePass(FullscreenPass& pass, ShaderBytecode pixelShader, uint32_t textures,
+                      uint32_t constantBuffers, uint32_t addressMode, uint32_t renderTargetFormat) {
   memset(static_cast<void*>(&pass), 0, sizeof(pass));
   pass.pixelShader = pixelShader;
   pass.builder = emptyBuilder();
-  addTable(pass.builder, makeRangeList2(makeRange(kRangeSrv, 2), makeRange(kRangeCbv, 1)),
+  addTable(pass.builder,
+           makeRangeList2(makeRange(kRangeSrv, textures), makeRange(kRangeCbv, constantBuffers)),
            kVisibilityPixel);
   addStaticSampler(pass.builder, gfx::FILTER_MIN_MAG_MIP_LINEAR, addressMode, 0, kVisibilityPixel);
   pass.renderTargetFormats.push(renderTargetFormat);
@@ -252,8 +253,22 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
     p.atrousPipeline = buildComputePipeline(b, bytecode(kATrousFilterCS, kATrousFilterCSSize));
   }
   // The depth-of-field pass,
-  buildTwoTexturePass(p.depthOfFieldPass, bytecode(kDepthOfFieldPS, kDepthOfFieldPSSize),
-                      gfx::TEXTURE_ADDRESS_MODE_CLAMP, gfx::FORMAT_R16G16B16A16_FLOAT);
+  buildTexturePass(p.depthOfFieldPass, bytecode(kDepthOfFieldPS, kDepthOfFieldPSSize), 3, 3,
+                   gfx::TEXTURE_ADDRESS_MODE_CLAMP, gfx::FORMAT_R16G16B16A16_FLOAT);
+  // what prepares its input each frame,
+  {
+    RootSignatureBuilder b = emptyBuilder();
+    addTable(b,
+             makeRangeList3(makeRange(kRangeSrv, 2), makeRange(kRangeUav, 3), makeRange(kRangeCbv, 1)),
+             kVisibilityAll);
+    p.depthOfFieldPreparePipeline =
+        buildComputePipeline(b, bytecode(kDepthOfFieldPrepareCS, kDepthOfFieldPrepareCSSize));
+  }
+  t.colourAndDepth = createUavTexture(W, H, gfx::FORMAT_R32G32B32A32_FLOAT);
+  p.depthOfFieldSpiral = createBuffer(kDepthOfFieldSpiralBytes, Storage, nullptr, true,
+                                      kResourceAllowUnorderedAccess);
+  p.depthOfFieldTiles = createBuffer(kDepthOfFieldTileBytes, Storage, nullptr, true,
+                                     kResourceAllowUnorderedAccess);
   // its constants,
   createConstantBlock(p.depthOfField);
   DepthOfFieldData& dof = p.depthOfField.data;
@@ -267,9 +282,8 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   t.frameInput = createTexture(W, H, nullptr, kStateRenderTarget, gfx::FORMAT_R16G16B16A16_FLOAT,
                                kResourceAllowRenderTarget);
   // The final pass onto the back buffer,
-  buildTwoTexturePass(p.finalPassPass,
-                      bytecode(kTransferToBackbufferPS, kTransferToBackbufferPSSize),
-                      gfx::TEXTURE_ADDRESS_MODE_BORDER, gfx::FORMAT_R8G8B8A8_UNORM);
+  buildTexturePass(p.finalPassPass, bytecode(kTransferToBackbufferPS, kTransferToBackbufferPSSize),
+                   2, 1, gfx::TEXTURE_ADDRESS_MODE_BORDER, gfx::FORMAT_R8G8B8A8_UNORM);
   // and its constants.
   createConstantBlock(p.finalPass);
   FinalPassData& f = p.finalPass.data;

@@ -71,12 +71,13 @@ void recordCompute(gfx::GraphicsCommandList* list, Pipeline& pipeline, Descripto
   list->Dispatch(groupsX, groupsY, 1);
 }
 
-void buildFullscreenFor(FullscreenPass& pass, ShaderBytecode pixelShader, uint32_t textures, uint32_t filter,
-                        uint32_t format) {
+void buildFullscreenFor(FullscreenPass& pass, ShaderBytecode pixelShader, uint32_t textures,
+                        uint32_t constantBuffers, uint32_t filter, uint32_t format) {
   pass = {};
   pass.pixelShader = pixelShader;
   pass.renderTargetFormats.push(format);
-  addTable(pass.builder, makeRangeList2(makeRange(kRangeSrv, textures), makeRange(kRangeCbv, 1)), kVisibilityPixel);
+  addTable(pass.builder, makeRangeList2(makeRange(kRangeSrv, textures), makeRange(kRangeCbv, constantBuffers)),
+         kVisibilityPixel);
   addStaticSampler(pass.builder, filter, kAddressClamp, 0, kVisibilityPixel);
   buildFullscreenPass(pass, {kRenderToScreenVS, kRenderToScreenVSSize});
 }

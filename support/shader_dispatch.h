@@ -50,10 +50,10 @@ void recordCompute(gfx::GraphicsCommandList* list, Pipeline& pipeline, Descripto
                    const std::vector<ComputeView>& views, uint32_t groupsX, uint32_t groupsY,
                    const void* rootConstants16);
 
-// A full-screen pass of `pixelShader` reading `textures` SRVs and one constant buffer, with one
+// A full-screen pass of `pixelShader` reading `textures` SRVs and `constantBuffers` CBVs, with one
 // static sampler at s0, drawing into one target of `format`.
-void buildFullscreenFor(FullscreenPass& pass, ShaderBytecode pixelShader, uint32_t textures, uint32_t filter,
-                        uint32_t format);
+void buildFullscreenFor(FullscreenPass& pass, ShaderBytecode pixelShader, uint32_t textures,
+                        uint32_t constantBuffers, uint32_t filter, uint32_t format);
 // Records it into `output` (left in the render-target state).
 void recordFullscreen(gfx::GraphicsCommandList* list, FullscreenPass& pass, DescriptorAllocator& heap,
                       DescriptorAllocator& targets, BarrierBatch& barriers, const DynamicArray<PassBinding>& bindings,

@@ -51,7 +51,7 @@ void ShaderGpuTest::drawFullscreen(ShaderBytecode pixelShader, const std::vector
   uint32_t textures = 0;
   for (const PassBinding& b : bindings) textures += b.accessType == SampledTexture;
   FullscreenPass pass;
-  buildFullscreenFor(pass, pixelShader, textures, sampler, format);
+  buildFullscreenFor(pass, pixelShader, textures, uint32_t(bindings.size()) - textures, sampler, format);
   DynamicArray<PassBinding> list;
   for (const PassBinding& b : bindings) list.push(b);
 
