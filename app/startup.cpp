@@ -117,6 +117,16 @@ void bindTimeline(Presentation& p) {
   d.atrousSteps = &p.atrousSteps;
 }
 
+// Once, before anything is drawn: a CPU device shows a picture every second or so at the
+// render sizes of the two programs.
+void sayWhenDrawingOnTheCpu() {
+  if ((renderApp.adapter->GetFlags() & gfx::ADAPTER_FLAG_SOFTWARE) == 0) return;
+  char name[256] = "";
+  renderApp.adapter->GetDescription(name, sizeof(name));
+  printMessage("tarnix: drawing on the CPU (%s), not a GPU: expect about a picture a second; "
+               "a smaller --render-size gives a smoother one\n", name);
+}
+
 }  // namespace
 
 void startPresentation(Presentation& p, const PresentationOptions& options) {
@@ -134,6 +144,7 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
     createWindowAndDevice(options.windowWidth, options.windowHeight, true);
   else
     createWindowAndDevice();
+  if (!options.offscreen) sayWhenDrawingOnTheCpu();
   // The scene's starting values.
   p.sceneParams = SceneParams{};
   const SceneParams& s = p.sceneParams;
