@@ -15,8 +15,10 @@
 
 namespace {
 
-constexpr uint32_t kRingCapacity = 256;      // blocks queued at once; a power of two
-constexpr uint16_t kSdlBufferFrames = 512;  // ~11.6 ms at 44.1 kHz
+constexpr uint32_t kRingCapacity = 256;       // blocks queued at once; a power of two
+// SDL's buffer, ~46 ms at 44.1 kHz. SDL's PulseAudio driver asks the server to hold about one
+// buffer: at 512 frames (11.6 ms) a renderer keeping every core busy starved it.
+constexpr uint16_t kSdlBufferFrames = 2048;
 
 }  // namespace
 
@@ -163,6 +165,9 @@ WaveResult sdlOpen(WaveOutHandle* handle, uint32_t deviceId, const WaveFormatExt
   if (!formatSupported(format)) return kWaveBadFormat;
   bool query = (flags & kWaveFormatQuery) != 0;
   if (!query && !handle) return kWaveInvalidParameter;
+  // SDL's audio thread asks for a time-critical priority; this lets that mean real-time
+  // scheduling where the system allows it (a normal priority otherwise).
+  SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kWaveNoDriver;
 
   // A query opens the device and closes it again: SDL converts any sample format the
