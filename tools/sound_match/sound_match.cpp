@@ -70,8 +70,8 @@ SoundMatch matchRecording(const std::vector<float>& music, const std::vector<flo
     }
     // Steady playback stays within a few samples; after a disturbance look wider.
     w.offset = bestOffset(music, recording, start, window, guess, matched ? 32 : 2048, &w.mismatch);
-    if (w.mismatch > kMismatchLimit && matched)
-      w.offset = bestOffset(music, recording, start, window, guess, int64_t(rate) / 8, &w.mismatch);
+    if (w.mismatch > kMismatchLimit)
+      w.offset = bestOffset(music, recording, start, window, guess, int64_t(rate) / 4, &w.mismatch);
     bool moved = matched && w.offset != lastOffset;
     if (w.mismatch > kMismatchLimit || moved) result.disturbed += 1;
     if (w.mismatch <= kMismatchLimit) {
