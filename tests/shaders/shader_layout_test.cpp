@@ -55,6 +55,9 @@ const Record kConstantBufferData{
 #undef FIELD
 // The spheres' hierarchy, read by the scene pass as a constant buffer of 16-byte blocks.
 const Record kSphereBvhBlocks{kSphereBvhRecords * kSphereBvhRecordBytes, {{"blocks", 0}}};
+// The depth of field's spiral steps and tile ranges, written as storage buffers, read as constants.
+const Record kDepthOfFieldSpiral{kDepthOfFieldSpiralBytes, {{"spiral", 0}}};
+const Record kDepthOfFieldTiles{kDepthOfFieldTileBytes, {{"tiles", 0}}};
 
 // Reflection sections: "ubos" constant buffers, "ssbos" buffers, "separate_images" sampled
 // textures, "images" storage textures, "separate_samplers" samplers.
@@ -111,7 +114,13 @@ std::vector<ShaderInterface> shaderInterfaces() {
        {srv("currentFrame", 0), srv("normalBuffer", 1), srv("M1", 2), srv("M2", 3),
         srv("depthBuffer", 4), uav("resultTexture", 0)}},
       {"kRenderToScreenVS", "vert", {0, 0, 0}, {}},
+      {"kDepthOfFieldPrepareCS", "comp", {32, 32, 1},
+       {srv("depthBuffer", 0), srv("Frame", 1), uav("colourAndDepth", 0), uavBuffer("spiral", 1),
+        uavBuffer("tiles", 2), cbv("constantData", 0, kDepthOfFieldData)}},
       {"kDepthOfFieldPS", "frag", {0, 0, 0},
+       {srv("depthBuffer", 0), srv("Frame", 1), srv("colourAndDepth", 2), cbv("constantData", 0, kDepthOfFieldData),
+        cbv("Spiral", 1, kDepthOfFieldSpiral), cbv("Tiles", 2, kDepthOfFieldTiles), sampler("Sampler", 0)}},
+      {"kDepthOfFieldDirectPS", "frag", {0, 0, 0},
        {srv("depthBuffer", 0), srv("Frame", 1), cbv("constantData", 0, kDepthOfFieldData),
         sampler("Sampler", 0)}},
       {"kTransferToBackbufferPS", "frag", {0, 0, 0},
@@ -227,7 +236,7 @@ TEST(ShaderLayout, FullScreenStagesPassPositionsAndWriteOneColour) {
   ASSERT_EQ(vs["inputs"].items.size(), 1u);
   EXPECT_EQ(vs["inputs"][0]["type"].text, "vec3");
   EXPECT_EQ(vs["inputs"][0]["location"].asInt(), 0);
-  for (const char* symbol : {"kDepthOfFieldPS", "kTransferToBackbufferPS"}) {
+  for (const char* symbol : {"kDepthOfFieldPS", "kDepthOfFieldDirectPS", "kTransferToBackbufferPS"}) {
     JsonNode ps = reflect(symbol);
     ASSERT_EQ(ps["outputs"].items.size(), 1u) << symbol;
     EXPECT_EQ(ps["outputs"][0]["type"].text, "vec4") << symbol;
