@@ -25,7 +25,9 @@ struct AudioRenderer;
 struct WaveOutApi;
 
 inline constexpr uint32_t kFrameHeapCount = 16;
-inline constexpr uint32_t kFrameHeapDescriptors = 128;
+// A frame takes 46 descriptors and 7 per a-trous step; 137 fit the thirteen steps the timeline
+// may ask for (the depth of field's preparation and its two constant tables added 9 to 128).
+inline constexpr uint32_t kFrameHeapDescriptors = 137;
 inline constexpr double kAudioLatencyMs = 17.4;
 inline constexpr uint32_t kParticleCapacity = 128;
 inline constexpr uint32_t kParticleStride = 104;
