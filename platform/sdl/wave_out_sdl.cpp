@@ -18,9 +18,9 @@
 namespace {
 
 constexpr uint32_t kRingCapacity = 256;       // blocks queued at once; a power of two
-// SDL's buffer, ~93 ms at 44.1 kHz. SDL's PulseAudio driver asks the server to hold about one
+// SDL's buffer, ~46 ms at 44.1 kHz. SDL's PulseAudio driver asks the server to hold about one
 // buffer: at 512 frames (11.6 ms) a renderer keeping every core busy starved it.
-constexpr uint16_t kSdlBufferFrames = 4096;
+constexpr uint16_t kSdlBufferFrames = 2048;
 
 }  // namespace
 

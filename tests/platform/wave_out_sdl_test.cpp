@@ -129,8 +129,8 @@ TEST(SdlWaveOutTest, StreamerPlaysAShortPieceToTheEnd) {
   double elapsed = double(osPerformanceCounter() - started) / double(osPerformanceFrequency());
   EXPECT_TRUE(reachedEnd) << "position " << last << " of " << end;
   // The position is the sample being heard, so it cannot run ahead of real time by
-  // more than one SDL buffer (4096 frames).
-  EXPECT_GE(elapsed, end - 4096.0 / 44100.0);
+  // more than one SDL buffer (2048 frames).
+  EXPECT_GE(elapsed, end - 2048.0 / 44100.0);
   EXPECT_TRUE(monotonic);
   EXPECT_EQ(streamer.playPosition.load(), streamer.endFrame());
   osSleepMs(30);
