@@ -116,6 +116,12 @@ HRESULT AdapterImpl::GetDescription(char* text, size_t capacity) {
   return kOk;
 }
 
+UINT AdapterImpl::GetFlags() {
+  VkPhysicalDeviceProperties properties;
+  vkGetPhysicalDeviceProperties(physical, &properties);
+  return properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU ? ADAPTER_FLAG_SOFTWARE : 0;
+}
+
 FactoryImpl::~FactoryImpl() {
   if (messenger) {
     auto destroy = reinterpret_cast<PFN_vkDestroyDebugUtilsMessengerEXT>(
