@@ -9,6 +9,7 @@
 
 namespace {
 
+constexpr double kTwoPi = 6.283185307179586;
 constexpr uint32_t kRate = 8000;  // small enough for the sanitizer build; the tool runs at 44,100
 
 // Ten seconds of a tune that never repeats within a window, starting after a little silence.
@@ -16,7 +17,7 @@ std::vector<float> music() {
   std::vector<float> m(10 * kRate, 0.0f);
   for (size_t i = kRate / 10; i < m.size(); ++i) {
     double t = double(i) / kRate;
-    m[i] = float(0.3 * std::sin(2 * M_PI * (220 + 30 * t) * t) + 0.2 * std::sin(2 * M_PI * 331.7 * t * t));
+    m[i] = float(0.3 * std::sin(kTwoPi * (220 + 30 * t) * t) + 0.2 * std::sin(kTwoPi * 331.7 * t * t));
   }
   return m;
 }
@@ -59,7 +60,7 @@ TEST(SoundMatch, SilenceOrSomethingElseIsNotTheMusic) {
   std::vector<float> m = music();
   EXPECT_FALSE(matchRecording(m, std::vector<float>(5 * kRate, 0.0f), kRate).found);
   std::vector<float> other(2 * kRate);
-  for (size_t i = 0; i < other.size(); ++i) other[i] = float(0.4 * std::sin(2 * M_PI * 97.0 * double(i) / kRate));
+  for (size_t i = 0; i < other.size(); ++i) other[i] = float(0.4 * std::sin(kTwoPi * 97.0 * double(i) / kRate));
   EXPECT_FALSE(matchRecording(m, other, kRate).found);
 }
 
