@@ -24,13 +24,13 @@ int32_t mouseButtonOf(uint32_t message) {
   switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-      return MOUSE_BUTTON_LEFT;
+      return int32_t(buttonIndex(MouseButton::Left));
     case WM_MBUTTONDOWN:
     case WM_MBUTTONUP:
-      return MOUSE_BUTTON_MIDDLE;
+      return int32_t(buttonIndex(MouseButton::Middle));
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
-      return MOUSE_BUTTON_RIGHT;
+      return int32_t(buttonIndex(MouseButton::Right));
     default:
       return -1;
   }

@@ -69,7 +69,19 @@ constexpr PassSlot kAtrousSlots[] = {
     texture("M2", kR32Float),           texture("depthBuffer", kR32Float),    storageTexture("resultTexture", kRgba16Float),
 };
 
+constexpr PassSlot kDepthOfFieldPrepareSlots[] = {
+    texture("depthBuffer", kR32Float),
+    texture("Frame", kRgba16Float),
+    storageTexture("colourAndDepth", kRgba32Float),
+    {SlotKind::StorageBuffer, "spiral", 0, 16},
+    {SlotKind::StorageBuffer, "tiles", 0, 16},
+    constants("constantData"),
+};
+
 constexpr PassSlot kDepthOfFieldSlots[] = {
+    texture("depthBuffer", kR32Float), texture("Frame", kRgba16Float), texture("colourAndDepth", kRgba32Float),
+    constants("constantData"),         constants("Spiral"),             constants("Tiles")};
+constexpr PassSlot kDepthOfFieldDirectSlots[] = {
     texture("depthBuffer", kR32Float), texture("Frame", kRgba16Float), constants("constantData")};
 constexpr PassSampler kDepthOfFieldSamplers[] = {
     {"Sampler", gfx::FILTER_MIN_MAG_MIP_LINEAR, gfx::TEXTURE_ADDRESS_MODE_CLAMP}};
@@ -114,10 +126,19 @@ const PassDescription kDepthFromVelocityPass = {
     "DepthFromVelocityCS", PassStage::Compute, {kDepthFromVelocityCS, kDepthFromVelocityCSSize},
     kDepthFromVelocitySlots, {}, false, 0, 0};
 #endif
+const PassDescription kDepthOfFieldPreparePass = {
+    "DepthOfFieldPrepareCS", PassStage::Compute, {kDepthOfFieldPrepareCS, kDepthOfFieldPrepareCSSize},
+    kDepthOfFieldPrepareSlots, {},               false,
+    0,                       0};
 
 const PassDescription kDepthOfFieldPass = {
     "DepthOfFieldPS",   PassStage::Pixel, {kDepthOfFieldPS, kDepthOfFieldPSSize}, kDepthOfFieldSlots,
     kDepthOfFieldSamplers, false,         0,                                      kRgba16Float};
+
+const PassDescription kDepthOfFieldDirectPass = {
+    "DepthOfFieldDirectPS", PassStage::Pixel, {kDepthOfFieldDirectPS, kDepthOfFieldDirectPSSize},
+    kDepthOfFieldDirectSlots, kDepthOfFieldSamplers, false,
+    0,                      kRgba16Float};
 
 const PassDescription kFinalPass = {
     "TransferToBackbufferPS", PassStage::Pixel, {kTransferToBackbufferPS, kTransferToBackbufferPSSize},
@@ -127,7 +148,7 @@ const PassDescription kFinalPass = {
 uint32_t frameDescriptorCount(uint32_t atrousSteps) {
   uint32_t count = descriptorCount(kAtrousPass) * atrousSteps;
   for (const PassDescription* pass : {&kParticleSimulationPass, &kSphereBvhBuildPass, &kScenePass, &kTemporalPass,
-                                      &kDepthOfFieldPass, &kFinalPass})
+                                      &kDepthOfFieldPreparePass, &kDepthOfFieldPass, &kFinalPass})
     count += descriptorCount(*pass);
 #ifdef TARNIX_WEB
   count += descriptorCount(kDepthFromVelocityPass);

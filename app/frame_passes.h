@@ -18,7 +18,13 @@ extern const PassDescription kAtrousPass;  // once per iteration
 // the velocity image, and this pass moves it into the depth image right after.
 extern const PassDescription kDepthFromVelocityPass;
 #endif
+// The depth of field's preparation: the picture packed with its depth, the spiral's steps and
+// each tile's depth range; then the blur that reads them.
+extern const PassDescription kDepthOfFieldPreparePass;
 extern const PassDescription kDepthOfFieldPass;
+// The blur as first written, reading the picture and the depth alone: the benchmarks' and the
+// suites' reference for the bits of the one above.
+extern const PassDescription kDepthOfFieldDirectPass;
 extern const PassDescription kFinalPass;
 
 // The descriptors one rendered frame takes from its heap.

@@ -138,10 +138,22 @@ void recordHistoryCopies(Presentation& p, gfx::GraphicsCommandList* cl) {
   for (auto& pair : pairs) cl->CopyResource(pair[0]->resource.resource, pair[1]->resource.resource);
 }
 
+// The picture packed with its depth and the spiral's steps, then the blur itself.
 void recordDepthOfField(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap,
                         GpuTexture* filtered) {
-  const PassResource resources[] = {boundTexture(*p.textures.depthBuffer), boundTexture(*filtered),
-                                    boundConstants(p.depthOfField)};
+  FrameTextures& t = p.textures;
+  const PassResource prepared[] = {
+      boundTexture(*t.depthBuffer),
+      boundTexture(*filtered),
+      boundTexture(*t.colourAndDepth),
+      boundBuffer(*p.depthOfFieldSpiral, kDepthOfFieldSpiralBytes / 16),
+      boundBuffer(*p.depthOfFieldTiles, kDepthOfFieldTileBytes / 16),
+      boundConstants(p.depthOfField)};
+  recordComputePass(cl, kDepthOfFieldPreparePass, *p.depthOfFieldPreparePipeline, prepared, heap, p.barriers,
+                    fullscreenGroupsX(p), fullscreenGroupsY(p));
+  const PassResource resources[] = {boundTexture(*t.depthBuffer),        boundTexture(*filtered),
+                                    boundTexture(*t.colourAndDepth),     boundConstants(p.depthOfField),
+                                    boundConstants(*p.depthOfFieldSpiral), boundConstants(*p.depthOfFieldTiles)};
   recordFullscreenPass(cl, kDepthOfFieldPass, p.depthOfFieldPass, resources, p.passBindings, heap,
                        cpuHandle(p.targetViews, 0), p.options.renderWidth, p.options.renderHeight);
 }

@@ -25,7 +25,9 @@ struct AudioRenderer;
 struct WaveOutApi;
 
 inline constexpr uint32_t kFrameHeapCount = 16;
-inline constexpr uint32_t kFrameHeapDescriptors = 128;
+// A frame takes 46 descriptors and 7 per a-trous step; 137 fit the thirteen steps the timeline
+// may ask for (the depth of field's preparation and its two constant tables added 9 to 128).
+inline constexpr uint32_t kFrameHeapDescriptors = 137;
 inline constexpr double kAudioLatencyMs = 17.4;
 inline constexpr uint32_t kParticleBlock = 32;  // particles are simulated in whole blocks
 
@@ -62,7 +64,7 @@ struct PresentationOptions {
   bool bruteForceScene = false;
 };
 
-// The fourteen textures the passes read and write, all W x H.
+// The textures the passes read and write, all W x H.
 struct FrameTextures {
   GpuTexture* outputTexture;
   GpuTexture* velocityBuffer;
@@ -79,6 +81,7 @@ struct FrameTextures {
   GpuTexture* HistoryBuffer;
   GpuTexture* ResultTexture;
   GpuTexture* frameInput;
+  GpuTexture* colourAndDepth;  // the depth of field's input: the filtered picture with the depth
 };
 
 // What the last iteration did (the passes fill in their dispatches), for tests and tools.
@@ -113,6 +116,8 @@ struct Presentation {
 
   GpuBuffer* particleBuffer;
   GpuBuffer* sphereBvhBuffer;  // rebuilt every frame from the particles
+  GpuBuffer* depthOfFieldSpiral;  // the spiral's steps, written every frame, read as constants
+  GpuBuffer* depthOfFieldTiles;   // each tile's depth range, likewise
   DescriptorAllocator* frameHeaps[kFrameHeapCount];
   DescriptorAllocator* targetViewHeap;
   BarrierBatch barriers;
@@ -123,6 +128,7 @@ struct Presentation {
   Pipeline* temporalPipeline;
   Pipeline* atrousPipeline;
   Pipeline* depthFromVelocityPipeline;  // the web build's (app/frame_passes.h); else null
+  Pipeline* depthOfFieldPreparePipeline;
   FullscreenPass depthOfFieldPass;
   FullscreenPass finalPassPass;
   FrameTextures textures;

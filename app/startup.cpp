@@ -27,6 +27,16 @@ constexpr float kCameraSpeed = 0.15f;
 // Round half away from zero, then to an integer: 10843 frames.
 uint32_t timelineFrameCount() { return uint32_t(std::lround(kFrameCountExact)); }
 
+// Once, before anything is drawn: a CPU device shows a picture every second or so at the
+// render sizes of the two programs.
+void sayWhenDrawingOnTheCpu() {
+  if ((renderApp.adapter->GetFlags() & gfx::ADAPTER_FLAG_SOFTWARE) == 0) return;
+  char name[256] = "";
+  renderApp.adapter->GetDescription(name, sizeof(name));
+  printMessage("tarnix: drawing on the CPU (%s), not a GPU: expect about a picture a second; "
+               "a smaller --render-size gives a smoother one\n", name);
+}
+
 // The device: on a full-screen window, a framed one, or offscreen. destroyDevice, the last
 // release of the shutdown, takes it down.
 void createDevice(Presentation& p) {
@@ -38,6 +48,7 @@ void createDevice(Presentation& p) {
     createWindowAndDevice(o.windowWidth, o.windowHeight, true);
   else
     createWindowAndDevice();
+  if (!o.offscreen) sayWhenDrawingOnTheCpu();
   p.sceneParams = SceneParams{};
 }
 void destroyDeviceAndBatch(Presentation& p) {
@@ -86,7 +97,7 @@ void destroyParticleSceneBlock(Presentation& p) { destroyConstantBlock(p.particl
 
 void createParticleBuffer(Presentation& p) {
   p.particleBuffer =
-      createBuffer(kParticleCapacity * kParticleStride, Storage, nullptr, true, kResourceAllowUnorderedAccess);
+      createBuffer(kParticleCapacity * kParticleStride, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
 }
 void destroyParticleBuffer(Presentation& p) { releaseBuffer(p.particleBuffer); }
 
@@ -126,7 +137,7 @@ void destroySimulationBlock(Presentation& p) { destroyConstantBlock(p.simulation
 
 // The hierarchy of the visible spheres that the scene pass walks.
 void createSphereHierarchy(Presentation& p) {
-  p.sphereBvhBuffer = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, Storage, nullptr, true,
+  p.sphereBvhBuffer = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, BufferType::Storage, nullptr, true,
                                    kResourceAllowUnorderedAccess);
   p.sphereBvhBuffer->resource.resource->SetName(L"SphereBvhBuffer");
   p.sphereBvhPipeline = buildComputePipeline(kSphereBvhBuildPass);
@@ -175,6 +186,9 @@ constexpr FrameTextureSpec kHistoryTextures[] = {
     {&FrameTextures::HistoryBuffer, kRgba16, kStateNonPixelShaderResource, 0},
     {&FrameTextures::ResultTexture, kRgba16, kUav, kUavFlag},
 };
+constexpr FrameTextureSpec kDepthOfFieldInput[] = {
+    {&FrameTextures::colourAndDepth, kRgba32, kUav, kUavFlag},
+};
 constexpr FrameTextureSpec kDepthOfFieldTarget[] = {
     {&FrameTextures::frameInput, kRgba16, kStateRenderTarget, kResourceAllowRenderTarget},
 };
@@ -222,6 +236,23 @@ void buildPixelPass(FullscreenPass& pass, const PassDescription& description) {
 void createDepthOfFieldPass(Presentation& p) { buildPixelPass(p.depthOfFieldPass, kDepthOfFieldPass); }
 void destroyDepthOfFieldPass(Presentation& p) { destroyFullscreenPass(p.depthOfFieldPass); }
 
+// What the depth of field prepares each frame: the picture with its depth, and the spiral's
+// steps and the tiles' depth ranges (written as storage, read as constants).
+void createDepthOfFieldPreparation(Presentation& p) {
+  p.depthOfFieldPreparePipeline = buildComputePipeline(kDepthOfFieldPreparePass);
+  createFrameTextures(p, kDepthOfFieldInput);
+  p.depthOfFieldSpiral =
+      createBuffer(kDepthOfFieldSpiralBytes, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  p.depthOfFieldTiles =
+      createBuffer(kDepthOfFieldTileBytes, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
+}
+void destroyDepthOfFieldPreparation(Presentation& p) {
+  releaseBuffer(p.depthOfFieldTiles);
+  releaseBuffer(p.depthOfFieldSpiral);
+  releaseFrameTextures(p, kDepthOfFieldInput);
+  releasePipeline(p.depthOfFieldPreparePipeline);
+}
+
 void createDepthOfFieldBlock(Presentation& p) { createConstantBlock(p.depthOfField); }
 void destroyDepthOfFieldBlock(Presentation& p) { destroyConstantBlock(p.depthOfField); }
 
@@ -259,6 +290,7 @@ constexpr Stage kStages[] = {
     {createHistoryTextures, destroyHistoryTextures},
     {createFilterPipelines, destroyFilterPipelines},
     {createDepthOfFieldPass, destroyDepthOfFieldPass},
+    {createDepthOfFieldPreparation, destroyDepthOfFieldPreparation},
     {createDepthOfFieldBlock, destroyDepthOfFieldBlock},
     {createDepthOfFieldTarget, destroyDepthOfFieldTarget},
     {createFinalPass, destroyFinalPass},

@@ -41,8 +41,8 @@ AudioRenderer* AudioRenderer::create(const WaveOutApi* waveOut) {
   renderer->totalBytes = streamer.totalFrames * renderer->bytesPerFrame;
 
   // The shader's output and the copy's destination.
-  renderer->outputBuffer = createBuffer(renderer->totalBytes, Storage, nullptr, false, 0);
-  renderer->readbackBuffer = createBuffer(renderer->totalBytes, Readback, nullptr, false, 0);
+  renderer->outputBuffer = createBuffer(renderer->totalBytes, BufferType::Storage, nullptr, false, 0);
+  renderer->readbackBuffer = createBuffer(renderer->totalBytes, BufferType::Readback, nullptr, false, 0);
 
   // The hand-over fence and its event.
   if (gfx::Failed(renderApp.device->CreateFence(0, gfx::FENCE_FLAG_NONE, &renderer->copyFence)) ||

@@ -1,6 +1,6 @@
 #pragma once
 // Plays the music once it is in CPU memory: picks a sample format the sound device
-// takes, fills the resident sample buffer, opens the device and keeps sixteen blocks
+// takes, fills the resident sample buffer, opens the device and keeps kHeaderCount blocks
 // queued from a time-critical thread. Each block header is prepared once and only
 // re-aimed at the next 256 frames of the resident buffer before it is written again,
 // so nothing is copied while playing. The played time it reports is the clock of the
@@ -29,7 +29,11 @@ WaveFormatExtensible makeWaveFormat(uint16_t channels, uint32_t sampleRate, uint
 void convertToPcm16(const float* source, int16_t* destination, size_t sampleCount);
 
 struct WaveOutStreamer {
-  static constexpr uint32_t kHeaderCount = 16;
+  // 64 blocks of 256 frames: 372 ms queued. A machine whose renderer keeps every core busy
+  // (lavapipe) can leave this thread unscheduled for tens of milliseconds, more where the
+  // system refuses it a real-time priority; sixteen blocks (93 ms) ran dry there. The clock
+  // reads the device's played position, so the deeper queue does not move the pictures.
+  static constexpr uint32_t kHeaderCount = 64;
   // The streaming thread formats and prints error messages (printMessage, vsnprintf)
   // and calls into the sound backend; a few kilobytes are not enough for that.
   static constexpr size_t kThreadStackBytes = 256 * 1024;

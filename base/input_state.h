@@ -10,7 +10,9 @@
 inline constexpr uint32_t kInputKeyCount = 512;
 inline constexpr uint32_t kInputButtonCount = 3;
 
-enum MouseButton : uint32_t { MOUSE_BUTTON_LEFT = 0, MOUSE_BUTTON_MIDDLE = 1, MOUSE_BUTTON_RIGHT = 2 };
+// The buttons, in the order of buttonDown and buttonPressed.
+enum class MouseButton : uint32_t { Left = 0, Middle = 1, Right = 2 };
+inline constexpr uint32_t buttonIndex(MouseButton button) { return uint32_t(button); }
 
 struct InputState {
   uint8_t keyDown[kInputKeyCount];           // key is held

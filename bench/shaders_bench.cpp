@@ -25,9 +25,10 @@ struct Bench {
   DescriptorAllocator* targets = nullptr;
   BarrierBatch barriers = {};
   GpuBuffer *particles = nullptr, *sphereBvh = nullptr, *cameraData = nullptr;
-  GpuBuffer *dofData = nullptr, *finalData = nullptr, *audioData = nullptr, *audioFrames = nullptr;
+  GpuBuffer *dofData = nullptr, *dofSpiral = nullptr, *dofTiles = nullptr, *finalData = nullptr;
+  GpuBuffer *audioData = nullptr, *audioFrames = nullptr;
   GpuTexture *colour, *velocity, *position, *normal, *depth, *history, *prevPosition, *prevNormal;
-  GpuTexture *m1Prev, *m2Prev, *prevDepth, *result, *m1, *m2, *filtered, *frameInput, *text;
+  GpuTexture *m1Prev, *m2Prev, *prevDepth, *result, *m1, *m2, *filtered, *frameInput, *text, *colourAndDepth;
 } b;
 GpuTimer timer;
 
@@ -68,8 +69,8 @@ void runOnce(const PassDescription& pass, Pipeline& pipeline, const std::vector<
 void simulate(uint32_t scene, uint32_t frame, uint32_t count) {
   SimulationData sim{{0, 0, 0}, scene, frame, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, count};
-  GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
-  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
+  GpuBuffer* simBuffer = createBuffer(sizeof(sim), BufferType::Constant, &sim, false, 0);
+  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), BufferType::Constant, &sceneValues, false, 0);
   std::vector<PassResource> views = {boundBuffer(*b.particles, kParticleCapacity), boundConstants(*simBuffer),
                                      boundConstants(*sceneBuffer)};
   Pipeline* pipeline = createComputePass(kParticleSimulationPass);
@@ -116,8 +117,8 @@ void BM_ParticleSimulation(benchmark::State& state) {
   simulate(1, kSceneSetUpFrame, 128);
   SimulationData sim{{0, 0, 0}, 1, 3400, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, 128};
-  GpuBuffer* simBuffer = createBuffer(sizeof(sim), Constant, &sim, false, 0);
-  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0);
+  GpuBuffer* simBuffer = createBuffer(sizeof(sim), BufferType::Constant, &sim, false, 0);
+  GpuBuffer* sceneBuffer = createBuffer(sizeof(sceneValues), BufferType::Constant, &sceneValues, false, 0);
   std::vector<PassResource> views = {boundBuffer(*b.particles, kParticleCapacity), boundConstants(*simBuffer),
                                      boundConstants(*sceneBuffer)};
   Pipeline* p = createComputePass(kParticleSimulationPass);
@@ -139,8 +140,8 @@ SceneSetUp setUpScene(uint32_t scene) {
   else simulate(1, kSceneSetUpFrame, 128);
   SimulationData sim{{0, 0, 0}, scene, scene == 0 ? 2000u : 3400u, 60000.0f, 16.0f};
   ParticleSceneData sceneValues{{0.11f, 0.11f, 0.18f}, scene == 0 ? 64u : 128u};
-  return {createBuffer(sizeof(sim), Constant, &sim, false, 0),
-          createBuffer(sizeof(sceneValues), Constant, &sceneValues, false, 0)};
+  return {createBuffer(sizeof(sim), BufferType::Constant, &sim, false, 0),
+          createBuffer(sizeof(sceneValues), BufferType::Constant, &sceneValues, false, 0)};
 }
 
 std::vector<PassResource> bvhBuildViews(const SceneSetUp& s) {
@@ -242,15 +243,45 @@ void BM_ATrousIteration(benchmark::State& state) {
   releasePipeline(p);
 }
 
-void BM_DepthOfField(benchmark::State& state) {
+double depthOfFieldDirectSeconds = 0.0;
+
+// The depth of field as first written: every pixel walks the spiral itself.
+void BM_DepthOfFieldDirect(benchmark::State& state) {
   FullscreenPass pass;
-  buildFullscreenPass(pass, kDepthOfFieldPass, {kRenderToScreenVS, kRenderToScreenVSSize});
+  buildFullscreenPass(pass, kDepthOfFieldDirectPass, {kRenderToScreenVS, kRenderToScreenVSSize});
   std::vector<PassResource> bindings = {boundTexture(*b.depth), boundTexture(*b.filtered), boundConstants(*b.dofData)};
-  timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordFullscreen(list, kDepthOfFieldPass, pass, *b.heap, *b.targets, b.barriers, bindings,
+  depthOfFieldDirectSeconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordFullscreen(list, kDepthOfFieldDirectPass, pass, *b.heap, *b.targets, b.barriers, bindings,
                      b.frameInput->resource, kRgba16Float, kWidth, kHeight);
   });
   destroyFullscreenPass(pass);
+}
+
+// As the program records it: the preparation (picture with depth, the spiral), then the blur.
+// "speedup" is BM_DepthOfFieldDirect's time over this one's.
+void BM_DepthOfField(benchmark::State& state) {
+  std::vector<PassResource> prepared = {
+      boundTexture(*b.depth),
+      boundTexture(*b.filtered),
+      boundTexture(*b.colourAndDepth),
+      boundBuffer(*b.dofSpiral, kDepthOfFieldSpiralBytes / 16),
+      boundBuffer(*b.dofTiles, kDepthOfFieldTileBytes / 16),
+      boundConstants(*b.dofData)};
+  Pipeline* prepare = createComputePass(kDepthOfFieldPreparePass);
+  FullscreenPass pass;
+  buildFullscreenPass(pass, kDepthOfFieldPass, {kRenderToScreenVS, kRenderToScreenVSSize});
+  std::vector<PassResource> bindings = {boundTexture(*b.depth),          boundTexture(*b.filtered),
+                                        boundTexture(*b.colourAndDepth), boundConstants(*b.dofData),
+                                        boundConstants(*b.dofSpiral),    boundConstants(*b.dofTiles)};
+  double seconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
+    recordCompute(list, kDepthOfFieldPreparePass, *prepare, *b.heap, b.barriers, prepared, kWidth / 32,
+                  kHeight / 32 + 1);
+    recordFullscreen(list, kDepthOfFieldPass, pass, *b.heap, *b.targets, b.barriers, bindings,
+                     b.frameInput->resource, kRgba16Float, kWidth, kHeight);
+  });
+  if (seconds > 0.0 && depthOfFieldDirectSeconds > 0.0) state.counters["speedup"] = depthOfFieldDirectSeconds / seconds;
+  destroyFullscreenPass(pass);
+  releasePipeline(prepare);
 }
 
 void BM_FinalPass(benchmark::State& state) {
@@ -272,11 +303,11 @@ void setUp() {
   createOffscreenDevice(1920, 1080);
   b.heap = createDescriptorAllocator(kDescriptorHeapCbvSrvUav, 128, kDescriptorHeapShaderVisible);
   b.targets = createDescriptorAllocator(kDescriptorHeapRtv, 2, 0);
-  b.particles = createBuffer(128 * sizeof(ParticleData), Storage, nullptr, true, kResourceAllowUnorderedAccess);
-  b.sphereBvh = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, Storage, nullptr, true, kResourceAllowUnorderedAccess);
-  b.audioFrames = createBuffer(180ull * 44100 * 8, Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  b.particles = createBuffer(128 * sizeof(ParticleData), BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  b.sphereBvh = createBuffer(kSphereBvhRecords * kSphereBvhRecordBytes, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  b.audioFrames = createBuffer(180ull * 44100 * 8, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
   AudioData audio{180.0f, 44100};
-  b.audioData = createBuffer(sizeof(audio), Constant, &audio, false, 0);
+  b.audioData = createBuffer(sizeof(audio), BufferType::Constant, &audio, false, 0);
   // Camera at the origin looking down -z with a 90-degree frustum (the first scene is 100 ahead).
   ConstantBufferData camera{};
   camera.invViewProjMtx = {{{1.7778f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, -1}, {0, 0, 0, 1}}};
@@ -289,11 +320,11 @@ void setUp() {
   camera.normalThreshold = 0.9f;
   camera.standardDeviation = 1.0f;
   camera.velocityScale = 1.0f;
-  b.cameraData = createBuffer(sizeof(camera), Constant, &camera, false, 0);
+  b.cameraData = createBuffer(sizeof(camera), BufferType::Constant, &camera, false, 0);
   DepthOfFieldData dof{{float(kWidth), float(kHeight)}, 22.0f, 1.0f, 1.0f, 20.0f, 1000.0f};
-  b.dofData = createBuffer(sizeof(dof), Constant, &dof, false, 0);
+  b.dofData = createBuffer(sizeof(dof), BufferType::Constant, &dof, false, 0);
   FinalPassData final{{float(kWidth), float(kHeight)}, {1920, 1080}, 0, 1, TonemapFunction::WHITE_PRESERVING_LUMA_BASED_REINHARD, 1, 1650};
-  b.finalData = createBuffer(sizeof(final), Constant, &final, false, 0);
+  b.finalData = createBuffer(sizeof(final), BufferType::Constant, &final, false, 0);
   b.colour = uavTexture(kRgba16Float);
   b.velocity = uavTexture(kRgba32Float);
   b.position = uavTexture(kRgba32Float);
@@ -309,6 +340,9 @@ void setUp() {
   b.m1 = uavTexture(kR32Float);
   b.m2 = uavTexture(kR32Float);
   b.filtered = uavTexture(kRgba16Float);
+  b.colourAndDepth = uavTexture(kRgba32Float);
+  b.dofSpiral = createBuffer(kDepthOfFieldSpiralBytes, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
+  b.dofTiles = createBuffer(kDepthOfFieldTileBytes, BufferType::Storage, nullptr, true, kResourceAllowUnorderedAccess);
   b.frameInput = createTexture(kWidth, kHeight, nullptr, kStateRenderTarget, kRgba16Float, kResourceAllowRenderTarget);
   std::vector<uint32_t> texels(256 * 64, 0x80FFFFFFu);
   b.text = createTexture(256, 64, texels.data(), kStatePixelShaderResource, kRgba8Unorm, 0);
@@ -316,12 +350,12 @@ void setUp() {
 
 void tearDown() {
   waitForGpuIdle();
-  for (GpuBuffer** buffer : {&b.particles, &b.sphereBvh, &b.cameraData, &b.dofData, &b.finalData,
-                             &b.audioData, &b.audioFrames})
+  for (GpuBuffer** buffer : {&b.particles, &b.sphereBvh, &b.cameraData, &b.dofData, &b.dofSpiral, &b.dofTiles,
+                             &b.finalData, &b.audioData, &b.audioFrames})
     releaseBuffer(*buffer);
   for (GpuTexture** t : {&b.colour, &b.velocity, &b.position, &b.normal, &b.depth, &b.history, &b.prevPosition,
                          &b.prevNormal, &b.m1Prev, &b.m2Prev, &b.prevDepth, &b.result, &b.m1, &b.m2, &b.filtered,
-                         &b.frameInput, &b.text})
+                         &b.frameInput, &b.text, &b.colourAndDepth})
     releaseTexture(*t);
   timer.release();
   destroyBarrierBatch(b.barriers);
@@ -340,6 +374,7 @@ BENCHMARK(BM_SceneRender)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMil
 BENCHMARK(BM_SphereBvhBuild)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_TemporalAccumulation)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_ATrousIteration)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_DepthOfFieldDirect)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_DepthOfField)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_FinalPass)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 

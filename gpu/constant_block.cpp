@@ -8,7 +8,7 @@
 
 ConstantBlockBuffers createConstantBlockBuffers(uint64_t size) {
   ConstantBlockBuffers buffers = {};
-  buffers.gpuBuffer = createBuffer(size, Constant, nullptr, false, 0);
+  buffers.gpuBuffer = createBuffer(size, BufferType::Constant, nullptr, false, 0);
   for (GpuBuffer*& upload : buffers.uploadBuffers) {
     upload = static_cast<GpuBuffer*>(calloc(1, sizeof(GpuBuffer)));
     ASSERT(upload != nullptr, "\n");

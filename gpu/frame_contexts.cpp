@@ -37,10 +37,10 @@ void waitForFence(gfx::Fence* fence, uint64_t value, gfx::Event* event) {
 
 FrameContext& readyFrameContext() {
   FrameContext& c = currentFrameContext();
-  if (c.state != Idle) {
+  if (c.state != FrameState::Idle) {
     waitForFence(c.fence, c.fenceValue, c.event);
-    if (c.state == Submitted) {
-      c.state = Idle;
+    if (c.state == FrameState::Submitted) {
+      c.state = FrameState::Idle;
       releaseAll(c.releaseOnComplete);
     }
   }
@@ -54,10 +54,10 @@ FrameContext& readyFrameContext() {
 void waitForGpuIdle() {
   for (FrameContext& c : renderApp.frameContexts) {
     waitForFence(c.fence, c.fenceValue, c.event);
-    if (c.state == Submitted) {
+    if (c.state == FrameState::Submitted) {
       // The context's next beginFrame sees it idle and releases nothing, so what its frame
       // held goes now.
-      c.state = Idle;
+      c.state = FrameState::Idle;
       releaseAll(c.releaseOnComplete);
     }
   }
@@ -80,7 +80,7 @@ void destroyFrameContexts() {
       renderApp.deferredReleases[i].clear();
     }
     c.fenceValue = 0;
-    c.state = Idle;
+    c.state = FrameState::Idle;
   }
   renderApp.deferredReleases.clear();
 }

@@ -20,7 +20,7 @@ struct GpuTexture;
 inline constexpr uint32_t kFrameContextCount = 3;
 inline constexpr uint32_t kBackBufferCount = 3;
 
-enum FrameState : uint32_t { Recording = 0, Submitted = 1, Idle = 2 };
+enum class FrameState : uint32_t { Recording = 0, Submitted = 1, Idle = 2 };
 
 struct FrameContext {
   gfx::GraphicsCommandList* commandList = nullptr;
@@ -32,7 +32,7 @@ struct FrameContext {
   DynamicArray<GpuTexture*> pendingTextureUploads;
   DynamicArray<GpuBuffer*> pendingBufferUploads;
   DynamicArray<gfx::Object*> releaseOnComplete;  // released once the fence has passed
-  FrameState state = Idle;
+  FrameState state = FrameState::Idle;
 };
 
 struct BackBuffer {

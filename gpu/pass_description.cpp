@@ -100,8 +100,8 @@ void writeView(DescriptorTable& table, const PassSlot& slot, const PassResource&
 }
 
 void checkResourceCount(const PassDescription& pass, std::span<const PassResource> resources) {
-  ASSERT(resources.size() == pass.slots.size(), "Pass %s: %zu resources bound to %zu slots\n", pass.name,
-         resources.size(), pass.slots.size());
+  ASSERT(resources.size() == pass.slots.size(), "Pass %s: %u resources bound to %u slots\n", pass.name,
+         unsigned(resources.size()), unsigned(pass.slots.size()));
 }
 
 }  // namespace
@@ -143,12 +143,12 @@ void recordFullscreenPass(gfx::GraphicsCommandList* commandList, const PassDescr
     PassBinding binding = {};
     binding.resource = resources[i].resource;
     if (slot.kind == SlotKind::Texture) {
-      binding.accessType = SampledTexture;
+      binding.accessType = AccessType::SampledTexture;
       binding.texture = {resources[i].format != 0 ? resources[i].format : slot.format, 0, 1, 0, 0.0f};
     } else {
       ASSERT(slot.kind == SlotKind::Constants, "Pass %s: a full-screen pass reads textures and constants\n",
              pass.name);
-      binding.accessType = ConstantBuffer;
+      binding.accessType = AccessType::ConstantBuffer;
       binding.constantBuffer.sizeInBytes = resources[i].extent;
     }
     scratch.push(binding);

@@ -91,19 +91,20 @@ void destroyBarrierBatch(BarrierBatch& batch) {
   batch.staging.clear();
 }
 
-uint32_t requiredState(int32_t accessType) {
-  ASSERT(uint32_t(accessType) < uint32_t(kAccessTypeCount), "invalid access type\n");
-  if (accessType <= 5) return kStateUnorderedAccess;
-  if (accessType <= 12) return kStatePixelShaderResource;
-  if (accessType == 13) return kStateRenderTarget;
-  if (accessType == 14) return kStateDepthWrite;
+uint32_t requiredState(AccessType accessType) {
+  const int32_t type = int32_t(accessType);
+  ASSERT(uint32_t(type) < uint32_t(kAccessTypeCount), "invalid access type\n");
+  if (type <= 5) return kStateUnorderedAccess;
+  if (type <= 12) return kStatePixelShaderResource;
+  if (type == 13) return kStateRenderTarget;
+  if (type == 14) return kStateDepthWrite;
   return kStateVertexAndConstantBuffer;
 }
 
 PassBinding sampledTextureBinding(GpuTexture& texture, uint32_t format) {
   PassBinding binding;
   memset(static_cast<void*>(&binding), 0, sizeof(binding));
-  binding.accessType = SampledTexture;
+  binding.accessType = AccessType::SampledTexture;
   binding.resource = &texture.resource;
   binding.texture = {format, 0, 1, 0, 0.0f};
   return binding;
@@ -112,14 +113,14 @@ PassBinding sampledTextureBinding(GpuTexture& texture, uint32_t format) {
 PassBinding constantBufferBinding(GpuBuffer& buffer) {
   PassBinding binding;
   memset(static_cast<void*>(&binding), 0, sizeof(binding));
-  binding.accessType = ConstantBuffer;
+  binding.accessType = AccessType::ConstantBuffer;
   binding.resource = &buffer.resource;
   binding.constantBuffer.sizeInBytes = buffer.size;
   return binding;
 }
 
 void buildFullscreenPass(FullscreenPass& pass, ShaderBytecode vertexShader) {
-  pass.vertexBuffer = createBuffer(sizeof(kFullscreenTriangle), Vertex, kFullscreenTriangle,
+  pass.vertexBuffer = createBuffer(sizeof(kFullscreenTriangle), BufferType::Vertex, kFullscreenTriangle,
                                    false, 0);
 
   GraphicsPipelineDesc desc;
@@ -144,12 +145,12 @@ void buildFullscreenPass(FullscreenPass& pass, ShaderBytecode vertexShader) {
 // Writes the view a binding asks for into the table's next slot.
 static void writeBindingView(DescriptorTable& table, const PassBinding& binding) {
   switch (binding.accessType) {
-    case SampledTexture:
+    case AccessType::SampledTexture:
       writeTextureSrv(table, *binding.resource, binding.texture.format,
                       binding.texture.mostDetailedMip, binding.texture.mipLevels,
                       binding.texture.planeSlice, binding.texture.minLodClamp);
       return;
-    case ConstantBuffer:
+    case AccessType::ConstantBuffer:
       writeCbv(table, *binding.resource, binding.constantBuffer.sizeInBytes);
       return;
     default:

@@ -41,17 +41,17 @@ void flush(SingleBarrierBatch& batch, gfx::GraphicsCommandList* commandList);
 void destroyBarrierBatch(BarrierBatch& batch);
 
 // How a pass uses a bound resource.
-enum AccessType : int32_t {
+enum class AccessType : int32_t {
   SampledTexture = 9,
   ConstantBuffer = 15,
 };
 inline constexpr int32_t kAccessTypeCount = 16;
 
 // The state an access type requires (0..15).
-uint32_t requiredState(int32_t accessType);
+uint32_t requiredState(AccessType accessType);
 
 struct PassBinding {
-  int32_t accessType;
+  AccessType accessType;
   TrackedResource* resource;  // not owned
   union {
     struct {

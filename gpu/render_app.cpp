@@ -46,7 +46,7 @@ void createFrameContextObjects(gfx::Device* device) {
     c.fence->SetName(L"gfx::frame::fence");
     c.fenceValue = 0;
     c.index = i;
-    c.state = Idle;
+    c.state = FrameState::Idle;
     renderApp.deferredReleases.push(DynamicArray<gfx::Object*>{});
   }
 }
@@ -86,18 +86,25 @@ void createSwapChainAndBackBuffers(gfx::Device* device) {
 
 // The render-target and depth-stencil view heaps the device record keeps.
 void createViewHeaps(gfx::Device* device) {
-  gfx::DescriptorHeapDesc heapDesc;
-  heapDesc.Type = gfx::DESCRIPTOR_HEAP_TYPE_RTV;
-  heapDesc.NumDescriptors = 3;
-  heapDesc.Flags = gfx::DESCRIPTOR_HEAP_FLAG_NONE;
-  heapDesc.NodeMask = 0;
-  if (gfx::Failed(device->CreateDescriptorHeap(&heapDesc, &renderApp.rtvHeap)))
-    PANIC("Failed to create RTV descriptor heap\n");
-  renderApp.rtvHeap->SetName(L"gfx::rtvDescriptorHeap");
-  heapDesc.Type = gfx::DESCRIPTOR_HEAP_TYPE_DSV;
-  if (gfx::Failed(device->CreateDescriptorHeap(&heapDesc, &renderApp.dsvHeap)))
-    PANIC("Failed to create DSV descriptor heap\n");
-  renderApp.dsvHeap->SetName(L"gfx::dsvDescriptorHeap");
+  struct ViewHeap {
+    gfx::DescriptorHeapType type;
+    gfx::DescriptorHeap** heap;
+    const char* kind;
+    const wchar_t* name;
+  };
+  const ViewHeap heaps[] = {
+      {gfx::DESCRIPTOR_HEAP_TYPE_RTV, &renderApp.rtvHeap, "RTV", L"gfx::rtvDescriptorHeap"},
+      {gfx::DESCRIPTOR_HEAP_TYPE_DSV, &renderApp.dsvHeap, "DSV", L"gfx::dsvDescriptorHeap"},
+  };
+  for (const ViewHeap& h : heaps) {
+    gfx::DescriptorHeapDesc heapDesc;
+    heapDesc.Type = h.type;
+    heapDesc.NumDescriptors = 3;
+    heapDesc.Flags = gfx::DESCRIPTOR_HEAP_FLAG_NONE;
+    heapDesc.NodeMask = 0;
+    if (gfx::Failed(device->CreateDescriptorHeap(&heapDesc, h.heap))) PANIC("Failed to create %s descriptor heap\n", h.kind);
+    (*h.heap)->SetName(h.name);
+  }
 }
 
 // Everything after the window: factory, adapter, device, queue, frame contexts, swap
@@ -179,7 +186,7 @@ gfx::GraphicsCommandList* beginFrame() {
     PANIC("Failed to reset command list\n");
 
   recordPendingUploads(c, c.commandList);
-  c.state = Recording;
+  c.state = FrameState::Recording;
   return c.commandList;
 }
 
@@ -193,7 +200,7 @@ void endFrame() {
   if (gfx::Failed(renderApp.queue->Signal(c.fence, c.fenceValue)))
     PANIC("Failed to signal frame fence\n");
   renderApp.frameContextIndex = (renderApp.frameContextIndex + 1) % kFrameContextCount;
-  c.state = Submitted;
+  c.state = FrameState::Submitted;
 
   waitForFence(b.fence, b.fenceValue, b.event);
   if (gfx::Failed(renderApp.swapChain->Present(1, 0))) PANIC("Failed to present\n");

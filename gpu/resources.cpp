@@ -68,10 +68,10 @@ constexpr BufferKind kBufferKinds[] = {
 };
 }  // namespace
 
-GpuBuffer* createBuffer(uint64_t size, uint32_t type, const void* data, bool zeroed,
+GpuBuffer* createBuffer(uint64_t size, BufferType type, const void* data, bool zeroed,
                         uint32_t resourceFlags) {
-  if (type > Readback) PANIC("Error: Invalid buffer type\n");
-  const BufferKind& kind = kBufferKinds[type];
+  if (type > BufferType::Readback) PANIC("Error: Invalid buffer type\n");
+  const BufferKind& kind = kBufferKinds[uint32_t(type)];
 
   auto* buffer = static_cast<GpuBuffer*>(calloc(1, sizeof(GpuBuffer)));
   ASSERT(buffer != nullptr, "\n");

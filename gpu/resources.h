@@ -33,15 +33,9 @@ struct GpuTexture {
   uint8_t* cpuCopy;  // tightly packed texels while an upload is pending
 };
 
-enum BufferType : uint32_t {
-  Index = 0,
-  Vertex = 1,
-  Constant = 2,
-  Storage = 3,
-  Upload = 4,
-  ShaderResource = 5,
-  Readback = 6,
-};
+// What a buffer is for; it decides the heap, the initial state and whether initial data is
+// uploaded.
+enum class BufferType : uint32_t { Index, Vertex, Constant, Storage, Upload, ShaderResource, Readback };
 
 // The GPU layer's short names for the graphics interface's heap types, resource states
 // and flags (platform/gfx_values.h holds the numbers).
@@ -74,7 +68,7 @@ uint64_t textureStagingSize(uint32_t width, uint32_t height, uint32_t bytesPerTe
 
 TrackedResource createBufferResource(uint64_t size, uint32_t heapType, uint32_t initialState,
                                      bool zeroed, uint32_t resourceFlags);
-GpuBuffer* createBuffer(uint64_t size, uint32_t type, const void* data, bool zeroed,
+GpuBuffer* createBuffer(uint64_t size, BufferType type, const void* data, bool zeroed,
                         uint32_t resourceFlags);
 GpuTexture* createTexture(uint32_t width, uint32_t height, const void* texels,
                           uint32_t initialState, uint32_t format, uint32_t resourceFlags);

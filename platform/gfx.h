@@ -225,9 +225,13 @@ class SwapChain : public Object {
   virtual HRESULT ReadBackBuffer(UINT buffer, void* pixels, UINT64 rowPitch) = 0;
 };
 
+// DXGI_ADAPTER_FLAG_SOFTWARE: the adapter draws on the CPU (lavapipe).
+inline constexpr UINT ADAPTER_FLAG_SOFTWARE = 2;
+
 class Adapter : public Object {
  public:
   virtual HRESULT GetDescription(char* text, size_t capacity) = 0;
+  virtual UINT GetFlags() = 0;  // ADAPTER_FLAG_* bits
 };
 
 class Factory : public Object {

@@ -38,11 +38,11 @@ void updateCamera(Camera& camera, bool freeFlight, const InputState& input, Floa
   if (freeFlight) {
     // A fresh press starts the drag where the mouse is, so the camera does not jump
     // by however far the mouse travelled while the button was up.
-    if (input.buttonPressed[MOUSE_BUTTON_LEFT]) {
+    if (input.buttonPressed[buttonIndex(MouseButton::Left)]) {
       camera.mouse = current;
       camera.previousMouse = current;
     }
-    if (input.buttonDown[MOUSE_BUTTON_LEFT]) {
+    if (input.buttonDown[buttonIndex(MouseButton::Left)]) {
       camera.mouse = current;
       camera.yaw += (camera.mouse.x - camera.previousMouse.x) * kLookRadiansPerPixel;
       camera.pitch += (camera.mouse.y - camera.previousMouse.y) * kLookRadiansPerPixel;

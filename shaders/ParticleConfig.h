@@ -8,6 +8,15 @@
 #ifndef TARNIX_SHADERS_PARTICLE_CONFIG_H
 #define TARNIX_SHADERS_PARTICLE_CONFIG_H
 
+// The depth of field's spiral: at most this many steps (far above the ~200 of the usual
+// settings; it stops a huge blur size from stalling the GPU). The table of the steps, one float4
+// each (cos, sin, radius, 0), fills a constant buffer of 64 KiB.
+#define TARNIX_DOF_SPIRAL_STEPS 4096
+// Its tiles: one image group each (32 x 32 pixels; 16 x 16 on the web), at most 4096 records of
+// 16 bytes; a larger picture blurs every pixel the long way.
+#define DOF_TILE TARNIX_IMAGE_GROUP_SIDE
+#define DOF_MAX_TILES 4096
+
 #ifdef __cplusplus
 #include <cstddef>
 #include <cstdint>
@@ -49,6 +58,8 @@ inline constexpr uint32_t kParticleStride = 104;
 // written as a storage buffer, read as a constant buffer.
 inline constexpr uint32_t kSphereBvhRecords = 168;
 inline constexpr uint32_t kSphereBvhRecordBytes = 64;
+inline constexpr uint32_t kDepthOfFieldSpiralBytes = TARNIX_DOF_SPIRAL_STEPS * 16;
+inline constexpr uint32_t kDepthOfFieldTileBytes = DOF_MAX_TILES * 16;
 
 #define TARNIX_TONEMAP_FIELD TonemapFunction
 #define TARNIX_SHARED_CONSTANT inline constexpr
@@ -73,7 +84,7 @@ static const int UNCHARTED2 = 8;
 #define STORAGE_FORMAT(format)
 #endif
 
-// The image passes (scene, temporal, a-trous) run in square groups of this side. WebGPU allows at
+// The image passes (scene, temporal, a-trous, the depth of field's preparation) run in square groups of this side. WebGPU allows at
 // most 256 invocations per group, so the web build (TARNIX_WEB) takes 16 x 16.
 #ifdef TARNIX_WEB
 #define TARNIX_IMAGE_GROUP_SIDE 16

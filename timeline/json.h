@@ -12,18 +12,8 @@
 #include "base/containers.h"
 
 enum class TokenKind : uint32_t {
-  FloatNumber = 0,
-  IntNumber = 1,
-  String = 2,
-  True = 3,
-  False = 4,
-  Null = 5,
-  ObjectBegin = 6,
-  ObjectEnd = 7,
-  ArrayBegin = 8,
-  ArrayEnd = 9,
-  Comma = 10,
-  Colon = 11,
+  FloatNumber = 0, IntNumber = 1, String = 2, True = 3, False = 4, Null = 5,  // values
+  ObjectBegin = 6, ObjectEnd = 7, ArrayBegin = 8, ArrayEnd = 9, Comma = 10, Colon = 11,  // structure
 };
 
 struct Token {
@@ -40,14 +30,7 @@ struct Token {
 };
 static_assert(sizeof(void*) != 8 || sizeof(Token) == 32);
 
-enum class JsonValueType : uint32_t {
-  String = 0,
-  Number = 1,
-  Object = 2,
-  Array = 3,
-  Bool = 4,
-  Null = 5,
-};
+enum class JsonValueType : uint32_t { String = 0, Number = 1, Object = 2, Array = 3, Bool = 4, Null = 5 };
 
 enum class ArrayKind : uint32_t { Mixed = 0, Int = 1, Float = 2 };
 

@@ -4,6 +4,8 @@
 // being heard: everything taken from blocks before SDL's current buffer, plus how far
 // the device has played into that buffer by the counter.
 #include <SDL.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,8 +17,10 @@
 
 namespace {
 
-constexpr uint32_t kRingCapacity = 256;      // blocks queued at once; a power of two
-constexpr uint16_t kSdlBufferFrames = 512;  // ~11.6 ms at 44.1 kHz
+constexpr uint32_t kRingCapacity = 256;       // blocks queued at once; a power of two
+// SDL's buffer, ~46 ms at 44.1 kHz. SDL's PulseAudio driver asks the server to hold about one
+// buffer: at 512 frames (11.6 ms) a renderer keeping every core busy starved it.
+constexpr uint16_t kSdlBufferFrames = 2048;
 
 }  // namespace
 
@@ -29,6 +33,7 @@ struct WaveOutDevice {
   uint32_t channels = 0;
   bool isFloat = false;
   std::atomic<uint32_t> volume{0xFFFFFFFFu};
+  bool threadRaised = false;  // audio thread
 
   // Written blocks: any thread appends under writeMutex; only the audio callback
   // (or reset, which first locks the callback out) takes them off.
@@ -108,8 +113,21 @@ void finishCurrent(WaveOutDevice* device) {
   if (device->callback) device->callback(device, kWaveMessageDone, device->instance, header, 0);
 }
 
+// SDL's audio thread feeds the sound server; starved by a renderer on every core, it lets
+// the server run dry. The highest normal priority the system grants (real-time scheduling
+// would leave the sound library's own threads, which it waits for, behind it); otherwise it
+// stays as it is.
+void raiseAudioThread() {
+  for (int nice = -20; nice < 0; nice += 5)
+    if (setpriority(PRIO_PROCESS, id_t(gettid()), nice) == 0) return;
+}
+
 void SDLCALL fillAudio(void* userdata, Uint8* stream, int length) {
   auto* device = static_cast<WaveOutDevice*>(userdata);
+  if (!device->threadRaised) {
+    raiseAudioThread();
+    device->threadRaised = true;
+  }
   uint32_t capacity = uint32_t(length);
   uint32_t filled = 0;
   while (filled < capacity) {

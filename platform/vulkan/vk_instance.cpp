@@ -75,24 +75,31 @@ void DisableDebugLayer() {
 
 namespace vk {
 
+namespace {
+
+// "gfx: " and the report, delivered as an error.
+void deliverReport(char (&text)[1024], const char* format, va_list args) {
+  std::strcpy(text, "gfx: ");
+  std::vsnprintf(text + 5, sizeof(text) - 5, format, args);
+  deliver(2, text);
+}
+
+}  // namespace
+
 void reportError(const char* format, ...) {
   char text[1024];
-  std::strcpy(text, "gfx: ");
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text + 5, sizeof(text) - 5, format, args);
+  deliverReport(text, format, args);
   va_end(args);
-  deliver(2, text);
 }
 
 void reportMissingDriver(const char* format, ...) {
   char text[1024];
-  std::strcpy(text, "gfx: ");
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text + 5, sizeof(text) - 5, format, args);
+  deliverReport(text, format, args);
   va_end(args);
-  deliver(2, text);
   osTellMissingPrerequisite(OsPrerequisite::GraphicsDriver, text + 5);
 }
 
@@ -107,6 +114,12 @@ HRESULT AdapterImpl::GetDescription(char* text, size_t capacity) {
   vkGetPhysicalDeviceProperties(physical, &properties);
   std::snprintf(text, capacity, "%s", properties.deviceName);
   return kOk;
+}
+
+UINT AdapterImpl::GetFlags() {
+  VkPhysicalDeviceProperties properties;
+  vkGetPhysicalDeviceProperties(physical, &properties);
+  return properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU ? ADAPTER_FLAG_SOFTWARE : 0;
 }
 
 FactoryImpl::~FactoryImpl() {

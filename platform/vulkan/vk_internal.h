@@ -66,6 +66,7 @@ class AdapterImpl final : public ObjectBase<Adapter> {
   AdapterImpl(FactoryImpl* factory, VkPhysicalDevice physical);
   ~AdapterImpl() override;
   HRESULT GetDescription(char* text, size_t capacity) override;
+  UINT GetFlags() override;
   FactoryImpl* factory;
   VkPhysicalDevice physical;
 };

@@ -10,20 +10,17 @@ namespace gfx::vk {
 namespace {
 
 constexpr uint32_t kMagic = 0x07230203;
-enum Op : uint32_t {
-  OpDecorate = 71,
-  OpTypeImage = 25,
-  OpTypeSampler = 26,
-  OpTypeSampledImage = 27,
-  OpTypeArray = 28,
-  OpTypeRuntimeArray = 29,
-  OpTypeStruct = 30,
-  OpTypePointer = 32,
-  OpConstant = 43,
-  OpVariable = 59,
-};
-enum Decoration : uint32_t { Block = 2, BufferBlock = 3, Binding = 33, DescriptorSet = 34 };
-enum StorageClass : uint32_t { UniformConstant = 0, Uniform = 2, PushConstant = 9, StorageBuffer = 12 };
+// The opcodes, decorations and storage classes read here, as the module's words spell them.
+namespace op {
+constexpr uint32_t TypeImage = 25, TypeSampler = 26, TypeSampledImage = 27, TypeArray = 28, TypeRuntimeArray = 29,
+                   TypeStruct = 30, TypePointer = 32, Constant = 43, Variable = 59, Decorate = 71;
+}  // namespace op
+namespace decoration {
+constexpr uint32_t Block = 2, BufferBlock = 3, Binding = 33, DescriptorSet = 34;
+}  // namespace decoration
+namespace storage {
+constexpr uint32_t UniformConstant = 0, Uniform = 2, PushConstant = 9, StorageBuffer = 12;
+}  // namespace storage
 
 struct TypeInfo {
   uint32_t op = 0;
@@ -57,38 +54,38 @@ ShaderReflection reflectSpirv(const void* code, size_t size) {
   std::vector<Variable> variables;
 
   for (size_t at = 5; at < words.size();) {
-    uint32_t count = words[at] >> 16, op = words[at] & 0xFFFF;
+    uint32_t count = words[at] >> 16, opcode = words[at] & 0xFFFF;
     if (count == 0 || at + count > words.size()) {
       reflection.error = "the SPIR-V module is truncated";
       return reflection;
     }
     const uint32_t* w = &words[at];
-    switch (op) {
-      case OpDecorate:
-        if (count >= 4 && w[2] == Binding) bindings[w[1]] = w[3];
-        if (count >= 4 && w[2] == DescriptorSet) sets[w[1]] = w[3];
-        if (w[2] == Block) blocks[w[1]] = true;
-        if (w[2] == BufferBlock) bufferBlocks[w[1]] = true;
+    switch (opcode) {
+      case op::Decorate:
+        if (count >= 4 && w[2] == decoration::Binding) bindings[w[1]] = w[3];
+        if (count >= 4 && w[2] == decoration::DescriptorSet) sets[w[1]] = w[3];
+        if (w[2] == decoration::Block) blocks[w[1]] = true;
+        if (w[2] == decoration::BufferBlock) bufferBlocks[w[1]] = true;
         break;
-      case OpTypeImage:
-        if (count >= 8) types[w[1]] = {op, 0, 0, 0, w[3], w[7]};
+      case op::TypeImage:
+        if (count >= 8) types[w[1]] = {opcode, 0, 0, 0, w[3], w[7]};
         break;
-      case OpTypeSampler:
-      case OpTypeSampledImage:
-      case OpTypeStruct: types[w[1]] = {op, 0, 0, 0, 0, 0}; break;
-      case OpTypeArray:
-        if (count >= 4) types[w[1]] = {op, w[2], w[3], 0, 0, 0};
+      case op::TypeSampler:
+      case op::TypeSampledImage:
+      case op::TypeStruct: types[w[1]] = {opcode, 0, 0, 0, 0, 0}; break;
+      case op::TypeArray:
+        if (count >= 4) types[w[1]] = {opcode, w[2], w[3], 0, 0, 0};
         break;
-      case OpTypeRuntimeArray:
-        if (count >= 3) types[w[1]] = {op, w[2], 0, 0, 0, 0};
+      case op::TypeRuntimeArray:
+        if (count >= 3) types[w[1]] = {opcode, w[2], 0, 0, 0, 0};
         break;
-      case OpTypePointer:
-        if (count >= 4) types[w[1]] = {op, w[3], 0, w[2], 0, 0};
+      case op::TypePointer:
+        if (count >= 4) types[w[1]] = {opcode, w[3], 0, w[2], 0, 0};
         break;
-      case OpConstant:
+      case op::Constant:
         if (count >= 4) constants[w[2]] = w[3];
         break;
-      case OpVariable:
+      case op::Variable:
         if (count >= 4) variables.push_back({w[2], w[1], w[3]});
         break;
       default: break;
@@ -97,35 +94,36 @@ ShaderReflection reflectSpirv(const void* code, size_t size) {
   }
 
   for (const Variable& variable : variables) {
-    if (variable.storage == PushConstant) {
+    if (variable.storage == storage::PushConstant) {
       reflection.usesPushConstants = true;
       continue;
     }
-    if (variable.storage != UniformConstant && variable.storage != Uniform && variable.storage != StorageBuffer)
+    if (variable.storage != storage::UniformConstant && variable.storage != storage::Uniform &&
+        variable.storage != storage::StorageBuffer)
       continue;
     if (!bindings.count(variable.id)) continue;
     ShaderBinding binding;
     binding.binding = bindings[variable.id];
     binding.set = sets.count(variable.id) ? sets[variable.id] : 0;
     uint32_t type = types[variable.pointerType].element;
-    while (types[type].op == OpTypeArray || types[type].op == OpTypeRuntimeArray) {
-      if (types[type].op == OpTypeArray) binding.count *= constants[types[type].lengthId];
+    while (types[type].op == op::TypeArray || types[type].op == op::TypeRuntimeArray) {
+      if (types[type].op == op::TypeArray) binding.count *= constants[types[type].lengthId];
       type = types[type].element;
     }
     const TypeInfo& info = types[type];
     constexpr uint32_t kDimBuffer = 5;
-    if (info.op == OpTypeSampler) {
+    if (info.op == op::TypeSampler) {
       binding.type = VK_DESCRIPTOR_TYPE_SAMPLER;
-    } else if (info.op == OpTypeSampledImage) {
+    } else if (info.op == op::TypeSampledImage) {
       binding.type = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
-    } else if (info.op == OpTypeImage) {
+    } else if (info.op == op::TypeImage) {
       if (info.dim == kDimBuffer)
         binding.type = info.sampled == 2 ? VK_DESCRIPTOR_TYPE_STORAGE_TEXEL_BUFFER : VK_DESCRIPTOR_TYPE_UNIFORM_TEXEL_BUFFER;
       else
         binding.type = info.sampled == 2 ? VK_DESCRIPTOR_TYPE_STORAGE_IMAGE : VK_DESCRIPTOR_TYPE_SAMPLED_IMAGE;
-    } else if (info.op == OpTypeStruct) {
-      bool storage = variable.storage == StorageBuffer || bufferBlocks.count(type);
-      binding.type = storage ? VK_DESCRIPTOR_TYPE_STORAGE_BUFFER : VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
+    } else if (info.op == op::TypeStruct) {
+      bool storageBuffer = variable.storage == storage::StorageBuffer || bufferBlocks.count(type);
+      binding.type = storageBuffer ? VK_DESCRIPTOR_TYPE_STORAGE_BUFFER : VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
     } else {
       reflection.error = "binding " + std::to_string(binding.binding) + " has a type this layer does not bind";
       return reflection;

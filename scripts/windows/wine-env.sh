@@ -40,6 +40,7 @@ mkdir -p "$TARNIX_WINE_RUNTIME/pulse" "$TARNIX_WINE_RUNTIME/home"
 chmod 700 "$TARNIX_WINE_RUNTIME/pulse"
 XDG_RUNTIME_DIR=$TARNIX_WINE_RUNTIME/pulse HOME=$TARNIX_WINE_RUNTIME/home \
   pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+  --high-priority=yes --realtime=yes --no-cpu-limit=yes \
   --load="module-null-sink sink_name=tarnix_null rate=44100" \
   --load="module-native-protocol-unix auth-anonymous=1 socket=$TARNIX_WINE_RUNTIME/pulse/native" \
   >"$TARNIX_WINE_RUNTIME/pulseaudio.log" 2>&1 &

@@ -28,7 +28,8 @@ TEST(FramePasses, GiveTheRootSignaturesAndCountsTheFrameUses) {
       {&kScenePass, {{srv, 1}, {uav, 5}, {cbv, 4}}, 0, false, 10},
       {&kTemporalPass, {{srv, 11}, {uav, 3}, {cbv, 1}}, 2, false, 15},
       {&kAtrousPass, {{srv, 5}, {uav, 1}}, 0, true, 7},
-      {&kDepthOfFieldPass, {{srv, 2}, {cbv, 1}}, 1, false, 3},
+      {&kDepthOfFieldPreparePass, {{srv, 2}, {uav, 3}, {cbv, 1}}, 0, false, 6},
+      {&kDepthOfFieldPass, {{srv, 3}, {cbv, 3}}, 1, false, 6},
       {&kFinalPass, {{srv, 2}, {cbv, 1}}, 1, false, 3},
   };
   for (const Expected& e : expected) {
@@ -46,8 +47,8 @@ TEST(FramePasses, GiveTheRootSignaturesAndCountsTheFrameUses) {
     EXPECT_EQ(descriptorCount(*e.pass), e.descriptors) << e.pass->name;
     destroyRootSignatureBuilder(builder);
   }
-  EXPECT_EQ(frameDescriptorCount(0), 37u);
-  EXPECT_EQ(frameDescriptorCount(2), 37u + 14u);
+  EXPECT_EQ(frameDescriptorCount(0), 46u);
+  EXPECT_EQ(frameDescriptorCount(2), 46u + 14u);
 }
 
 TEST(FramePasses, ARegisterClassSplitInTwoIsRefused) {

@@ -70,7 +70,7 @@ TEST_F(AudioRendererGpuTest, HandsThePieceOverOnTheThirdFrame) {
   EXPECT_EQ(audio->copyFence, nullptr);
   EXPECT_EQ(audio->fenceEvent, nullptr);
   EXPECT_TRUE(audio->streamer.playing.load()) << "the third frame's clock step starts playback";
-  EXPECT_EQ(fakeWaveOut().prepared, 16u);
+  EXPECT_EQ(fakeWaveOut().prepared, WaveOutStreamer::kHeaderCount);
 
   // Every frame of the buffer was computed. Compare around each gate of the arrangement
   // with a tolerance (the GPU's sine of a large phase differs visibly from the C++ one).

@@ -152,7 +152,7 @@ TEST_F(AudioRendererTest, HandOverStepsAndSamplesReachTheStreamer) {
   const float* samples = static_cast<const float*>(audio->streamer.samples);
   EXPECT_EQ(samples[0], 0.25f);
   EXPECT_EQ(samples[2 * 7937791 + 1], -0.75f);
-  EXPECT_EQ(fakeWaveOut().prepared, 16u);
+  EXPECT_EQ(fakeWaveOut().prepared, WaveOutStreamer::kHeaderCount);
 
   audio->update();
   EXPECT_EQ(queue->signals.size(), 1u) << "streaming: update does nothing";

@@ -58,7 +58,7 @@ TEST_F(StreamerOpenTest, FloatAcceptedOpensFloatAndCopiesSamplesVerbatim) {
   EXPECT_EQ(fake.openFlags, kWaveCallbackFunction);
   EXPECT_EQ(fake.volume, 0xFFFFFFFFu);
   EXPECT_EQ(buffer, source);
-  EXPECT_EQ(fake.prepared, 16u);
+  EXPECT_EQ(fake.prepared, WaveOutStreamer::kHeaderCount);
   for (uint32_t k = 0; k < 16; ++k) {
     EXPECT_EQ(streamer.headers[k].bufferLength, 2048u);
     EXPECT_EQ(frameOf(streamer.headers[k].data), k * 256u);
@@ -87,7 +87,8 @@ TEST_F(StreamerOpenTest, RefusedFloatFallsBackTo16BitWithRoundedConversion) {
 
 using StreamerQueueTest = StreamerFixture;
 
-TEST_F(StreamerQueueTest, FirstPassQueuesSixteenConsecutiveBlocksThenOnlyFreedOnes) {
+TEST_F(StreamerQueueTest, FirstPassFillsTheQueueWithConsecutiveBlocksThenOnlyFreedOnes) {
+  constexpr uint32_t n = WaveOutStreamer::kHeaderCount;
   create(kPieceFrames);
   streamer.openDevice(nullptr);
   FakeWaveOut& fake = fakeWaveOut();
@@ -97,27 +98,27 @@ TEST_F(StreamerQueueTest, FirstPassQueuesSixteenConsecutiveBlocksThenOnlyFreedOn
 
   streamer.play();
   streamer.queueBlocks();
-  ASSERT_EQ(fake.writtenData.size(), 16u);
-  for (size_t k = 0; k < 16; ++k) EXPECT_EQ(frameOf(fake.writtenData[k]), k * 256) << "block " << k;
-  EXPECT_EQ(streamer.playPosition.load(), 4096u);
+  ASSERT_EQ(fake.writtenData.size(), n);
+  for (size_t k = 0; k < n; ++k) EXPECT_EQ(frameOf(fake.writtenData[k]), k * 256) << "block " << k;
+  EXPECT_EQ(streamer.playPosition.load(), n * 256);
 
   streamer.queueBlocks();
-  EXPECT_EQ(fake.writtenData.size(), 16u) << "all headers are in flight";
+  EXPECT_EQ(fake.writtenData.size(), n) << "all headers are in flight";
 
   // Messages other than "done" free nothing.
   WaveOutStreamer::onWaveOutMessage(nullptr, kWaveMessageOpen, &streamer, &streamer.headers[0], 0);
   streamer.queueBlocks();
-  EXPECT_EQ(fake.writtenData.size(), 16u);
+  EXPECT_EQ(fake.writtenData.size(), n);
 
   fake.complete(2);
   streamer.queueBlocks();
-  ASSERT_EQ(fake.writtenData.size(), 18u);
-  EXPECT_EQ(frameOf(fake.writtenData[16]), 4096u);
-  EXPECT_EQ(frameOf(fake.writtenData[17]), 4352u);
+  ASSERT_EQ(fake.writtenData.size(), n + 2);
+  EXPECT_EQ(frameOf(fake.writtenData[n]), n * 256);
+  EXPECT_EQ(frameOf(fake.writtenData[n + 1]), n * 256 + 256);
 
   // play() while playing does not rewind under the streaming thread.
   streamer.play();
-  EXPECT_EQ(streamer.playPosition.load(), 4608u);
+  EXPECT_EQ(streamer.playPosition.load(), n * 256 + 512);
 }
 
 TEST_F(StreamerQueueTest, PlaysToTheLastWholeBlockAndNoFurther) {
@@ -164,7 +165,7 @@ TEST_F(StreamerQueueTest, FailedWriteFreesTheHeaderAndPrintsOncePerPass) {
 
   fake.writeResult = kWaveNoError;
   EXPECT_EQ(capturedPass(), "");
-  ASSERT_EQ(fake.writtenData.size(), 16u);
+  ASSERT_EQ(fake.writtenData.size(), WaveOutStreamer::kHeaderCount);
   EXPECT_EQ(frameOf(fake.writtenData[0]), 0u);
 }
 
@@ -256,7 +257,7 @@ TEST_F(StreamerThreadTest, ThreadStreamsEveryBlockInOrderAndShutdownTakesTheDevi
   for (size_t k = 0; k < 40; ++k) EXPECT_EQ(frameOf(fake.writtenData[k]), k * 256) << "block " << k;
   EXPECT_EQ(streamer.thread.handle, 0u);
   EXPECT_EQ(fake.resets, 1u);
-  EXPECT_EQ(fake.unprepared, 16u);
+  EXPECT_EQ(fake.unprepared, WaveOutStreamer::kHeaderCount);
   EXPECT_EQ(fake.closes, 1u);
   EXPECT_EQ(streamer.device, nullptr);
 }

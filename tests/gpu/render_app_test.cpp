@@ -52,7 +52,7 @@ TEST_F(RenderAppTest, FullscreenPassDrawsWithBindingsAndAlphaBlend) {
     float rgba[4];
     float size[2];
   } tint = {{1.0f, 1.0f, 1.0f, 0.5f}, {float(kWidth), float(kHeight)}};
-  GpuBuffer* constants = createBuffer(sizeof(tint), Constant, &tint, false, 0);
+  GpuBuffer* constants = createBuffer(sizeof(tint), BufferType::Constant, &tint, false, 0);
 
   FullscreenPass pass = {};
   pass.pixelShader = {kTintTexturePS, kTintTexturePSSize};
@@ -82,10 +82,10 @@ TEST_F(RenderAppTest, FullscreenPassDrawsWithBindingsAndAlphaBlend) {
   FullscreenPass unbuilt = {};
   EXPECT_FATAL(executeFullscreenPass(unbuilt, kWidth, kHeight, list, rtv.cpuStart, *heap, bindings),
                "ASSERT: Pass hasn't been built");
-  bindings[0].accessType = 13;
+  bindings[0].accessType = AccessType(13);
   EXPECT_FATAL(executeFullscreenPass(pass, kWidth, kHeight, list, rtv.cpuStart, *heap, bindings),
                "PANIC: not implemented");
-  bindings[0].accessType = SampledTexture;
+  bindings[0].accessType = AccessType::SampledTexture;
   requestTransition(barriers, backBuffer, kStatePresent);
   flush(barriers, list);
   endFrame();
@@ -120,21 +120,21 @@ TEST_F(RenderAppTest, FourthFrameReusesTheFirstContextAfterItsFence) {
     endFrame();
   }
   EXPECT_EQ(renderApp.frameContextIndex, 0u);
-  EXPECT_EQ(renderApp.frameContexts[0].state, Submitted);
+  EXPECT_EQ(renderApp.frameContexts[0].state, FrameState::Submitted);
   gfx::GraphicsCommandList* list = beginFrame();
   FrameContext& first = renderApp.frameContexts[0];
   EXPECT_EQ(list, first.commandList);
-  EXPECT_EQ(first.state, Recording);
+  EXPECT_EQ(first.state, FrameState::Recording);
   EXPECT_GE(first.fence->GetCompletedValue(), 1u);
   endFrame();
   EXPECT_EQ(renderApp.frameCounter, 4u);
   EXPECT_EQ(renderApp.backBufferIndex, 1u);
   waitForGpuIdle();
-  for (const FrameContext& c : renderApp.frameContexts) EXPECT_NE(c.state, Submitted);
+  for (const FrameContext& c : renderApp.frameContexts) EXPECT_NE(c.state, FrameState::Submitted);
 }
 
 TEST_F(RenderAppTest, ReleasedObjectOutlivesTheFramesThatMayUseIt) {
-  GpuBuffer* buffer = createBuffer(1024, Storage, nullptr, true, 0);
+  GpuBuffer* buffer = createBuffer(1024, BufferType::Storage, nullptr, true, 0);
   gfx::Resource* resource = buffer->resource.resource;
   resource->AddRef();  // our own reference shows when the layer lets go of its one
 
@@ -157,7 +157,7 @@ TEST_F(RenderAppTest, ReleasedObjectOutlivesTheFramesThatMayUseIt) {
 // Tests, tools and read-backs wait for the GPU after every frame: what was released in
 // those frames must still be let go of, not kept until the device is destroyed.
 TEST_F(RenderAppTest, ReleasedObjectIsFreedWhenEveryFrameWaitsForIdle) {
-  GpuBuffer* buffer = createBuffer(1024, Readback, nullptr, false, 0);
+  GpuBuffer* buffer = createBuffer(1024, BufferType::Readback, nullptr, false, 0);
   gfx::Resource* resource = buffer->resource.resource;
   resource->AddRef();
 
@@ -178,7 +178,7 @@ TEST_F(RenderAppTest, ConstantBlockValueOfEveryFrameInFlight) {
   constexpr uint32_t kFrames = 300;
   ConstantBlock<SimulationData> block;
   createConstantBlock(block);
-  GpuBuffer* results = createBuffer(kFrames * 4, Storage, nullptr, true, 0);
+  GpuBuffer* results = createBuffer(kFrames * 4, BufferType::Storage, nullptr, true, 0);
 
   ComputePipelineDesc desc;
   memset(static_cast<void*>(&desc), 0, sizeof(desc));

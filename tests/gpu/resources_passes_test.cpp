@@ -21,19 +21,19 @@ TEST(BytesPerPixel, EdgesOfTheFormatRanges) {
 
 TEST(Buffers, KindsAndStagedUploads) {
   fake::DeviceScope scope;
-  EXPECT_FATAL(createBuffer(16, 7, nullptr, false, 0), "PANIC: Error: Invalid buffer type");
+  EXPECT_FATAL(createBuffer(16, BufferType(7), nullptr, false, 0), "PANIC: Error: Invalid buffer type");
 
   const float triangle[9] = {-1, -7, 0, -1, 7, 0, 7, 7, 0};
-  GpuBuffer* vertices = createBuffer(36, Vertex, triangle, false, 0);
+  GpuBuffer* vertices = createBuffer(36, BufferType::Vertex, triangle, false, 0);
   EXPECT_EQ(vertices->size, 256u);
   EXPECT_EQ(vertices->cpuCopySize, 36u);
   EXPECT_EQ(vertices->resource.state, kStateVertexAndConstantBuffer);
   ASSERT_NE(vertices->upload.resource, nullptr);
-  GpuBuffer* storage = createBuffer(0x3400, Storage, nullptr, true, 4);
+  GpuBuffer* storage = createBuffer(0x3400, BufferType::Storage, nullptr, true, 4);
   EXPECT_EQ(fakeOf(storage->resource)->desc.Flags, 4u);
   EXPECT_EQ(storage->resource.state, kStateUnorderedAccess);
-  GpuBuffer* upload = createBuffer(64, Upload, triangle, false, 0);
-  GpuBuffer* readback = createBuffer(64, Readback, triangle, false, 0);
+  GpuBuffer* upload = createBuffer(64, BufferType::Upload, triangle, false, 0);
+  GpuBuffer* readback = createBuffer(64, BufferType::Readback, triangle, false, 0);
   EXPECT_EQ(upload->upload.resource, nullptr);
   EXPECT_EQ(readback->upload.resource, nullptr);
   EXPECT_EQ(readback->resource.state, kStateCopyDest);
@@ -93,8 +93,8 @@ TEST(Textures, StagingSizesRowCopiesAndStateRestored) {
 TEST(DeferredRelease, ObjectReleasedBeforeItsUploadLeavesThePendingList) {
   fake::DeviceScope scope;
   const uint8_t bytes[16] = {1, 2, 3};
-  GpuBuffer* first = createBuffer(16, Constant, bytes, false, 0);
-  GpuBuffer* second = createBuffer(16, Constant, bytes, false, 0);
+  GpuBuffer* first = createBuffer(16, BufferType::Constant, bytes, false, 0);
+  GpuBuffer* second = createBuffer(16, BufferType::Constant, bytes, false, 0);
   releaseBuffer(first);
   ASSERT_EQ(currentFrameContext().pendingBufferUploads.count, 1u);
   EXPECT_EQ(currentFrameContext().pendingBufferUploads[0], second);
@@ -143,16 +143,16 @@ TEST(BarrierBatch, OnlyDifferingStatesAndOneCallPerFlush) {
 }
 
 TEST(AccessTypes, RequiredStatesAndRejectedValues) {
-  EXPECT_EQ(requiredState(0), kStateUnorderedAccess);
-  EXPECT_EQ(requiredState(5), kStateUnorderedAccess);
-  EXPECT_EQ(requiredState(6), kStatePixelShaderResource);
-  EXPECT_EQ(requiredState(SampledTexture), kStatePixelShaderResource);
-  EXPECT_EQ(requiredState(12), kStatePixelShaderResource);
-  EXPECT_EQ(requiredState(13), kStateRenderTarget);
-  EXPECT_EQ(requiredState(14), kStateDepthWrite);
-  EXPECT_EQ(requiredState(ConstantBuffer), kStateVertexAndConstantBuffer);
-  EXPECT_FATAL(requiredState(16), "ASSERT: invalid access type");
-  EXPECT_FATAL(requiredState(-1), "ASSERT: invalid access type");  // not an index below the table
+  EXPECT_EQ(requiredState(AccessType(0)), kStateUnorderedAccess);
+  EXPECT_EQ(requiredState(AccessType(5)), kStateUnorderedAccess);
+  EXPECT_EQ(requiredState(AccessType(6)), kStatePixelShaderResource);
+  EXPECT_EQ(requiredState(AccessType::SampledTexture), kStatePixelShaderResource);
+  EXPECT_EQ(requiredState(AccessType(12)), kStatePixelShaderResource);
+  EXPECT_EQ(requiredState(AccessType(13)), kStateRenderTarget);
+  EXPECT_EQ(requiredState(AccessType(14)), kStateDepthWrite);
+  EXPECT_EQ(requiredState(AccessType::ConstantBuffer), kStateVertexAndConstantBuffer);
+  EXPECT_FATAL(requiredState(AccessType(16)), "ASSERT: invalid access type");
+  EXPECT_FATAL(requiredState(AccessType(-1)), "ASSERT: invalid access type");  // not an index below the table
 }
 
 struct PassFixture : ::testing::Test {
@@ -168,7 +168,7 @@ struct PassFixture : ::testing::Test {
     pass.renderTargetFormats.push(28);
     addTable(pass.builder, makeRangeList2(makeRange(kRangeSrv, 1), makeRange(kRangeCbv, 1)), kVisibilityPixel);
     texture = createTexture(8, 8, nullptr, kStateUnorderedAccess, 10, 4);
-    constants = createBuffer(36, Constant, nullptr, false, 0);
+    constants = createBuffer(36, BufferType::Constant, nullptr, false, 0);
     bindings.push(sampledTextureBinding(*texture, 10));
     bindings.push(constantBufferBinding(*constants));
   }
@@ -207,9 +207,9 @@ TEST_F(PassFixture, BadBindingsStop) {
   DynamicArray<PassBinding> empty;
   EXPECT_FATAL(executeFullscreenPass(pass, 8, 8, &list, 0, heap, empty),
                "ASSERT: DescriptorAllocator: cannot allocate 0 descriptors");
-  bindings[0].accessType = 13;
+  bindings[0].accessType = AccessType(13);
   EXPECT_FATAL(execute(), "PANIC: not implemented");
-  bindings[0].accessType = 16;
+  bindings[0].accessType = AccessType(16);
   EXPECT_FATAL(execute(), "ASSERT: invalid access type");
 }
 

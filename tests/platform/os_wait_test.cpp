@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/os.h"
+#include "tests/platform/wait_timer_name.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -22,15 +23,6 @@ namespace {
 
 double microsecondsSince(uint64_t start) {
   return double(osPerformanceCounter() - start) * 1e6 / double(osPerformanceFrequency());
-}
-
-const char* timerName(OsWaitTimer timer) {
-  switch (timer) {
-    case OsWaitTimer::SystemSleep: return "the system's sleep";
-    case OsWaitTimer::HighResolutionTimer: return "a high-resolution waitable timer";
-    case OsWaitTimer::RaisedTimerPeriod: return "Sleep with the timer period raised to 1 ms";
-  }
-  return "?";
 }
 
 // What this system offers, asked the way the platform layer asks.
@@ -47,13 +39,13 @@ OsWaitTimer expectedTimer() {
 
 TEST(OsWait, TheHoldWaitsWithTheFinestTimerOnEveryThread) {
   const OsWaitTimer expected = expectedTimer();
-  EXPECT_EQ(osWaitTimer(), expected) << "waits with " << timerName(osWaitTimer());
+  EXPECT_EQ(osWaitTimer(), expected) << "waits with " << waitTimerName(osWaitTimer());
   // The streaming thread waits on a thread of its own.
   OsWaitTimer onThread = OsWaitTimer::SystemSleep;
   std::thread other([&] { onThread = osWaitTimer(); });
   other.join();
   EXPECT_EQ(onThread, expected);
-  std::printf("osWaitMicroseconds waits with %s\n", timerName(expected));
+  std::printf("osWaitMicroseconds waits with %s\n", waitTimerName(expected));
 }
 
 TEST(OsWait, NeverShorterThanAsked) {

@@ -10,6 +10,7 @@
 #include "audio/wave_out_streamer.h"
 #include "platform/os.h"
 #include "platform/wave_out.h"
+#include "tests/support/short_piece.h"
 #include "tests/support/wave_out_listener.h"
 
 namespace {
@@ -98,43 +99,21 @@ TEST(SdlWaveOutTest, ResetHandsBackQueuedBlocksSoCloseSucceeds) {
 }
 
 TEST(SdlWaveOutTest, StreamerPlaysAShortPieceToTheEnd) {
-  constexpr uint32_t kFrames = 13230;  // 0.3 s: 51 whole blocks, 174 frames never played
-  std::vector<float> source(kFrames * 2);
-  for (uint32_t i = 0; i < kFrames; ++i) source[2 * i] = source[2 * i + 1] = 0.2f * std::sin(0.06f * float(i));
-  std::vector<float> samples(source.size());
-
+  ShortPiece piece;  // 174 frames past the last whole block are never played
   WaveOutStreamer streamer;
-  streamer.api = systemWaveOutApi();
-  streamer.totalFrames = kFrames;
-  streamer.samples = samples.data();
-  streamer.openDevice(source.data());
-  ASSERT_NE(streamer.device, nullptr);
-  ASSERT_FALSE(streamer.silent);
-  EXPECT_EQ(streamer.bitsPerSample, 32u);
-  streamer.startThread();
+  piece.open(streamer);
+  if (HasFatalFailure()) return;
   uint64_t started = osPerformanceCounter();
-  streamer.play();
-
-  const double end = double(streamer.endFrame()) / 44100.0;
-  double last = 0.0;
-  bool monotonic = true;
-  bool reachedEnd = waitFor(
-      [&] {
-        double now = streamer.positionSeconds();
-        monotonic = monotonic && now >= last;
-        last = now;
-        return now >= end;
-      },
-      5000);
+  const PlayedThrough played = playThrough(streamer, 44100.0);
   double elapsed = double(osPerformanceCounter() - started) / double(osPerformanceFrequency());
-  EXPECT_TRUE(reachedEnd) << "position " << last << " of " << end;
+  EXPECT_TRUE(played.reachedEnd) << "position " << played.last << " of " << played.end;
   // The position is the sample being heard, so it cannot run ahead of real time by
-  // more than one SDL buffer (512 frames).
-  EXPECT_GE(elapsed, end - 512.0 / 44100.0);
-  EXPECT_TRUE(monotonic);
+  // more than one SDL buffer (2048 frames).
+  EXPECT_GE(elapsed, played.end - 2048.0 / 44100.0);
+  EXPECT_TRUE(played.monotonic);
   EXPECT_EQ(streamer.playPosition.load(), streamer.endFrame());
   osSleepMs(30);
-  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), end) << "the clock stops at the last block";
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), played.end) << "the clock stops at the last block";
   for (const WaveHeader& header : streamer.headers) EXPECT_EQ(header.user, 0u) << "every block finished";
 
   streamer.shutdown(0);

@@ -129,7 +129,7 @@ TEST(Camera, UpdateWithoutFreeFlightOnlyRecomputesDirectionAndFollowsTheMouse) {
   camera.pitch = 0.3f;
   InputState input = noInput();
   input.keyDown['W'] = 1;  // keys and buttons drive nothing here
-  input.buttonDown[MOUSE_BUTTON_LEFT] = input.buttonPressed[MOUSE_BUTTON_LEFT] = 1;
+  input.buttonDown[buttonIndex(MouseButton::Left)] = input.buttonPressed[buttonIndex(MouseButton::Left)] = 1;
   updateCamera(camera, false, input, {120.0f, 45.0f});
   expectNear(camera.position, {0.0f, 0.0f, -80.0f}, 0.0f);
   EXPECT_EQ(camera.yaw, 1.57f);
@@ -211,7 +211,7 @@ TEST(FreeFlight, DraggingWithTheLeftButtonTurnsTheCameraFromWhereThePressBegan) 
   Camera camera = startupCamera();
   InputState input = noInput();
   // The mouse wandered while the button was up; the press itself must not turn.
-  input.buttonPressed[MOUSE_BUTTON_LEFT] = input.buttonDown[MOUSE_BUTTON_LEFT] = 1;
+  input.buttonPressed[buttonIndex(MouseButton::Left)] = input.buttonDown[buttonIndex(MouseButton::Left)] = 1;
   updateCamera(camera, true, input, {500.0f, 300.0f});
   EXPECT_EQ(camera.yaw, 1.57f);
   EXPECT_EQ(camera.pitch, 0.0f);
@@ -221,7 +221,7 @@ TEST(FreeFlight, DraggingWithTheLeftButtonTurnsTheCameraFromWhereThePressBegan) 
   EXPECT_NEAR(camera.yaw, 1.57f + 10.0f * 0.1f * kPi / 180.0f, 1e-6f);
   EXPECT_NEAR(camera.pitch, -20.0f * 0.1f * kPi / 180.0f, 1e-6f);
 
-  input.buttonDown[MOUSE_BUTTON_LEFT] = 0;  // released: the mouse no longer turns it
+  input.buttonDown[buttonIndex(MouseButton::Left)] = 0;  // released: the mouse no longer turns it
   float yaw = camera.yaw;
   updateCamera(camera, true, input, {900.0f, 280.0f});
   EXPECT_EQ(camera.yaw, yaw);

@@ -29,7 +29,7 @@ GpuTexture* ShaderGpuTest::texture(uint32_t w, uint32_t h, uint32_t format, cons
 }
 
 GpuBuffer* ShaderGpuTest::storage(const void* bytes, uint64_t size) {
-  return createBuffer(size, Storage, bytes, bytes == nullptr, kResourceAllowUnorderedAccess);
+  return createBuffer(size, BufferType::Storage, bytes, bytes == nullptr, kResourceAllowUnorderedAccess);
 }
 
 void ShaderGpuTest::dispatch(const PassDescription& pass, const std::vector<PassResource>& resources,

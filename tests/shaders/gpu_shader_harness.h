@@ -25,7 +25,7 @@ struct ShaderGpuTest : ::testing::Test {
   // Texels: `components` floats per texel (4 for kRgba32Float, 1 for kR32Float); empty for none.
   GpuTexture* texture(uint32_t w, uint32_t h, uint32_t format, const std::vector<float>& texels, bool unorderedAccess);
   template <typename T>
-  GpuBuffer* constants(const T& record) { return createBuffer(sizeof(T), Constant, &record, false, 0); }
+  GpuBuffer* constants(const T& record) { return createBuffer(sizeof(T), BufferType::Constant, &record, false, 0); }
   GpuBuffer* storage(const void* bytes, uint64_t size);
 
   // Records one compute pass in its own frame, `resources` bound to its slots in order, and

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "support/reference/final_pass.h"
@@ -28,22 +30,42 @@ std::vector<float> uniform(uint32_t w, uint32_t h, float r, float g, float b) {
   return t;
 }
 
+// The depth of field as the program records it (DepthOfFieldPrepareCS, then DepthOfFieldPS) and
+// as first written (DepthOfFieldDirectPS), each into a float target.
 struct DepthOfFieldGpu : ShaderGpuTest {
-  std::vector<float> draw(const std::vector<float>& frame, const DepthOfFieldData& data) {
+  std::vector<float> draw(const std::vector<float>& frame, const std::vector<float>& depths, uint32_t w, uint32_t h,
+                          const DepthOfFieldData& data, bool direct) {
+    GpuTexture* depth = texture(w, h, kR32Float, depths, false);
+    GpuTexture* picture = texture(w, h, kRgba32Float, frame, false);
+    GpuTexture* target = createTexture(w, h, nullptr, kStateRenderTarget, kRgba32Float, kResourceAllowRenderTarget);
+    GpuBuffer* cb = constants(data);
+    GpuTexture* packed = texture(w, h, kRgba32Float, {}, true);
+    GpuBuffer* spiral = storage(nullptr, kDepthOfFieldSpiralBytes);
+    GpuBuffer* tiles = storage(nullptr, kDepthOfFieldTileBytes);
+    if (direct) {
+      drawFullscreen(kDepthOfFieldDirectPass,
+                     {boundTexture(*depth), boundTexture(*picture, kRgba32Float), boundConstants(*cb)}, target,
+                     kRgba32Float, w, h);
+    } else {
+      dispatch(kDepthOfFieldPreparePass,
+               {boundTexture(*depth), boundTexture(*picture, kRgba32Float), boundTexture(*packed),
+                boundBuffer(*spiral, kDepthOfFieldSpiralBytes / 16), boundBuffer(*tiles, kDepthOfFieldTileBytes / 16),
+                boundConstants(*cb)},
+               w / 32, h / 32 + 1);
+      drawFullscreen(kDepthOfFieldPass,
+                     {boundTexture(*depth), boundTexture(*picture, kRgba32Float), boundTexture(*packed),
+                      boundConstants(*cb), boundConstants(*spiral), boundConstants(*tiles)},
+                     target, kRgba32Float, w, h);
+    }
+    std::vector<float> out = readFloats(*target, 4);
+    for (GpuTexture* t : {depth, picture, target, packed}) releaseTexture(t);
+    for (GpuBuffer* b : {cb, spiral, tiles}) releaseBuffer(b);
+    return out;
+  }
+  std::vector<float> draw(const std::vector<float>& frame, const DepthOfFieldData& data, bool direct) {
     std::vector<float> depths(kSize * kSize);
     for (size_t i = 0; i < depths.size(); ++i) depths[i] = 0.5f + 0.49f * float(i % 7) / 6.0f;
-    GpuTexture* depth = texture(kSize, kSize, kR32Float, depths, false);
-    GpuTexture* picture = texture(kSize, kSize, kRgba32Float, frame, false);
-    GpuTexture* target = createTexture(kSize, kSize, nullptr, kStateRenderTarget, kRgba32Float, kResourceAllowRenderTarget);
-    GpuBuffer* cb = constants(data);
-    drawFullscreen(kDepthOfFieldPass, {boundTexture(*depth), boundTexture(*picture, kRgba32Float), boundConstants(*cb)},
-                   target, kRgba32Float, kSize, kSize);
-    std::vector<float> out = readFloats(*target, 4);
-    releaseTexture(depth);
-    releaseTexture(picture);
-    releaseTexture(target);
-    releaseBuffer(cb);
-    return out;
+    return draw(frame, depths, kSize, kSize, data, direct);
   }
 };
 
@@ -53,24 +75,69 @@ int differing(const std::vector<float>& a, const std::vector<float>& b, float to
   return n;
 }
 
+// Floats whose bits differ (a NaN equals only the same NaN).
+int differingBits(const std::vector<float>& a, const std::vector<float>& b) {
+  int n = int(a.size() != b.size());
+  for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) n += memcmp(&a[i], &b[i], sizeof(float)) != 0;
+  return n;
+}
+
 TEST_F(DepthOfFieldGpu, DegenerateSettingsLeaveThePictureSharp) {
   // A radius step of 0 or below never grows the spiral; maxDist 0 scales depths to infinity.
   std::vector<float> frame = pattern(kSize, kSize);
   const float settings[][2] = {{0.0f, 1000.0f}, {-1.0f, 1000.0f}, {1.0f, 0.0f}, {1.0f, -5.0f}};
-  for (const auto& s : settings) {
-    DepthOfFieldData data{{float(kSize), float(kSize)}, 22.0f, 1.0f, s[0], 20.0f, s[1]};
-    EXPECT_EQ(differing(draw(frame, data), frame, 1e-6f), 0) << "radiusScale " << s[0] << " maxDist " << s[1];
+  for (bool direct : {true, false}) {
+    for (const auto& s : settings) {
+      DepthOfFieldData data{{float(kSize), float(kSize)}, 22.0f, 1.0f, s[0], 20.0f, s[1]};
+      EXPECT_EQ(differing(draw(frame, data, direct), frame, 1e-6f), 0)
+          << "radiusScale " << s[0] << " maxDist " << s[1] << (direct ? " direct" : "");
+    }
   }
 }
 
 TEST_F(DepthOfFieldGpu, FocusScaleZeroIsSharpAndBlurKeepsAUniformPicture) {
   std::vector<float> frame = pattern(kSize, kSize);
-  DepthOfFieldData sharp{{float(kSize), float(kSize)}, 22.0f, 0.0f, 1.0f, 20.0f, 1000.0f};
-  EXPECT_EQ(differing(draw(frame, sharp), frame, 1e-5f), 0);
-
   std::vector<float> flat = uniform(kSize, kSize, 0.3f, 0.6f, 0.9f);
-  DepthOfFieldData blurry{{float(kSize), float(kSize)}, 0.5f, 50.0f, 1.0f, 8.0f, 1000.0f};
-  EXPECT_EQ(differing(draw(flat, blurry), flat, 1e-4f), 0);
+  for (bool direct : {true, false}) {
+    DepthOfFieldData sharp{{float(kSize), float(kSize)}, 22.0f, 0.0f, 1.0f, 20.0f, 1000.0f};
+    EXPECT_EQ(differing(draw(frame, sharp, direct), frame, 1e-5f), 0);
+    DepthOfFieldData blurry{{float(kSize), float(kSize)}, 0.5f, 50.0f, 1.0f, 8.0f, 1000.0f};
+    EXPECT_EQ(differing(draw(flat, blurry, direct), flat, 1e-4f), 0);
+  }
+}
+
+// Device depth of a linear depth (the inverse of the shaders' linearizeDepth).
+float deviceDepth(float linear) { return (1000.0f - 100.0f / linear) / 999.9f; }
+
+// A picture of 3 x 2 tiles like the program's: noisy half-float colours, a background at depth 1
+// and spheres at several depths, some sharp edges; the fast pass must give the direct pass's
+// bits for every kind of focus the timeline uses, and for settings it must take the long way.
+TEST_F(DepthOfFieldGpu, PreparedPassGivesTheDirectPassBits) {
+  constexpr uint32_t w = 96, h = 64;
+  std::vector<float> frame(w * h * 4), depths(w * h, 1.0f);
+  uint32_t seed = 12345;
+  auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+  for (size_t i = 0; i < frame.size(); ++i) frame[i] = float(next() % 2048) / 512.0f;  // exact in half
+  const float spheres[][4] = {{20, 20, 12, 3.0f}, {60, 30, 18, 28.0f}, {80, 50, 10, 17.0f}, {35, 50, 8, 80.0f}};
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x)
+      for (const auto& s : spheres) {
+        float dx = float(x) - s[0], dy = float(y) - s[1];
+        if (dx * dx + dy * dy < s[2] * s[2]) depths[y * w + x] = deviceDepth(s[3] + 0.05f * (dx + dy));
+      }
+  struct Focus {
+    float point, scale, blurSize;
+  } focuses[] = {{0.0f, 200.0f, 20.0f},  {28.24f, 400.0f, 20.0f}, {17.06f, 20.0f, 20.0f}, {77.57f, 20.0f, 20.0f},
+                 {0.0001f, 20.0f, 20.0f}, {10.41f, 20.0f, 20.0f}, {23.9f, 20.0f, 40.0f},  {28.24f, 400.0f, -20.0f}};
+  for (const Focus& f : focuses) {
+    DepthOfFieldData data{{float(w), float(h)}, f.point, f.scale, 1.0f, f.blurSize, 1000.0f};
+    EXPECT_EQ(differingBits(draw(frame, depths, w, h, data, false), draw(frame, depths, w, h, data, true)), 0)
+        << "focus " << f.point << " scale " << f.scale << " blur " << f.blurSize;
+  }
+  // A value that is not finite keeps its tiles on the long way.
+  frame[(10 * w + 70) * 4] = std::numeric_limits<float>::infinity();
+  DepthOfFieldData data{{float(w), float(h)}, 28.24f, 400.0f, 1.0f, 20.0f, 1000.0f};
+  EXPECT_EQ(differingBits(draw(frame, depths, w, h, data, false), draw(frame, depths, w, h, data, true)), 0);
 }
 
 struct FinalPassGpu : ShaderGpuTest {

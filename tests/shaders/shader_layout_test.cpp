@@ -59,6 +59,9 @@ const Record kConstantBufferData{
 #undef FIELD
 // The spheres' hierarchy, read by the scene pass as a constant buffer of 16-byte blocks.
 const Record kSphereBvhBlocks{kSphereBvhRecords * kSphereBvhRecordBytes, {{"blocks", 0}}};
+// The depth of field's spiral steps and tile ranges, written as storage buffers, read as constants.
+const Record kDepthOfFieldSpiral{kDepthOfFieldSpiralBytes, {{"spiral", 0}}};
+const Record kDepthOfFieldTiles{kDepthOfFieldTileBytes, {{"tiles", 0}}};
 
 // What a shader's reflection shows beyond its bindings: its stage, its group size and the
 // records behind its constant buffers.
@@ -83,7 +86,10 @@ std::vector<ShaderInterface> shaderInterfaces() {
       {"kTemporalAccumulationCS", "comp", {32, 32, 1}, {{"constantData", &kConstantBufferData}}},
       {"kATrousFilterCS", "comp", {32, 32, 1}, {}},
       {"kRenderToScreenVS", "vert", {0, 0, 0}, {}},
-      {"kDepthOfFieldPS", "frag", {0, 0, 0}, {{"constantData", &kDepthOfFieldData}}},
+      {"kDepthOfFieldPrepareCS", "comp", {32, 32, 1}, {{"constantData", &kDepthOfFieldData}}},
+      {"kDepthOfFieldPS", "frag", {0, 0, 0},
+       {{"constantData", &kDepthOfFieldData}, {"Spiral", &kDepthOfFieldSpiral}, {"Tiles", &kDepthOfFieldTiles}}},
+      {"kDepthOfFieldDirectPS", "frag", {0, 0, 0}, {{"constantData", &kDepthOfFieldData}}},
       {"kTransferToBackbufferPS", "frag", {0, 0, 0}, {{"finalPassData", &kFinalPassData}}},
   };
 }
@@ -176,7 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DescribedPass{&kMusicSynthesisPass, {}}, DescribedPass{&kParticleSimulationPass, {}},
                       DescribedPass{&kSphereBvhBuildPass, {}}, DescribedPass{&kScenePass, {}},
                       DescribedPass{&kSceneBruteForcePass, {"sphereBvh"}}, DescribedPass{&kTemporalPass, {}},
-                      DescribedPass{&kAtrousPass, {}}, DescribedPass{&kDepthOfFieldPass, {}},
+                      DescribedPass{&kAtrousPass, {}}, DescribedPass{&kDepthOfFieldPreparePass, {}},
+                      DescribedPass{&kDepthOfFieldPass, {}}, DescribedPass{&kDepthOfFieldDirectPass, {}},
                       DescribedPass{&kFinalPass, {}}),
     [](const auto& info) { return std::string(info.param.pass->name); });
 
@@ -243,7 +250,7 @@ TEST(ShaderLayout, FullScreenStagesPassPositionsAndWriteOneColour) {
   ASSERT_EQ(vs["inputs"].items.size(), 1u);
   EXPECT_EQ(vs["inputs"][0]["type"].text, "vec3");
   EXPECT_EQ(vs["inputs"][0]["location"].asInt(), 0);
-  for (const char* symbol : {"kDepthOfFieldPS", "kTransferToBackbufferPS"}) {
+  for (const char* symbol : {"kDepthOfFieldPS", "kDepthOfFieldDirectPS", "kTransferToBackbufferPS"}) {
     JsonNode ps = reflect(symbol);
     ASSERT_EQ(ps["outputs"].items.size(), 1u) << symbol;
     EXPECT_EQ(ps["outputs"][0]["type"].text, "vec4") << symbol;

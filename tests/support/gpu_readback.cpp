@@ -42,7 +42,7 @@ std::vector<uint8_t> readBackTexture(GpuTexture& texture) {
   gfx::UINT rows = 0;
   gfx::UINT64 rowSize = 0, total = 0;
   renderApp.device->GetCopyableFootprints(&desc, 0, 1, 0, &footprint, &rows, &rowSize, &total);
-  GpuBuffer* readback = createBuffer(total, Readback, nullptr, false, 0);
+  GpuBuffer* readback = createBuffer(total, BufferType::Readback, nullptr, false, 0);
 
   copyInOwnFrame(texture.resource, [&](gfx::GraphicsCommandList* list) {
     gfx::TextureCopyLocation source = {}, destination = {};
@@ -69,7 +69,7 @@ std::vector<uint8_t> readBackTexture(GpuTexture& texture) {
 
 std::vector<uint8_t> readBackBuffer(GpuBuffer& buffer) {
   uint64_t size = buffer.resource.resource->GetDesc().Width;
-  GpuBuffer* readback = createBuffer(size, Readback, nullptr, false, 0);
+  GpuBuffer* readback = createBuffer(size, BufferType::Readback, nullptr, false, 0);
 
   copyInOwnFrame(buffer.resource, [&](gfx::GraphicsCommandList* list) {
     list->CopyBufferRegion(readback->resource.resource, 0, buffer.resource.resource, 0, size);

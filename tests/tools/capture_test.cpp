@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 #include "tests/tools/run_tool.h"
 #include "tools/capture/capture_options.h"
 #include "tools/capture/capture_output.h"
+#include "tools/capture/frame_writer.h"
 
 namespace {
 
@@ -187,6 +189,39 @@ TEST(CaptureCli, ErrorsComeBeforeAnyRendering) {
   EXPECT_EQ(noEncoder.status, 1);
   EXPECT_NE(noEncoder.err.find("needs ffmpeg, which is not installed"), std::string::npos) << noEncoder.err;
   EXPECT_FALSE(dir.exists("v.mp4"));
+}
+
+// The writer thread writes every frame handed over, in order, and reports the first frame it
+// could not write: the renderer learns of it at its next hand-over, and nothing after it is
+// written.
+TEST(CaptureWriter, WritesInOrderAndStopsAtTheFirstFailure) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("tarnix-writer-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  CaptureOptions o;
+  std::string error;
+  ASSERT_EQ(parse({"--render-size", "32x18", "--out", dir.c_str()}, &o, &error), ParseResult::Ok) << error;
+  CaptureOutputState output;
+  ASSERT_TRUE(prepareCaptureOutput(output, o, &error)) << error;
+  std::vector<float> music(44100 * 2, 0.0f);
+  startCaptureOutput(output, music.data(), 44100);
+  std::vector<uint8_t> frame(32 * 18 * 4, 128);
+  {
+    FrameWriter writer(output);
+    for (uint32_t n = 0; n < 5; ++n) ASSERT_TRUE(writer.push(n, frame, &error)) << error;
+    ASSERT_TRUE(writer.finish(&error)) << error;
+  }
+  EXPECT_EQ(output.framesWritten, 5u);
+  for (uint32_t n = 0; n < 5; ++n) EXPECT_TRUE(fs::exists(pngFramePath(dir.string(), n))) << n;
+
+  fs::remove_all(dir);  // every later frame fails
+  FrameWriter writer(output);
+  bool refused = false;
+  for (uint32_t n = 5; n < 5 + 3 * FrameWriter::kFramesWaiting && !refused; ++n) refused = !writer.push(n, frame, &error);
+  std::string finishError;
+  EXPECT_FALSE(writer.finish(&finishError));
+  EXPECT_NE(finishError.find("cannot write"), std::string::npos) << finishError;
+  EXPECT_EQ(output.framesWritten, 5u);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "tools/capture/capture_options.h"
 #include "tools/capture/capture_output.h"
 #include "tools/capture/capture_progress.h"
+#include "tools/capture/frame_writer.h"
 #include "tools/capture/platform/capture_os.h"
 
 namespace {
@@ -30,8 +31,9 @@ enum class CaptureEnd { Complete, Stopped, Failed };
 
 // Each iteration of the presentation after the first rendered frame (which starts the
 // music) is one output frame: a newly rendered index, or one the music clock holds, which
-// a display would go on showing and which is written again.
-CaptureEnd captureFrames(Presentation& p, CaptureOutputState& output, std::string* error) {
+// a display would go on showing and which is written again. The writer encodes a frame
+// while the next one renders.
+CaptureEnd captureFrames(Presentation& p, CaptureOutputState& output, FrameWriter& writer, std::string* error) {
   const CaptureOptions& o = output.options;
   std::vector<uint8_t> pixels(size_t(o.outputWidth) * o.outputHeight * 4);
   const uint32_t total = o.toFrame - o.fromFrame + 1;
@@ -65,7 +67,7 @@ CaptureEnd captureFrames(Presentation& p, CaptureOutputState& output, std::strin
       showProgress({"simulating", n + 1, o.fromFrame, secondsSince(phaseStart)}, n + 1 == o.fromFrame);
       if (n + 1 == o.fromFrame) phaseStart = Clock::now();
     } else {
-      if (!writeCaptureFrame(output, n, pixels.data(), error)) return CaptureEnd::Failed;
+      if (!writer.push(n, pixels, error)) return CaptureEnd::Failed;
       const uint32_t done = n - o.fromFrame + 1;
       showProgress({"capturing", done, total, secondsSince(phaseStart)}, done == total);
       if (n == o.toFrame) return CaptureEnd::Complete;
@@ -109,8 +111,10 @@ int main(int argc, char** argv) {
   run.waveOut = silentWaveOutApi();
   startPresentation(presentation, run);
 
-  const CaptureEnd end = captureFrames(presentation, output, &error);
+  FrameWriter writer(output);
+  CaptureEnd end = captureFrames(presentation, output, writer, &error);
   shutdownPresentation(presentation);
+  if (!writer.finish(&error)) end = CaptureEnd::Failed;
   std::string finishError;
   const bool finished = finishCaptureOutput(output, &finishError);
 

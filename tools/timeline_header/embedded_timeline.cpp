@@ -163,5 +163,6 @@ void buildEmbeddedTimeline(Timeline* timeline) {
     ASSERT(kTrackKeys[next].type == parameter.type, "Keys of another type for track %s\n", parameter.track);
     addTrackWithKeys(timeline, parameter.track, kTrackKeys[next++]);
   }
-  ASSERT(next == std::size(kTrackKeys), "Keys for %zu tracks, %zu animated parameters\n", std::size(kTrackKeys), next);
+  ASSERT(next == std::size(kTrackKeys), "Keys for %u tracks, %u animated parameters\n", unsigned(std::size(kTrackKeys)),
+         unsigned(next));
 }

@@ -31,6 +31,7 @@
 #include "audio/audio_renderer.h"
 #include "platform/os.h"
 #include "platform/wave_out.h"
+#include "tests/platform/wait_timer_name.h"
 
 namespace {
 
@@ -55,15 +56,6 @@ void printFigures(const char* what, const std::vector<double>& values) {
               f.median, f.p95, f.p99, f.max, values.size());
 }
 
-const char* timerName(OsWaitTimer timer) {
-  switch (timer) {
-    case OsWaitTimer::SystemSleep: return "the system's sleep";
-    case OsWaitTimer::HighResolutionTimer: return "a high-resolution waitable timer";
-    case OsWaitTimer::RaisedTimerPeriod: return "Sleep with the timer period raised to 1 ms";
-  }
-  return "?";
-}
-
 // Waits until the counter reaches `ms` (the fake display's refresh), spinning for the last
 // stretch so that the display keeps exact time whatever the waits do.
 void waitUntilMs(double ms) {
@@ -74,42 +66,44 @@ void waitUntilMs(double ms) {
 
 Presentation presentation;
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Settings {
   int wantedFrames = 400;
   double refreshHz = 144.0;
   unsigned width = 32, height = 18;
+};
+
+// False after printing the usage when an argument is not understood.
+bool parseSettings(int argc, char** argv, Settings& s) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
-      wantedFrames = std::atoi(argv[++i]);
+      s.wantedFrames = std::atoi(argv[++i]);
     } else if (std::strcmp(argv[i], "--hz") == 0 && i + 1 < argc) {
-      refreshHz = std::atof(argv[++i]);
+      s.refreshHz = std::atof(argv[++i]);
     } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc &&
-               std::sscanf(argv[i + 1], "%ux%u", &width, &height) == 2) {
+               std::sscanf(argv[i + 1], "%ux%u", &s.width, &s.height) == 2) {
       ++i;
     } else {
       std::fprintf(stderr, "usage: %s [--frames N] [--hz F] [--size WxH]\n", argv[0]);
-      return 2;
+      return false;
     }
   }
+  return true;
+}
 
-  PresentationOptions options;
-  options.renderWidth = width;
-  options.renderHeight = height;
-  options.offscreen = true;
-  options.waveOut = silentWaveOutApi();
-  options.noSound = true;  // the silent real-time clock: the counter since the music started
-  startPresentation(presentation, options);
-  Presentation& p = presentation;
-
-  const double refreshMs = 1000.0 / refreshHz;
-  double firstRefreshMs = -1.0;  // the fake display's refreshes: firstRefreshMs + k * refreshMs
+struct Measured {
   std::vector<double> lateness, renderMs, heldPolls;
-  int renderedFrames = 0, polls = 0;
+  int renderedFrames = 0;
+};
+
+// Runs the frame loop on a fake display of refreshHz until wantedFrames frames followed a hold.
+Measured measureHolds(Presentation& p, const Settings& settings) {
+  Measured m;
+  const double refreshMs = 1000.0 / settings.refreshHz;
+  double firstRefreshMs = -1.0;  // the fake display's refreshes: firstRefreshMs + k * refreshMs
+  int polls = 0;
   bool held = false;
   uint32_t heldIndex = 0;
-  while (int(lateness.size()) < wantedFrames) {
+  while (int(m.lateness.size()) < settings.wantedFrames) {
     const bool playing = p.audio->streamer.playing.load();
     const double callMs = nowMs();
     const double musicAtCall = playing ? p.audio->positionSeconds() : 0.0;
@@ -122,35 +116,26 @@ int main(int argc, char** argv) {
       continue;
     }
     if (!p.lastFrame.passesRecorded) continue;  // the music is still being made
-    ++renderedFrames;
+    ++m.renderedFrames;
     if (firstRefreshMs < 0.0) firstRefreshMs = endMs;
     if (held) {
       // This iteration left the hold: it started late by the music's progress past the
       // start of the index after the held one.
       const double boundary = (double(heldIndex) + 0.5) / kTimelineFramesPerSecond;
-      const double lateMs = (musicAtCall - boundary) * 1000.0;
-      lateness.push_back(lateMs);
-      renderMs.push_back(endMs - callMs);
-      heldPolls.push_back(double(polls));
+      m.lateness.push_back((musicAtCall - boundary) * 1000.0);
+      m.renderMs.push_back(endMs - callMs);
+      m.heldPolls.push_back(double(polls));
     }
     held = false;
     polls = 0;
     // The fake display: the frame is shown at the next refresh; the loop goes on then.
     waitUntilMs(firstRefreshMs + std::ceil((nowMs() - firstRefreshMs) / refreshMs) * refreshMs);
   }
-  const double musicEnd = p.musicSeconds;
-  shutdownPresentation(p);
+  return m;
+}
 
-  std::printf("hold lateness: %.0f Hz fake display, render %ux%u offscreen, silent real-time music clock\n",
-              refreshHz, width, height);
-  std::printf("  the hold waits with %s\n", timerName(osWaitTimer()));
-  std::printf("  %d frames rendered, %zu of them after a hold, music at %.1f s\n", renderedFrames, lateness.size(),
-              musicEnd);
-  printFigures("lateness of the frame after a hold", lateness);
-  printFigures("runFrame of that frame (render + submit)", renderMs);
-  std::printf("  polls (held iterations) per hold: mean %.1f\n", figuresOf(heldPolls).mean);
-
-  // The waits themselves, side by side: the hold's wait and the Sleep(1) it replaced.
+// The waits themselves, side by side: the hold's wait and the Sleep(1) it replaced.
+void compareBareWaits() {
   std::vector<double> waits, sleeps;
   for (int i = 0; i < 300; ++i) {
     double start = nowMs();
@@ -162,5 +147,32 @@ int main(int argc, char** argv) {
   }
   printFigures("osWaitMicroseconds(1000)", waits);
   printFigures("Sleep(1), the wait before", sleeps);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings settings;
+  if (!parseSettings(argc, argv, settings)) return 2;
+  PresentationOptions options;
+  options.renderWidth = settings.width;
+  options.renderHeight = settings.height;
+  options.offscreen = true;
+  options.waveOut = silentWaveOutApi();
+  options.noSound = true;  // the silent real-time clock: the counter since the music started
+  startPresentation(presentation, options);
+  const Measured m = measureHolds(presentation, settings);
+  const double musicEnd = presentation.musicSeconds;
+  shutdownPresentation(presentation);
+
+  std::printf("hold lateness: %.0f Hz fake display, render %ux%u offscreen, silent real-time music clock\n",
+              settings.refreshHz, settings.width, settings.height);
+  std::printf("  the hold waits with %s\n", waitTimerName(osWaitTimer()));
+  std::printf("  %d frames rendered, %u of them after a hold, music at %.1f s\n", m.renderedFrames,
+              unsigned(m.lateness.size()), musicEnd);
+  printFigures("lateness of the frame after a hold", m.lateness);
+  printFigures("runFrame of that frame (render + submit)", m.renderMs);
+  std::printf("  polls (held iterations) per hold: mean %.1f\n", figuresOf(m.heldPolls).mean);
+  compareBareWaits();
   return 0;
 }

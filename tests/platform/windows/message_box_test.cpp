@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/os.h"
@@ -134,20 +135,18 @@ ProbeRun runProbe(const char* mode, const wchar_t* folder = L"") {
   return run;
 }
 
-TEST(MissingPrerequisiteBox, NeverShownForAPanic) {
-  ProbeRun run = runProbe("panic");
-  ASSERT_TRUE(run.ended) << "still running after 60 s";
-  EXPECT_TRUE(run.boxes.empty()) << "a box appeared: " << run.boxes.front().title;
-  EXPECT_EQ(run.status, DWORD(kOsFatalExitStatus));
-  EXPECT_NE(run.output.find("PANIC: Failed to create device\r\n"), std::string::npos) << run.output;
-}
-
-TEST(MissingPrerequisiteBox, NeverShownForAnAssert) {
-  ProbeRun run = runProbe("assert");
-  ASSERT_TRUE(run.ended) << "still running after 60 s";
-  EXPECT_TRUE(run.boxes.empty()) << "a box appeared: " << run.boxes.front().title;
-  EXPECT_EQ(run.status, DWORD(kOsFatalExitStatus));
-  EXPECT_NE(run.output.find("ASSERT: Exceeded the limit of the fixed array 4\r\n"), std::string::npos) << run.output;
+TEST(MissingPrerequisiteBox, NeverShownForTheFatalStops) {
+  const std::pair<const char*, const char*> stops[] = {
+      {"panic", "PANIC: Failed to create device\r\n"},
+      {"assert", "ASSERT: Exceeded the limit of the fixed array 4\r\n"},
+  };
+  for (const auto& [mode, message] : stops) {
+    ProbeRun run = runProbe(mode);
+    ASSERT_TRUE(run.ended) << mode << ": still running after 60 s";
+    EXPECT_TRUE(run.boxes.empty()) << mode << ": a box appeared: " << run.boxes.front().title;
+    EXPECT_EQ(run.status, DWORD(kOsFatalExitStatus)) << mode;
+    EXPECT_NE(run.output.find(message), std::string::npos) << mode << ": " << run.output;
+  }
 }
 
 TEST(MissingPrerequisiteBox, NotShownWhenTheDriverIsThere) {

@@ -12,6 +12,7 @@
 #include "audio/wave_out_streamer.h"
 #include "platform/os.h"
 #include "platform/wave_out.h"
+#include "tests/support/short_piece.h"
 #include "tests/support/wave_out_listener.h"
 
 namespace {
@@ -126,35 +127,13 @@ TEST(WinmmWaveOut, PositionAdvancesInRealTime) {
 }
 
 TEST(WinmmWaveOut, StreamerPlaysAShortPieceAndLeavesNothingQueued) {
-  constexpr uint32_t kFrames = 13230;  // 0.3 s: 51 whole blocks
-  std::vector<float> source(kFrames * 2);
-  for (uint32_t i = 0; i < kFrames; ++i) source[2 * i] = source[2 * i + 1] = 0.2f * std::sin(0.06f * float(i));
-  std::vector<float> samples(source.size());
-
+  ShortPiece piece;
   WaveOutStreamer streamer;
-  streamer.api = systemWaveOutApi();
-  streamer.totalFrames = kFrames;
-  streamer.samples = samples.data();
-  streamer.openDevice(source.data());
-  ASSERT_NE(streamer.device, nullptr);
-  ASSERT_FALSE(streamer.silent);
-  EXPECT_EQ(streamer.bitsPerSample, 32u) << "float is taken when the device offers it";
-  streamer.startThread();
-  streamer.play();
-
-  const double end = double(streamer.endFrame()) / kRate;
-  double last = 0.0;
-  bool monotonic = true;
-  bool reachedEnd = waitFor(
-      [&] {
-        double now = streamer.positionSeconds();
-        monotonic = monotonic && now >= last;
-        last = now;
-        return now >= end;
-      },
-      5000);
-  EXPECT_TRUE(reachedEnd) << "position " << last << " of " << end;
-  EXPECT_TRUE(monotonic);
+  piece.open(streamer);
+  if (HasFatalFailure()) return;
+  const PlayedThrough played = playThrough(streamer, kRate);
+  EXPECT_TRUE(played.reachedEnd) << "position " << played.last << " of " << played.end;
+  EXPECT_TRUE(played.monotonic);
   EXPECT_EQ(streamer.playPosition.load(), streamer.endFrame());
   EXPECT_TRUE(waitFor(
       [&] {

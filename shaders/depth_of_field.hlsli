@@ -1,0 +1,23 @@
+// What both depth-of-field shaders compute the same way: the depth scale, the blur size at a
+// depth, and the spiral's step.
+#ifndef TARNIX_DEPTH_OF_FIELD_HLSLI
+#define TARNIX_DEPTH_OF_FIELD_HLSLI
+#include "ParticleConfig.h"
+
+static const float NEAR_PLANE = 0.1;
+static const float FAR_PLANE = 1000.0;
+static const float uFar = 1000.0;
+static const float GOLDEN_ANGLE = 7.39996323;
+static const int MAX_STEPS = TARNIX_DOF_SPIRAL_STEPS;
+
+float linearizeDepth(float z) {
+  return (NEAR_PLANE * FAR_PLANE) / max(FAR_PLANE - z * (FAR_PLANE - NEAR_PLANE), 0.000001);
+}
+
+// The blur size at a (scaled linear) depth for the focus point, focus scale and blur size.
+float blurSizeAt(float depth, float focusPoint, float focusScale, float blurSize) {
+  float coc = clamp((1.0 / focusPoint - 1.0 / depth) * focusScale, -1.0, 1.0);
+  return abs(coc) * abs(blurSize);
+}
+
+#endif
