@@ -84,8 +84,9 @@ static const int UNCHARTED2 = 8;
 #define STORAGE_FORMAT(format)
 #endif
 
-// The image passes (scene, temporal, a-trous, the depth of field's preparation) run in square groups of this side. WebGPU allows at
-// most 256 invocations per group, so the web build (TARNIX_WEB) takes 16 x 16.
+// The image passes (scene, temporal, a-trous, the depth of field's preparation) run in square
+// groups of this side. WebGPU allows at most 256 invocations per group, so the web build
+// (TARNIX_WEB) takes 16 x 16.
 #ifdef TARNIX_WEB
 #define TARNIX_IMAGE_GROUP_SIDE 16
 #else
