@@ -248,6 +248,9 @@ class WgAdapter final : public Counted<Adapter> {
     if (text && capacity) snprintf(text, capacity, "WebGPU (%s)", wgHasSubgroups() ? "subgroups" : "no subgroups");
     return kOk;
   }
+  // Browsers do not say whether an adapter draws on the CPU (a fallback adapter is a hint
+  // Chromium's software one does not give), and the page speaks of slow machines itself.
+  UINT GetFlags() override { return 0; }
 };
 
 class WgFactory final : public Counted<Factory> {
