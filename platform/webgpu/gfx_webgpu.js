@@ -131,17 +131,9 @@ var TarnixGpu = {
     const code = this.moduleText(pointer, length);
     const entries = this.declaredBindings(code, GPUShaderStage.COMPUTE);
     const { bindGroupLayout, layout } = this.layoutOf(entries, label);
-    try {
-      const pipeline = await this.device.createComputePipelineAsync({
-        label, layout, compute: { module: this.device.createShaderModule({ code, label }), entryPoint: "main" },
-      });
-      pipeline.tarnixEntries = entries;
-      pipeline.tarnixLayout = bindGroupLayout;
-      return this.add(pipeline);
-    } catch (error) {
-      console.error(`gfx: ${label}: ${error.message}`);
-      return 0;
-    }
+    return this.pipelineOf(() => this.device.createComputePipelineAsync({
+      label, layout, compute: { module: this.device.createShaderModule({ code, label }), entryPoint: "main" },
+    }), entries, bindGroupLayout, label);
   },
   async createRenderPipeline(vs, vsLength, ps, psLength, description, label) {
     const vertexCode = this.moduleText(vs, vsLength), pixelCode = this.moduleText(ps, psLength);
@@ -152,15 +144,20 @@ var TarnixGpu = {
       else entries.set(entry.binding, entry);
     }
     const { bindGroupLayout, layout } = this.layoutOf(entries, label);
+    return this.pipelineOf(() => this.device.createRenderPipelineAsync({
+      label, layout,
+      vertex: { module: this.device.createShaderModule({ code: vertexCode }), entryPoint: "main",
+                buffers: description.vertexBuffers },
+      fragment: { module: this.device.createShaderModule({ code: pixelCode }), entryPoint: "main",
+                  targets: description.targets },
+      primitive: description.primitive,
+    }), entries, bindGroupLayout, label);
+  },
+  // The pipeline `create` makes, with what binding its tables needs; 0, and the reason on the
+  // console, when the browser refuses it.
+  async pipelineOf(create, entries, bindGroupLayout, label) {
     try {
-      const pipeline = await this.device.createRenderPipelineAsync({
-        label, layout,
-        vertex: { module: this.device.createShaderModule({ code: vertexCode }), entryPoint: "main",
-                  buffers: description.vertexBuffers },
-        fragment: { module: this.device.createShaderModule({ code: pixelCode }), entryPoint: "main",
-                    targets: description.targets },
-        primitive: description.primitive,
-      });
+      const pipeline = await create();
       pipeline.tarnixEntries = entries;
       pipeline.tarnixLayout = bindGroupLayout;
       return this.add(pipeline);
