@@ -56,6 +56,9 @@ struct PresentationOptions {
   const WaveOutApi* waveOut = nullptr;
   // Play nothing: the silent real-time clock even where a sound device exists.
   bool noSound = false;
+  // A timeline to play (app/timeline_file.h); the presentation takes it over. Null: the
+  // text below.
+  Timeline* timeline = nullptr;
   // The timeline text loaded at start-up; null means the embedded one.
   const char* timelineText = nullptr;
   uint32_t timelineLength = 0;  // characters of timelineText including its NUL
