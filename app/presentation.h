@@ -167,6 +167,10 @@ void startPresentation(Presentation& presentation, const PresentationOptions& op
 // window closed, or the frame after kEndFrameIndex rendered).
 bool runFrame(Presentation& presentation);
 
+// The frame loop's first step: last iteration's pressed flags forgotten, the window's
+// waiting messages taken into inputState and renderApp (mouse, quit).
+void pumpMessages();
+
 // What a run showed, for the line the program prints at its end.
 struct PresentationSummary {
   uint64_t framesShown;     // presented with the passes (not the black ones before the music)
