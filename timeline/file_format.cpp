@@ -36,13 +36,13 @@ std::string quoted(const std::string& name) {
   return text + "\"";
 }
 
-const char* kindName(JsonNodeKind kind) {
+const char* kindName(JsonFileKind kind) {
   switch (kind) {
-    case JsonNodeKind::Null: return "null";
-    case JsonNodeKind::Bool: return "a boolean";
-    case JsonNodeKind::Number: return "a number";
-    case JsonNodeKind::String: return "a string";
-    case JsonNodeKind::Array: return "an array";
+    case JsonFileKind::Null: return "null";
+    case JsonFileKind::Bool: return "a boolean";
+    case JsonFileKind::Number: return "a number";
+    case JsonFileKind::String: return "a string";
+    case JsonFileKind::Array: return "an array";
     default: return "an object";
   }
 }
@@ -58,8 +58,8 @@ bool sameIgnoringCase(const std::string& text, const char* name) {
   return true;
 }
 
-bool isWholeNumberUpTo(const JsonNode& node, double largest) {
-  return node.kind == JsonNodeKind::Number && node.number >= 0.0 && node.number <= largest &&
+bool isWholeNumberUpTo(const JsonFileValue& node, double largest) {
+  return node.kind == JsonFileKind::Number && node.number >= 0.0 && node.number <= largest &&
          std::floor(node.number) == node.number;
 }
 
@@ -67,12 +67,12 @@ class FileLoader {
  public:
   FileLoader(const TimelineFileRules& rules, TextError* error) : rules_(rules), error_(error) {}
 
-  bool load(const JsonNode& root, Timeline* timeline) {
-    if (root.kind != JsonNodeKind::Object)
+  bool load(const JsonFileValue& root, Timeline* timeline) {
+    if (root.kind != JsonFileKind::Object)
       return fail(root.position, std::string("the timeline is ") + kindName(root.kind) +
                                      ", not an object of tracks and \"__bookmarks__\"");
-    std::unordered_map<std::string, const JsonMemberNode*> seen;
-    for (const JsonMemberNode& member : root.members) {
+    std::unordered_map<std::string, const JsonFileMember*> seen;
+    for (const JsonFileMember& member : root.members) {
       auto [first, isNew] = seen.emplace(member.name, &member);
       if (!isNew) return repeated(member, *first->second);
       if (member.name == kBookmarks) {
@@ -94,17 +94,17 @@ class FileLoader {
     return false;
   }
 
-  bool repeated(const JsonMemberNode& member, const JsonMemberNode& first) {
+  bool repeated(const JsonFileMember& member, const JsonFileMember& first) {
     return fail(member.namePosition, quoted(member.name) + " appears twice (first at line " +
                                          std::to_string(first.namePosition.line) + ")");
   }
 
   std::string frameRange() const { return "0 to " + std::to_string(rules_.frameCount - 1); }
 
-  bool loadBookmarks(const JsonNode& list, Timeline* timeline) {
-    if (list.kind != JsonNodeKind::Array)
+  bool loadBookmarks(const JsonFileValue& list, Timeline* timeline) {
+    if (list.kind != JsonFileKind::Array)
       return fail(list.position, std::string("\"__bookmarks__\" is ") + kindName(list.kind) + ", not an array of frame numbers");
-    for (const JsonNode& element : list.elements) {
+    for (const JsonFileValue& element : list.elements) {
       if (!isWholeNumberUpTo(element, double(rules_.frameCount) - 1.0))
         return fail(element.position, "a bookmark must be a frame number (" + frameRange() + ")");
       timeline->bookmarks.push(uint32_t(element.number));
@@ -114,10 +114,10 @@ class FileLoader {
 
   // The member of `object` named `name`: null when there is none, false (after the
   // message) when it appears twice or a member of another name is there.
-  bool members(const JsonNode& object, const char* what, std::span<const char* const> names,
-               const JsonMemberNode** found) {
+  bool members(const JsonFileValue& object, const char* what, std::span<const char* const> names,
+               const JsonFileMember** found) {
     for (size_t i = 0; i < names.size(); ++i) found[i] = nullptr;
-    for (const JsonMemberNode& member : object.members) {
+    for (const JsonFileMember& member : object.members) {
       size_t i = 0;
       while (i < names.size() && member.name != names[i]) ++i;
       if (i == names.size()) {
@@ -134,8 +134,8 @@ class FileLoader {
   }
 
   // The rule for a track name, or the track type when no list of tracks was given.
-  bool trackType(const JsonMemberNode& track, const JsonNode& type, TrackType* result) {
-    if (type.kind != JsonNodeKind::String)
+  bool trackType(const JsonFileMember& track, const JsonFileValue& type, TrackType* result) {
+    if (type.kind != JsonFileKind::String)
       return fail(type.position, std::string("\"type\" is ") + kindName(type.kind) + ", not a string");
     uint32_t code = 0;
     while (code < 4 && type.text != kTypeNames[code]) ++code;
@@ -157,8 +157,8 @@ class FileLoader {
     return text;
   }
 
-  bool trackName(const JsonMemberNode& track) {
-    if (track.value.kind != JsonNodeKind::Object)
+  bool trackName(const JsonFileMember& track) {
+    if (track.value.kind != JsonFileKind::Object)
       return fail(track.value.position, "member " + quoted(track.name) + " is " + kindName(track.value.kind) +
                                             ", not a track (an object with \"type\" and \"frames\")");
     if (track.name.find('\0') != std::string::npos)
@@ -168,16 +168,16 @@ class FileLoader {
     return true;
   }
 
-  bool loadTrack(const JsonMemberNode& track, Timeline* timeline) {
+  bool loadTrack(const JsonFileMember& track, Timeline* timeline) {
     if (!trackName(track)) return false;
     const char* const names[] = {"type", "frames"};
-    const JsonMemberNode* found[2];
+    const JsonFileMember* found[2];
     const std::string what = "track " + quoted(track.name);
     if (!members(track.value, what.c_str(), names, found)) return false;
     TrackType type = TrackType::INVALID;
     if (!trackType(track, found[0]->value, &type)) return false;
-    const JsonNode& frames = found[1]->value;
-    if (frames.kind != JsonNodeKind::Array)
+    const JsonFileValue& frames = found[1]->value;
+    if (frames.kind != JsonFileKind::Array)
       return fail(frames.position, std::string("\"frames\" is ") + kindName(frames.kind) + ", not an array of keys");
     if (type == TrackType::INVALID && !frames.elements.empty())
       return fail(frames.elements[0].position, "an INVALID track holds no keys");
@@ -188,7 +188,7 @@ class FileLoader {
     return true;
   }
 
-  bool keyFrame(const JsonNode& frame, bool hasPrevious, uint32_t previousFrame, uint32_t* result) {
+  bool keyFrame(const JsonFileValue& frame, bool hasPrevious, uint32_t previousFrame, uint32_t* result) {
     if (!isWholeNumberUpTo(frame, double(rules_.frameCount) - 1.0))
       return fail(frame.position, "\"frame\" must be a frame number (" + frameRange() + ")");
     *result = uint32_t(frame.number);
@@ -200,8 +200,8 @@ class FileLoader {
     return true;
   }
 
-  bool keyEasing(const JsonNode& easing, uint32_t* result) {
-    if (easing.kind != JsonNodeKind::String)
+  bool keyEasing(const JsonFileValue& easing, uint32_t* result) {
+    if (easing.kind != JsonFileKind::String)
       return fail(easing.position, std::string("\"easing\" is ") + kindName(easing.kind) + ", not a string");
     *result = easing.text.find('\0') == std::string::npos ? findEasingIndex(easing.text.c_str()) : EASING_COUNT;
     if (*result < EASING_COUNT) return true;
@@ -212,15 +212,15 @@ class FileLoader {
     return fail(easing.position, "unknown easing " + quoted(easing.text) + " (None, Linear, QuadraticIn, ..., BounceInOut)");
   }
 
-  bool finiteFloat(const JsonNode& number, const char* what, float* result) {
-    if (number.kind != JsonNodeKind::Number)
+  bool finiteFloat(const JsonFileValue& number, const char* what, float* result) {
+    if (number.kind != JsonFileKind::Number)
       return fail(number.position, std::string(what) + " is " + kindName(number.kind) + ", not a number");
     *result = float(number.number);
     if (std::isfinite(*result)) return true;
     return fail(number.position, std::string(what) + " is beyond the single-precision range (about 3.4e38)");
   }
 
-  bool keyValue(const JsonNode& value, TrackType type, FrameValue* result) {
+  bool keyValue(const JsonFileValue& value, TrackType type, FrameValue* result) {
     *result = FrameValue{};
     result->type = type;
     if (type == TrackType::FLOAT) return finiteFloat(value, "the value of a FLOAT key", &result->floatValue);
@@ -230,19 +230,19 @@ class FileLoader {
       result->uintValue = uint32_t(value.number);
       return true;
     }
-    if (value.kind != JsonNodeKind::Array || value.elements.size() != 3)
+    if (value.kind != JsonFileKind::Array || value.elements.size() != 3)
       return fail(value.position, "the value of a FLOAT3 key must be an array of three numbers");
     for (int i = 0; i < 3; ++i)
       if (!finiteFloat(value.elements[i], "a component of a FLOAT3 key", &result->float3[i])) return false;
     return true;
   }
 
-  bool loadKey(const JsonNode& key, const char* trackName, TrackType type, bool hasPrevious, uint32_t* previousFrame,
+  bool loadKey(const JsonFileValue& key, const char* trackName, TrackType type, bool hasPrevious, uint32_t* previousFrame,
                Timeline* timeline) {
-    if (key.kind != JsonNodeKind::Object)
+    if (key.kind != JsonFileKind::Object)
       return fail(key.position, std::string("a key is ") + kindName(key.kind) + ", not an object with \"frame\", \"easing\" and \"value\"");
     const char* const names[] = {"frame", "easing", "value"};
-    const JsonMemberNode* found[3];
+    const JsonFileMember* found[3];
     if (!members(key, "a key", names, found)) return false;
     uint32_t frame = 0, easing = 0;
     FrameValue value;
@@ -260,7 +260,7 @@ class FileLoader {
 }  // namespace
 
 Timeline* loadTimelineFile(const char* text, size_t length, const TimelineFileRules& rules, TextError* error) {
-  JsonNode root;
+  JsonFileValue root;
   if (!readStandardJson(text, length, &root, error)) return nullptr;
   Timeline* timeline = createTimeline(rules.frameCount);
   FileLoader loader(rules, error);

@@ -18,7 +18,7 @@ class Reader {
     if (length_ >= 3 && memcmp3(text_, "\xEF\xBB\xBF")) pos_ = 3;  // the mark is no character
   }
 
-  bool readDocument(JsonNode* root) {
+  bool readDocument(JsonFileValue* root) {
     skipWhitespace();
     if (atEnd()) return fail(here(), "the text holds no JSON value");
     if (!readValue(root, 0)) return false;
@@ -81,7 +81,7 @@ class Reader {
     return true;
   }
 
-  bool readValue(JsonNode* node, uint32_t depth) {
+  bool readValue(JsonFileValue* node, uint32_t depth) {
     node->position = here();
     switch (peek()) {
       case '{':
@@ -89,17 +89,17 @@ class Reader {
       case '[':
         return readArray(node, depth + 1);
       case '"':
-        node->kind = JsonNodeKind::String;
+        node->kind = JsonFileKind::String;
         return readString(&node->text);
       case 't':
-        node->kind = JsonNodeKind::Bool;
+        node->kind = JsonFileKind::Bool;
         node->boolean = true;
         return readLiteral("true");
       case 'f':
-        node->kind = JsonNodeKind::Bool;
+        node->kind = JsonFileKind::Bool;
         return readLiteral("false");
       case 'n':
-        node->kind = JsonNodeKind::Null;
+        node->kind = JsonFileKind::Null;
         return readLiteral("null");
       default:
         if (peek() == '-' || isDigit(peek())) return readNumber(node);
@@ -112,9 +112,9 @@ class Reader {
     return fail(here(), "arrays and objects nested deeper than " + std::to_string(kStandardJsonMaxDepth) + " levels");
   }
 
-  bool readObject(JsonNode* node, uint32_t depth) {
+  bool readObject(JsonFileValue* node, uint32_t depth) {
     if (!enter(depth)) return false;
-    node->kind = JsonNodeKind::Object;
+    node->kind = JsonFileKind::Object;
     advance();
     skipWhitespace();
     if (peek() == '}' && !atEnd()) {
@@ -122,7 +122,7 @@ class Reader {
       return true;
     }
     for (;;) {
-      JsonMemberNode member;
+      JsonFileMember member;
       member.namePosition = here();
       if (peek() != '"' || atEnd()) return fail(here(), "expected a member name in double quotes, found " + describeHere());
       if (!readString(&member.name)) return false;
@@ -141,9 +141,9 @@ class Reader {
     }
   }
 
-  bool readArray(JsonNode* node, uint32_t depth) {
+  bool readArray(JsonFileValue* node, uint32_t depth) {
     if (!enter(depth)) return false;
-    node->kind = JsonNodeKind::Array;
+    node->kind = JsonFileKind::Array;
     advance();
     skipWhitespace();
     if (peek() == ']' && !atEnd()) {
@@ -151,7 +151,7 @@ class Reader {
       return true;
     }
     for (;;) {
-      JsonNode element;
+      JsonFileValue element;
       if (!readValue(&element, depth)) return false;
       node->elements.push_back(std::move(element));
       skipWhitespace();
@@ -174,7 +174,7 @@ class Reader {
   }
 
   // -? (0 | [1-9][0-9]*) (. [0-9]+)? ([eE] [+-]? [0-9]+)?
-  bool readNumber(JsonNode* node) {
+  bool readNumber(JsonFileValue* node) {
     const size_t start = pos_;
     const TextPosition position = here();
     if (peek() == '-') advance();
@@ -196,7 +196,7 @@ class Reader {
       if (!isDigit(peek()) || atEnd()) return fail(here(), "expected a digit in the exponent, found " + describeHere());
       while (!atEnd() && isDigit(peek())) advance();
     }
-    node->kind = JsonNodeKind::Number;
+    node->kind = JsonFileKind::Number;
     node->number = convertNumber(text_ + start, text_ + pos_);
     return true;
   }
@@ -339,10 +339,10 @@ class Reader {
 
 }  // namespace
 
-bool readStandardJson(const char* text, size_t length, JsonNode* root, TextError* error) {
-  *root = JsonNode{};
+bool readStandardJson(const char* text, size_t length, JsonFileValue* root, TextError* error) {
+  *root = JsonFileValue{};
   Reader reader(text, length, error);
   if (reader.readDocument(root)) return true;
-  *root = JsonNode{};
+  *root = JsonFileValue{};
   return false;
 }

@@ -17,24 +17,24 @@ struct TextPosition {
   uint32_t column = 0;
 };
 
-enum class JsonNodeKind : uint8_t { Null, Bool, Number, String, Array, Object };
+enum class JsonFileKind : uint8_t { Null, Bool, Number, String, Array, Object };
 
-struct JsonMemberNode;
+struct JsonFileMember;
 
-struct JsonNode {
-  JsonNodeKind kind = JsonNodeKind::Null;
+struct JsonFileValue {
+  JsonFileKind kind = JsonFileKind::Null;
   TextPosition position;  // of the value's first character
   bool boolean = false;
   double number = 0.0;  // the nearest double; beyond its range the infinity of that sign
   std::string text;     // a string's characters, escapes decoded, as UTF-8 (may hold NUL)
-  std::vector<JsonNode> elements;        // an array's, in order
-  std::vector<JsonMemberNode> members;   // an object's, in text order; repeated names all kept
+  std::vector<JsonFileValue> elements;        // an array's, in order
+  std::vector<JsonFileMember> members;   // an object's, in text order; repeated names all kept
 };
 
-struct JsonMemberNode {
+struct JsonFileMember {
   std::string name;
   TextPosition namePosition;
-  JsonNode value;
+  JsonFileValue value;
 };
 
 struct TextError {
@@ -47,4 +47,4 @@ inline constexpr uint32_t kStandardJsonMaxDepth = 256;
 
 // Reads `length` bytes of `text` as one JSON value. True with *root filled; false with
 // *error filled (root is then left empty).
-bool readStandardJson(const char* text, size_t length, JsonNode* root, TextError* error);
+bool readStandardJson(const char* text, size_t length, JsonFileValue* root, TextError* error);
