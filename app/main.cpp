@@ -7,6 +7,7 @@
 #include "app/presentation.h"
 #include "app/timeline_file.h"
 #include "base/diagnostics.h"
+#include "edit/editor.h"
 #include "platform/files.h"
 #include "platform/os.h"
 
@@ -92,6 +93,9 @@ int main(int argc, char** argv) {
   options.clock = commandLine.clock;
   options.noSound = commandLine.noSound;
   startPresentation(presentation, options);
-  printSummary(program.c_str(), runPresentation(presentation));
+  if (commandLine.edit)
+    printSummary(program.c_str(), runEditor(presentation, commandLine.timelinePath));
+  else
+    printSummary(program.c_str(), runPresentation(presentation));
   return osStopRequestExitStatus();
 }

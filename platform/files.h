@@ -16,6 +16,11 @@ struct OsFileStamp {
   bool operator==(const OsFileStamp&) const = default;
 };
 
+// The system's clock in the units of OsFileStamp::modified, and how many make a second: how
+// long ago a version was written.
+int64_t osFileTimeNow();
+int64_t osFileTimeUnitsPerSecond();
+
 // The stamp of the file at path now; exists is false when there is none (or it cannot be
 // asked about).
 OsFileStamp osFileStampOf(const char* path);

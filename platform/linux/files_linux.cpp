@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "platform/files.h"
@@ -36,6 +37,14 @@ bool writeAll(int fd, const char* bytes, size_t size) {
 }
 
 }  // namespace
+
+int64_t osFileTimeNow() {
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int64_t osFileTimeUnitsPerSecond() { return 1000000000; }
 
 OsFileStamp osFileStampOf(const char* path) {
   OsFileStamp stamp;

@@ -40,6 +40,14 @@ bool writeAll(HANDLE file, const char* bytes, size_t size) {
 
 }  // namespace
 
+int64_t osFileTimeNow() {
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  return int64_t((uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+}
+
+int64_t osFileTimeUnitsPerSecond() { return 10000000; }  // FILETIME counts 100 ns
+
 OsFileStamp osFileStampOf(const char* path) {
   OsFileStamp stamp;
   HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
