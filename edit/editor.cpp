@@ -1,6 +1,7 @@
 // Edit mode's loop: keys, reloads, the clock, and a frame rendered whenever something changed.
 #include "edit/editor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -107,14 +108,24 @@ void handleKey(Editor& e, uint32_t key, bool shift, bool control) {
   }
 }
 
+// A modifier counts when it is held or went down in this iteration: one pump may take a whole
+// quick Ctrl+S, the Ctrl key's release included, before the keys are looked at.
+bool modifier(uint32_t key) { return inputState.keyDown[key] != 0 || inputState.keyPressed[key] != 0; }
+
 void handleKeys(Editor& e) {
-  const bool shift = inputState.keyDown[VK_SHIFT] != 0, control = inputState.keyDown[VK_CONTROL] != 0;
+  const bool shift = modifier(VK_SHIFT), control = modifier(VK_CONTROL);
   for (uint32_t key = 0; key < kInputKeyCount; ++key)
     if (inputState.keyPressed[key] && key != VK_ESCAPE) handleKey(e, key, shift, control);
 }
 
+// A version still settling is waited for here, so that a save is on screen one frame later.
 void checkReload(Editor& e) {
   ReloadResult result = checkForNewVersion(e.reload, counterMs());
+  const double waitMs = kReloadSettleMs - (counterMs() - e.reload.changedAtMs);
+  if (result.outcome == ReloadOutcome::Nothing && e.reload.pending && !fixedClock(e) && waitMs > 0) {
+    osWaitMicroseconds(uint32_t(waitMs * 1000.0) + 1);
+    result = checkForNewVersion(e.reload, counterMs());
+  }
   if (result.outcome == ReloadOutcome::Reloaded) {
     useTimeline(e, result.timeline);
     e.savedAt = result.stamp.modified;
@@ -235,8 +246,11 @@ std::vector<std::string> hudLines(const Editor& e) {
   const std::string status = e.fileError.empty() ? e.path + ": " + (e.reloadNote.empty() ? "loaded" : e.reloadNote)
                                                  : "ERROR " + e.fileError;
   const size_t width = hudCharactersPerLine(e.hud);
-  lines.push_back(status.substr(0, width));
-  if (status.size() > width) lines.push_back("  " + status.substr(width, width - 2));
+  size_t cut = status.size() <= width ? status.size() : status.rfind(' ', width);
+  if (cut == std::string::npos || cut < width / 2) cut = std::min(width, status.size());
+  lines.push_back(status.substr(0, cut));
+  const size_t rest = status.find_first_not_of(' ', cut);
+  if (rest != std::string::npos) lines.push_back("  " + status.substr(rest, width - 2));
   if (!e.notice.empty()) lines.push_back(e.notice.substr(0, width));
   return lines;
 }
