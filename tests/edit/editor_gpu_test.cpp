@@ -3,12 +3,15 @@
 // overlay off they are the presentation's pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <filesystem>
 #include <map>
 #include <random>
 
 #include "app/timeline_file.h"
+#include "audio/audio_renderer.h"
 #include "edit/editor.h"
 #include "platform/window.h"
 #include "tests/app/presentation_test_support.h"
@@ -96,32 +99,30 @@ size_t differingBytes(const std::vector<uint8_t>& a, const std::vector<uint8_t>&
 
 }  // namespace
 
-// Measures how the frames after a seek come back to the capture's: prints, per frame after
-// the jump, how many bytes differ.
+// Seeks while paused (frame 0, then on to the target a second at a time: the simulation
+// re-run from kept states, the temporal history started over at each), then playing on: the
+// frames differ from the capture's while the history settles, then are the same bytes, every
+// one of them. At 32 x 18 in the first scene that took 77 frames when measured.
 TEST_F(EditorGpu, AfterASeekTheFramesSettleToTheCapture) {
-  const uint32_t target = 1200, settle = 240;
+  const uint32_t target = 1200, settle = 200, bound = 120;
   std::vector<uint32_t> wanted;
   for (uint32_t n = target; n <= target + settle; ++n) wanted.push_back(n);
   const Frames capture = captureFrames(wanted, target + settle);
 
   start();
   playTo(30);
-  // Paused, from frame 0 to the target in steps of a second, then playing on.
   press(VK_SPACE);
   press(VK_HOME);
   for (int i = 0; i < 20; ++i) press(VK_RIGHT);
   ASSERT_EQ(editor.shownFrame, target);
   press(VK_SPACE);
-  uint32_t identicalFrom = UINT32_MAX;
+  uint32_t identicalFrom = target;
   for (uint32_t n = target + 1; n <= target + settle; ++n) {
     playTo(n);
-    const size_t differing = differingBytes(readPresentedFrame(p), capture.at(n));
-    if (differing == 0 && identicalFrom == UINT32_MAX) identicalFrom = n;
-    if (differing != 0) identicalFrom = UINT32_MAX;
-    if ((n - target) % 10 == 0) printf("frame %u: %zu bytes differ\n", n, differing);
+    if (differingBytes(readPresentedFrame(p), capture.at(n)) != 0) identicalFrom = n + 1;
   }
   printf("identical to the capture from frame %u on (%u frames after the seek)\n", identicalFrom, identicalFrom - target);
-  EXPECT_NE(identicalFrom, UINT32_MAX);
+  EXPECT_LE(identicalFrom, target + bound);
 }
 
 // The overlay covers a band at the top of the window; everything below it is the
@@ -141,4 +142,98 @@ TEST_F(EditorGpu, TheOverlayChangesOnlyItsBand) {
   EXPECT_GT(differingBytes(std::vector<uint8_t>(shown.begin(), shown.begin() + bandBytes),
                            std::vector<uint8_t>(capture.at(600).begin(), capture.at(600).begin() + bandBytes)),
             bandBytes / 4);
+}
+
+// Each key's effect on the picture, the music and the file.
+TEST_F(EditorGpu, EachKeyMovesThePictureTheMusicOrTheFile) {
+  start();
+  playTo(10);
+  WaveOutStreamer& music = p.audio->streamer;
+  press(VK_SPACE);  // pause: the music stops with the picture
+  EXPECT_TRUE(editor.transport.paused);
+  EXPECT_FALSE(music.playing.load());
+  const uint32_t paused = editor.shownFrame;
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(runEditorFrame(editor));
+  EXPECT_EQ(editor.shownFrame, paused);
+  press(VK_RIGHT, true);  // ten seconds on, the music with it
+  EXPECT_EQ(editor.shownFrame, paused + 600);
+  EXPECT_DOUBLE_EQ(music.positionSeconds(), double(paused + 600) / 60.0);
+  press(VK_NEXT);
+  EXPECT_EQ(editor.shownFrame, 3254u);
+  press(VK_PRIOR);
+  EXPECT_EQ(editor.shownFrame, 0u);
+  press(VK_SPACE);  // playing again
+  EXPECT_TRUE(music.playing.load());
+  playTo(3);
+
+  press('B');  // a bookmark at the frame shown, in the file at once
+  std::string text, ignored;
+  ASSERT_TRUE(osReadWholeFile(file.c_str(), &text, &ignored));
+  EXPECT_NE(text.find("[0,3,3254,"), std::string::npos) << text.substr(0, 80);
+  EXPECT_EQ(editor.notice, "bookmark added at frame 3");
+
+  press('L');  // loop frames 3 to 3253
+  EXPECT_TRUE(editor.transport.looping);
+  EXPECT_EQ(editor.transport.loopStart, 3u);
+  EXPECT_EQ(editor.transport.loopEnd, 3254u);
+
+  press('H');
+  EXPECT_TRUE(editor.hud.visible);
+  press('H');
+  EXPECT_FALSE(editor.hud.visible);
+  press('F');  // fly forward, then write the camera here
+  EXPECT_TRUE(editor.flying);
+  const Float3 before = p.camera.position;
+  inputState.keyDown['W'] = 1;
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(runEditorFrame(editor));
+  inputState.keyDown['W'] = 0;
+  EXPECT_NE(p.camera.position.z, before.z) << "W moves the flying camera";
+  const uint32_t written = editor.shownFrame;
+  const Float3 at = p.camera.position;  // where the camera was when C went down
+  press('C');
+  ASSERT_EQ(editor.notice, "camera keys written at frame " + std::to_string(written));
+  const Keyframe* key = findTrack(p.timeline, "CM::Pos")->keys[written];
+  ASSERT_NE(key, nullptr) << "the file's new timeline runs";
+  EXPECT_EQ(key->value.float3[2], at.z);
+  ASSERT_TRUE(osReadWholeFile(file.c_str(), &text, &ignored));
+  EXPECT_NE(text.find("{\"frame\":" + std::to_string(written) + ",\"easing\":\"Linear\""), std::string::npos);
+}
+
+// Saves in the editor while it plays: a good one runs from the next frame, a bad one leaves
+// the running timeline and is shown until a good version arrives.
+TEST_F(EditorGpu, ReloadOnSaveKeepsTheRunningTimelineThroughAnError) {
+  start(320, 180);
+  playTo(5);
+  std::string text, ignored;
+  ASSERT_TRUE(osReadWholeFile(file.c_str(), &text, &ignored));
+  auto save = [&](const std::string& content) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+    for (int i = 0; i < 50 && editor.reload.pending == false; ++i) {
+      osSleepMs(5);
+      ASSERT_TRUE(runEditorFrame(editor));
+    }
+    for (int i = 0; i < 100 && editor.reload.pending; ++i) {
+      osSleepMs(5);
+      ASSERT_TRUE(runEditorFrame(editor));
+    }
+  };
+  const std::string key = "{\"frame\":579,\"easing\":\"None\",\"value\":1.000000}";
+  std::string brighter = text;
+  brighter.replace(brighter.find(key), key.size(), "{\"frame\":579,\"easing\":\"None\",\"value\":2.5}");
+  save(brighter);
+  EXPECT_EQ(findTrack(p.timeline, "CM::Bright")->keys[579]->value.floatValue, 2.5f);
+  EXPECT_TRUE(editor.fileError.empty());
+
+  save(brighter.substr(0, brighter.size() - 10));  // half a file
+  EXPECT_EQ(findTrack(p.timeline, "CM::Bright")->keys[579]->value.floatValue, 2.5f) << "the running timeline stays";
+  EXPECT_EQ(editor.fileError.rfind(file + ":1:", 0), 0u) << editor.fileError;
+  const std::vector<std::string> lines = hudLines(editor);
+  EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.rfind("ERROR ", 0) == 0; }),
+            lines.end());
+  ASSERT_TRUE(runEditorFrame(editor));
+  EXPECT_FALSE(editor.fileError.empty()) << "shown until a good version arrives";
+
+  save(text);
+  EXPECT_TRUE(editor.fileError.empty());
+  EXPECT_EQ(findTrack(p.timeline, "CM::Bright")->keys[579]->value.floatValue, 1.0f);
 }
