@@ -46,6 +46,9 @@ void useTimeline(Editor& e, Timeline* timeline) {
   forgetSimulationFrom(e.replay, firstSimulationDifference(p.timeline, timeline, kEndFrameIndex + 1));
   destroyTimeline(p.timeline);
   p.timeline = timeline;
+  // A track the new timeline lacks leaves its parameter at the starting value, as a run of it
+  // from the start would.
+  applySceneParams(p.destinations, p.sceneParams);
   e.fileError.clear();
   e.redraw = true;
 }

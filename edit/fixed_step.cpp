@@ -80,7 +80,10 @@ TimelineDestinations ParameterValues::destinations() {
 
 void evaluateParameters(Timeline* timeline, uint32_t frame, ParameterValues* values) {
   memset(static_cast<void*>(values), 0, sizeof(*values));
-  initCamera(values->camera, Float3{0.0f, 0.0f, 0.0f});
+  // As start-up leaves them: a parameter whose track the timeline lacks keeps this value.
+  const SceneParams start{};
+  initCamera(values->camera, start.cameraPosition);
+  applySceneParams(values->destinations(), start);
   values->simulation.frame = frame;
   updateTimeline(timeline, values->destinations());
   InputState none;

@@ -31,8 +31,8 @@ struct ParameterValues {
   TimelineDestinations destinations();
 };
 
-// The timeline's values at `frame`, with the camera moved as the frame loop moves it
-// without free flight.
+// The timeline's values at `frame` over the starting values (which a parameter without a
+// track keeps), with the camera moved as the frame loop moves it without free flight.
 void evaluateParameters(Timeline* timeline, uint32_t frame, ParameterValues* values);
 
 // What one step of the simulation reads: the simulation's constants and the scene's.

@@ -66,9 +66,13 @@ TEST_F(FixedStep, OnlyEditsOfWhatTheSimulationReadsReachIt) {
   const uint32_t count = 96;
   setUintKey(other, "SM::NumPart", 2000, &count, 0);
   EXPECT_EQ(firstSimulationDifference(timeline, other, 7401), 2000u);
-  // A missing track counts as one without keys.
+  // A missing track counts as one without keys, and its parameter keeps the starting value.
   Timeline* empty = createTimeline(timelineFrameCount());
   EXPECT_EQ(firstSimulationDifference(timeline, empty, 7401), 0u);
+  const SimulationStep start = simulationStepAt(empty, stepOfFrame(10));
+  EXPECT_EQ(start.particleScene.numParticles, SceneParams{}.numParticles);
+  EXPECT_EQ(start.simulation.dt, float(1000.0 / 60.0) * SceneParams{}.timeScale);
+  EXPECT_EQ(start.simulation.cameraPos.z, SceneParams{}.cameraPosition.z);
   destroyTimeline(other);
   destroyTimeline(empty);
 }
