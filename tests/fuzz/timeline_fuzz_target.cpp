@@ -8,10 +8,10 @@
 //         infinities, denormals), any easing. The writer's text must load back through the
 //         embedded loader (and, where the file rules allow it, the file loader) and write
 //         the same bytes.
-// A difference stops with a trap; a fatal stop of the embedded loader ends the process
-// (libFuzzer counts both as crashes), and AddressSanitizer reports leaks and bad accesses.
-// The embedded text's reader itself stops the program on malformed text by design, so it
-// is fed only what the writer makes.
+// A difference stops with a trap, and so does a fatal stop (reported through the fatal-stop
+// observer); AddressSanitizer reports leaks and bad accesses.
+// The embedded text's reader itself stops the program on malformed text (its fatal messages
+// are what it does with such text), so it is fed only what the writer makes.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
