@@ -110,7 +110,7 @@ TEST_F(Edits, TheHeaderGoesToTheCodeFolderOfTheWorkingDirectory) {
   Timeline* timeline = loadBuiltInTimeline();
   std::string message;
   EXPECT_FALSE(writeEmbeddedTimelineHeader(timeline, &message));
-  EXPECT_EQ(message, "header not written: code/tarnix_timeline.json.h: No such file or directory");
+  EXPECT_EQ(message.rfind("header not written: code/tarnix_timeline.json.h: ", 0), 0u) << message;
   fs::create_directory("code");
   EXPECT_TRUE(writeEmbeddedTimelineHeader(timeline, &message)) << message;
   EXPECT_EQ(message, "header written: code/tarnix_timeline.json.h");

@@ -96,7 +96,9 @@ TEST_F(Reload, AHalfWrittenFileNeverLoadsHalfATimeline) {
   at(3000);
   result = at(3000 + kReloadSettleMs);
   ASSERT_EQ(result.outcome, ReloadOutcome::Failed);
-  EXPECT_EQ(result.message, file + ": No such file or directory");
+  // "FILE: " and the system's reason (its words differ between systems).
+  EXPECT_EQ(result.message.rfind(file + ": ", 0), 0u) << result.message;
+  EXPECT_GT(result.message.size(), file.size() + 2);
 }
 
 TEST_F(Reload, TheProgramsOwnWriteIsNotReadAgain) {
