@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "audio/audio_renderer.h"
+#include "base/diagnostics.h"
 #include "edit/timeline_edits.h"
 #include "gpu/render_app.h"
 #include "platform/os.h"
@@ -34,8 +35,7 @@ double musicSeconds(Editor& e) {
 
 void say(Editor& e, const std::string& notice) {
   e.notice = notice;
-  printf("tarnix: %s\n", notice.c_str());
-  fflush(stdout);
+  printMessage("tarnix: %s\n", notice.c_str());
   e.redraw = true;
 }
 
@@ -135,7 +135,7 @@ void checkReload(Editor& e) {
     e.reloadNote = "reloaded";
   } else if (result.outcome == ReloadOutcome::Failed) {
     e.fileError = result.message;
-    fprintf(stderr, "%s\n", result.message.c_str());
+    printMessage("%s\n", result.message.c_str());
     e.redraw = true;
   }
 }
@@ -157,8 +157,7 @@ void reportReloadShown(Editor& e) {
   char text[96];
   snprintf(text, sizeof(text), "reloaded (on screen %.0f ms after the save)", ms);
   e.reloadNote = text;
-  printf("tarnix: %s: %s\n", e.path.c_str(), text);
-  fflush(stdout);
+  printMessage("tarnix: %s: %s\n", e.path.c_str(), text);
   e.savedAt = 0;
 }
 
