@@ -40,8 +40,9 @@ void printSummary(const char* program, const PresentationSummary& summary) {
 
 // The timeline file of --timeline or --edit, checked before anything else starts; an edited
 // file that does not exist yet is made from the built-in timeline first. Null with the
-// message printed when the file cannot be used.
-Timeline* timelineOfFile(const std::string& program, const CommandLine& commandLine) {
+// message printed when the file cannot be used. *stamp: the version read (taken before the
+// read, so that a save during start-up is seen as one).
+Timeline* timelineOfFile(const std::string& program, const CommandLine& commandLine, OsFileStamp* stamp) {
   std::string message;
   const std::string& path = commandLine.timelinePath;
   if (commandLine.edit && !osFileStampOf(path.c_str()).exists) {
@@ -51,6 +52,7 @@ Timeline* timelineOfFile(const std::string& program, const CommandLine& commandL
     }
     printf("%s: %s did not exist; it now holds the built-in timeline\n", program.c_str(), path.c_str());
   }
+  *stamp = osFileStampOf(path.c_str());
   Timeline* timeline = readTimelineFile(path, &message);
   if (timeline == nullptr) fprintf(stderr, "%s\n", message.c_str());
   return timeline;
@@ -77,7 +79,8 @@ int main(int argc, char** argv) {
       break;
   }
   Timeline* timeline = nullptr;
-  if (!commandLine.timelinePath.empty() && (timeline = timelineOfFile(program, commandLine)) == nullptr)
+  OsFileStamp loaded;
+  if (!commandLine.timelinePath.empty() && (timeline = timelineOfFile(program, commandLine, &loaded)) == nullptr)
     return kUnusableFileExitStatus;
   // Before the window and the sound device exist, so that their libraries leave the
   // signals to us.
@@ -94,7 +97,7 @@ int main(int argc, char** argv) {
   options.noSound = commandLine.noSound;
   startPresentation(presentation, options);
   if (commandLine.edit)
-    printSummary(program.c_str(), runEditor(presentation, commandLine.timelinePath));
+    printSummary(program.c_str(), runEditor(presentation, commandLine.timelinePath, loaded));
   else
     printSummary(program.c_str(), runPresentation(presentation));
   return osStopRequestExitStatus();

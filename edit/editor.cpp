@@ -171,7 +171,7 @@ void countFrames(Editor& e) {
 
 }  // namespace
 
-bool startEditor(Editor& e, Presentation& p, const std::string& path) {
+bool startEditor(Editor& e, Presentation& p, const std::string& path, const OsFileStamp& loaded) {
   e.presentation = &p;
   e.path = path;
   // The music's synthesis and the frame that starts it, as the presentation does them.
@@ -183,7 +183,7 @@ bool startEditor(Editor& e, Presentation& p, const std::string& path) {
                               gfx::FORMAT_R32G32B32A32_FLOAT, 0);
   createHud(e.hud, renderApp.width, renderApp.height);
   e.hud.visible = true;
-  startWatching(e.reload, path, osFileStampOf(path.c_str()));
+  startWatching(e.reload, path, loaded);
   if (renderApp.window != nullptr) windowShowCursor(true);
   e.started = true;
   e.fpsSinceMs = counterMs();
@@ -221,9 +221,9 @@ void stopEditor(Editor& e) {
   e.started = false;
 }
 
-PresentationSummary runEditor(Presentation& p, const std::string& path) {
+PresentationSummary runEditor(Presentation& p, const std::string& path, const OsFileStamp& loaded) {
   Editor editor;
-  if (startEditor(editor, p, path))
+  if (startEditor(editor, p, path, loaded))
     while (runEditorFrame(editor)) {
     }
   stopEditor(editor);

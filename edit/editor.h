@@ -51,9 +51,11 @@ struct Editor {
   float framesPerSecond = 0;
 };
 
-// After startPresentation (with the file's timeline): renders until the music plays, then
-// edits. False when the presentation ended before that (Escape, the window closed).
-bool startEditor(Editor& editor, Presentation& presentation, const std::string& path);
+// After startPresentation (with the file's timeline, read from the version `loaded`, its
+// stamp taken before the read): renders until the music plays, then edits. A save since
+// that version is reloaded at once. False when the presentation ended before that (Escape,
+// the window closed).
+bool startEditor(Editor& editor, Presentation& presentation, const std::string& path, const OsFileStamp& loaded);
 
 // One iteration: input, reload, the frame to show, and, when anything changed, that frame.
 // False once the editor should end (Escape, the window closed, a stop request).
@@ -63,7 +65,7 @@ bool runEditorFrame(Editor& editor);
 void stopEditor(Editor& editor);
 
 // The whole session: startEditor, iterations until the end, stopEditor and the shutdown.
-PresentationSummary runEditor(Presentation& presentation, const std::string& path);
+PresentationSummary runEditor(Presentation& presentation, const std::string& path, const OsFileStamp& loaded);
 
 // Renders `frame` now with the fixed step (edit/editor_frame.cpp).
 void renderEditorFrame(Editor& editor, uint32_t frame);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -59,15 +60,18 @@ struct EditorGpu : ::testing::Test {
     std::string message;
     ASSERT_TRUE(writeBuiltInTimelineFile(file, &message)) << message;
   }
-  void start(uint32_t outputWidth = 0, uint32_t outputHeight = 0) {
+  // `duringStartUp` runs after the file is read and before the editor watches it.
+  void start(uint32_t outputWidth = 0, uint32_t outputHeight = 0, const std::function<void()>& duringStartUp = {}) {
     validation = std::make_unique<ValidationScope>();
     PresentationOptions options = smallOffscreenOptions(kWidth, kHeight);
     options.outputWidth = outputWidth;
     options.outputHeight = outputHeight;
+    const OsFileStamp loaded = osFileStampOf(file.c_str());
     options.timeline = readTimelineFile(file, &error);
     ASSERT_NE(options.timeline, nullptr) << error;
+    if (duringStartUp) duringStartUp();
     startPresentation(p, options);
-    ASSERT_TRUE(startEditor(editor, p, file));
+    ASSERT_TRUE(startEditor(editor, p, file, loaded));
     editor.hud.visible = false;
   }
   void TearDown() override {
@@ -236,4 +240,20 @@ TEST_F(EditorGpu, ReloadOnSaveKeepsTheRunningTimelineThroughAnError) {
   save(text);
   EXPECT_TRUE(editor.fileError.empty());
   EXPECT_EQ(findTrack(p.timeline, "CM::Bright")->keys[579]->value.floatValue, 1.0f);
+}
+
+// A save while the program starts (after the file was read) is not lost: the first frames
+// reload it.
+TEST_F(EditorGpu, ASaveDuringStartUpIsReloaded) {
+  start(0, 0, [&] {
+    std::string text, ignored;
+    ASSERT_TRUE(osReadWholeFile(file.c_str(), &text, &ignored));
+    text.replace(text.find("\"__bookmarks__\": [0,"), 20, "\"__bookmarks__\": [0,9,");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+  });
+  for (int i = 0; i < 100 && p.timeline->bookmarks[1] != 9; ++i) {
+    osSleepMs(5);
+    ASSERT_TRUE(runEditorFrame(editor));
+  }
+  EXPECT_EQ(p.timeline->bookmarks[1], 9u);
 }
