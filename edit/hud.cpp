@@ -54,7 +54,7 @@ void createHud(Hud& hud, uint32_t windowWidth, uint32_t windowHeight) {
   std::vector<uint8_t> clear(size_t(width) * height * 4, 0);
   hud.texture = createTexture(width, height, clear.data(), kStatePixelShaderResource, kRgba8, 0);
   for (GpuBuffer*& upload : hud.uploads)
-    upload = createBuffer(textureStagingSize(width, height, 4), Upload, nullptr, false, 0);
+    upload = createBuffer(textureStagingSize(width, height, 4), BufferType::Upload, nullptr, false, 0);
   buildFullscreenPass(hud.pass, kHudOverlayPass, {kRenderToScreenVS, kRenderToScreenVSSize});
   if (hud.pass.pipeline == nullptr) PANIC("Failed to create graphics pipeline\n");
 }

@@ -49,7 +49,7 @@ const KeptState* nearestKept(const SimulationReplay& r, uint32_t steps) {
 
 // The constants of steps [first, last) into a new upload buffer.
 void writeStepConstants(SimulationReplay& r, Presentation& p, uint32_t first, uint32_t last) {
-  r.stepConstants = createBuffer(uint64_t(last - first) * kStepStride, Upload, nullptr, false, 0);
+  r.stepConstants = createBuffer(uint64_t(last - first) * kStepStride, BufferType::Upload, nullptr, false, 0);
   void* mapped = nullptr;
   if (gfx::Failed(r.stepConstants->resource.resource->Map(0, nullptr, &mapped)) || mapped == nullptr)
     PANIC("Failed to map the simulation's step constants\n");
@@ -98,9 +98,9 @@ void createSimulationReplay(SimulationReplay& r, Presentation& p) {
   memset(static_cast<void*>(&r), 0, sizeof(r));
   for (uint32_t i = 0; i < kCheckpointCount; ++i) {
     // The first is the buffer as start-up made it: zero.
-    r.checkpoints[i] = {createBuffer(particleBytes(), Storage, nullptr, i == 0, 0), i * kCheckpointSpacing, i == 0};
+    r.checkpoints[i] = {createBuffer(particleBytes(), BufferType::Storage, nullptr, i == 0, 0), i * kCheckpointSpacing, i == 0};
   }
-  r.beforeFrame = {createBuffer(particleBytes(), Storage, nullptr, false, 0), 0, false};
+  r.beforeFrame = {createBuffer(particleBytes(), BufferType::Storage, nullptr, false, 0), 0, false};
   r.current = {p.particleBuffer, stepOfFrame(0), true};  // the frame that started the music
 }
 
