@@ -248,7 +248,7 @@ TEST_F(StreamerClockTest, MoveToTakesTheBlocksBackAndPlaysOnFromTheFrame) {
   FakeWaveOut& fake = fakeWaveOut();
   streamer.play();
   streamer.queueBlocks();
-  ASSERT_EQ(fake.queue.size(), 16u);
+  ASSERT_EQ(fake.queue.size(), WaveOutStreamer::kHeaderCount);
 
   streamer.moveTo(441000, true);  // 10 s
   EXPECT_EQ(fake.resets, 1u);
@@ -257,7 +257,7 @@ TEST_F(StreamerClockTest, MoveToTakesTheBlocksBackAndPlaysOnFromTheFrame) {
   EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 10.5);
   size_t before = fake.writtenData.size();
   streamer.queueBlocks();
-  ASSERT_EQ(fake.writtenData.size(), before + 16);
+  ASSERT_EQ(fake.writtenData.size(), before + WaveOutStreamer::kHeaderCount);
   EXPECT_EQ(frameOf(fake.writtenData[before]), 441000u);
 
   streamer.moveTo(44100, false);  // paused at 1 s
