@@ -6,27 +6,62 @@ namespace {
 
 constexpr uint32_t kSmallestWindowSide = 16;
 constexpr uint32_t kLargestWindowSide = 16384;
+constexpr uint32_t kLargestRenderSide = 7680;  // as the capture tool takes it
 
-bool parseSide(std::string_view text, uint32_t* side) {
+bool parseSide(std::string_view text, uint32_t largest, uint32_t* side) {
   if (text.empty() || text.size() > 5) return false;
   uint32_t value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
     value = value * 10 + uint32_t(c - '0');
   }
-  if (value < kSmallestWindowSide || value > kLargestWindowSide) return false;
+  if (value < kSmallestWindowSide || value > largest) return false;
   *side = value;
   return true;
 }
 
-bool parseWindowSize(std::string_view text, uint32_t* width, uint32_t* height) {
+bool parseSize(std::string_view text, uint32_t largest, uint32_t* width, uint32_t* height) {
   const size_t x = text.find('x');
   if (x == std::string_view::npos) return false;
   uint32_t w = 0, h = 0;
-  if (!parseSide(text.substr(0, x), &w) || !parseSide(text.substr(x + 1), &h)) return false;
+  if (!parseSide(text.substr(0, x), largest, &w) || !parseSide(text.substr(x + 1), largest, &h)) return false;
   *width = w;
   *height = h;
   return true;
+}
+
+// The options that take a value: true when `name` is one, with *value taken from after
+// '=' or from the next argument.
+bool takesValue(std::string_view name) {
+  return name == "--clock" || name == "--timeline" || name == "--edit" || name == "--render-size";
+}
+
+const char* valueHint(std::string_view name) {
+  if (name == "--clock") return "music or refresh";
+  if (name == "--render-size") return "a size WxH";
+  return "a timeline file";
+}
+
+// One option that takes a value into *result; false with *error set.
+bool takeValueOption(std::string_view name, std::string_view value, CommandLine* result, std::string* error) {
+  if (name == "--clock") {
+    if (parseFrameClockMode(value, &result->clock)) return true;
+    *error = "--clock: '" + std::string(value) + "' is not music or refresh";
+  } else if (name == "--render-size") {
+    if (parseSize(value, kLargestRenderSide, &result->renderWidth, &result->renderHeight) &&
+        result->renderWidth % 32 == 0)
+      return true;
+    *error = "--render-size: '" + std::string(value) + "' is not a size WxH (each side 16 to 7680, the width a multiple of 32)";
+  } else if (value.empty()) {
+    *error = std::string(name) + " needs a timeline file";
+  } else if (!result->timelinePath.empty() && result->timelinePath != value) {
+    *error = std::string(name) + ": one timeline file at a time ('" + result->timelinePath + "' already)";
+  } else {
+    result->timelinePath = std::string(value);
+    result->edit = result->edit || name == "--edit";
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -51,11 +86,25 @@ std::string commandLineUsage(const char* program) {
          "                         frames per second on any display; refresh: one timeline frame\n"
          "                         per display refresh (in step with the music only at 60 Hz)\n"
          "  --no-sound             play no sound; the pictures keep the music's time\n"
+         "  --timeline FILE        play the timeline in FILE (JSON) instead of the built-in one\n"
+         "  --edit FILE            edit the timeline in FILE: a window, FILE reloaded whenever it\n"
+         "                         is saved, the keys below; FILE is made from the built-in\n"
+         "                         timeline if it does not exist\n"
+         "  --render-size WxH      render at W x H (W a multiple of 32) and scale to the window;\n"
+         "                         small sizes play fluently without a GPU\n"
          "  --version              the version\n"
          "  --help                 this text\n"
          "\n"
-         "Exit status: 0 the presentation ended or was closed, 2 a bad option, 3 a fatal error,\n"
-         "129, 130, 143 ended by SIGHUP, SIGINT (Ctrl-C), SIGTERM.\n";
+         "Keys while editing: Space pause or play; Left, Right one second back or on (with Shift\n"
+         "ten); Page Up, Page Down the previous or next bookmark; Home frame 0; B add or remove\n"
+         "a bookmark here; L loop between the bookmarks around here (again: stop looping);\n"
+         "F fly the camera (W A S D, Q E, turn with the left mouse button); C write the camera\n"
+         "here as keys of CM::Pos and CM::Dir; Ctrl+S also write code/tarnix_timeline.json.h;\n"
+         "H show or hide the overlay; Escape quit.\n"
+         "\n"
+         "Exit status: 0 the presentation ended or was closed, 1 the timeline file cannot be\n"
+         "used, 2 a bad option, 3 a fatal error, 129, 130, 143 ended by SIGHUP, SIGINT (Ctrl-C),\n"
+         "SIGTERM.\n";
 }
 
 CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLine* commandLine, std::string* error) {
@@ -81,27 +130,26 @@ CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLin
       result.noSound = true;
     } else if (name == "--windowed") {
       result.windowed = true;
-      if (hasValue && !parseWindowSize(value, &result.windowWidth, &result.windowHeight)) {
+      if (hasValue && !parseSize(value, kLargestWindowSide, &result.windowWidth, &result.windowHeight)) {
         *error = "--windowed: '" + std::string(value) + "' is not a size WxH (each side 16 to 16384)";
         return CommandLineAction::Error;
       }
-    } else if (name == "--clock") {
+    } else if (takesValue(name)) {
       if (!hasValue) {
         if (i + 1 >= argc || argv[i + 1] == nullptr) {
-          *error = "--clock needs a value: music or refresh";
+          *error = std::string(name) + " needs a value: " + valueHint(name);
           return CommandLineAction::Error;
         }
         value = argv[++i];
       }
-      if (!parseFrameClockMode(value, &result.clock)) {
-        *error = "--clock: '" + std::string(value) + "' is not music or refresh";
-        return CommandLineAction::Error;
-      }
+      if (!takeValueOption(name, value, &result, error)) return CommandLineAction::Error;
     } else {
       *error = "unknown option '" + std::string(arg) + "'";
       return CommandLineAction::Error;
     }
   }
+  // Editing wants a window beside the editor's, not one over the whole desktop.
+  if (result.edit) result.windowed = true;
   *commandLine = result;
   return CommandLineAction::Run;
 }

@@ -15,11 +15,16 @@ struct CommandLine {
   uint32_t windowHeight = 720;
   FrameClockMode clock = FrameClockMode::Music;
   bool noSound = false;  // the silent real-time clock, even where a sound device exists
+  std::string timelinePath;  // play this timeline file instead of the embedded timeline
+  bool edit = false;         // edit timelinePath (app/edit_session.h): a window, reload on save
+  uint32_t renderWidth = 0;  // 0: the program's own render size
+  uint32_t renderHeight = 0;
 };
 
 enum class CommandLineAction : uint8_t { Run, Help, Version, Error };
 
 // Parses argv (argv[0] is the program). On Error, *error is one line naming the option.
+// --edit implies a normal window (1280x720 unless --windowed gives a size).
 CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLine* commandLine, std::string* error);
 
 // The --help text, for the program named `program` (argv[0]; its directory is dropped).

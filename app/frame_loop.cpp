@@ -36,6 +36,8 @@ int32_t mouseButtonOf(uint32_t message) {
   }
 }
 
+}  // namespace
+
 // The pressed flags of the last iteration are forgotten, then every waiting message is
 // taken until the queue is empty, a quit arrives or the wheel turns (both
 // leave the remaining messages queued for the next iteration).
@@ -84,6 +86,8 @@ void pumpMessages() {
     }
   }
 }
+
+namespace {
 
 // The music position the clock reads. A fixed clock says what a display of its rate
 // would see: on the music clock one period per iteration, on the refresh clock the

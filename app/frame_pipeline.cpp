@@ -31,11 +31,18 @@ void transition(Presentation& p, GpuTexture* texture, uint32_t state) {
 
 // The constants that follow the camera and the scene, then the five uploads.
 void updateFrameConstants(Presentation& p, gfx::GraphicsCommandList* cl) {
+  writeFrameConstants(p);
+  uploadFrameConstants(p, cl);
+}
+
+void writeFrameConstants(Presentation& p) {
   writeCameraConstants(p.camera, p.constants.data);
   p.finalPass.data.time = p.constants.data.time;
   p.finalPass.data.showExtraTexture = p.simulation.data.scene == 0 ? 1 : 0;
   copyIntoField(p.simulation.data.cameraPos, p.camera.position);
+}
 
+void uploadFrameConstants(Presentation& p, gfx::GraphicsCommandList* cl) {
   updateConstantBlock(p.depthOfField, cl);
   updateConstantBlock(p.simulation, cl);
   updateConstantBlock(p.constants, cl);
@@ -197,6 +204,10 @@ void recordFrameSetup(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorA
 
 void recordFramePasses(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
   updateFrameConstants(p, cl);
+  recordPassesAfterConstants(p, cl, heap);
+}
+
+void recordPassesAfterConstants(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
   recordParticleSimulation(p, cl, heap);
   recordSphereBvhBuild(p, cl, heap);
   recordScene(p, cl, heap);

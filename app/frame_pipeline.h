@@ -14,8 +14,14 @@ void recordFramePasses(Presentation& presentation, gfx::GraphicsCommandList* com
 // Every frame, last: the back buffer to the present state.
 void recordPresentTransition(Presentation& presentation, gfx::GraphicsCommandList* commandList);
 
-// The steps of recordFramePasses, in their order.
+// The steps of recordFramePasses, in their order. updateFrameConstants is the two halves
+// below: the CPU copies from the camera and the scene, then the uploads (the editor puts
+// the simulation's own values in between); recordPassesAfterConstants is everything after.
 void updateFrameConstants(Presentation& presentation, gfx::GraphicsCommandList* commandList);
+void writeFrameConstants(Presentation& presentation);
+void uploadFrameConstants(Presentation& presentation, gfx::GraphicsCommandList* commandList);
+void recordPassesAfterConstants(Presentation& presentation, gfx::GraphicsCommandList* commandList,
+                                DescriptorAllocator& frameHeap);
 void recordParticleSimulation(Presentation& presentation, gfx::GraphicsCommandList* commandList,
                               DescriptorAllocator& frameHeap);
 // The hierarchy of the spheres the simulation left, for the scene pass.

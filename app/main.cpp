@@ -5,7 +5,10 @@
 
 #include "app/command_line.h"
 #include "app/presentation.h"
+#include "app/timeline_file.h"
 #include "base/diagnostics.h"
+#include "edit/editor.h"
+#include "platform/files.h"
 #include "platform/os.h"
 
 #ifndef TARNIX_RENDER_WIDTH
@@ -20,6 +23,7 @@ static_assert(TARNIX_RENDER_WIDTH % 32 == 0, "the compute passes cover whole gro
 namespace {
 
 constexpr int kBadOptionExitStatus = 2;
+constexpr int kUnusableFileExitStatus = 1;
 
 // Too large for the stack and used for the whole run.
 Presentation presentation;
@@ -32,6 +36,26 @@ void printSummary(const char* program, const PresentationSummary& summary) {
   printMessage("%s: %llu frames presented, last timeline frame %u at music time %.1f s\n", program,
                static_cast<unsigned long long>(summary.framesShown), summary.lastShownFrame,
                summary.musicSeconds);
+}
+
+// The timeline file of --timeline or --edit, checked before anything else starts; an edited
+// file that does not exist yet is made from the built-in timeline first. Null with the
+// message printed when the file cannot be used. *stamp: the version read (taken before the
+// read, so that a save during start-up is seen as one).
+Timeline* timelineOfFile(const std::string& program, const CommandLine& commandLine, OsFileStamp* stamp) {
+  std::string message;
+  const std::string& path = commandLine.timelinePath;
+  if (commandLine.edit && !osFileStampOf(path.c_str()).exists) {
+    if (!writeBuiltInTimelineFile(path, &message)) {
+      fprintf(stderr, "%s\n", message.c_str());
+      return nullptr;
+    }
+    printf("%s: %s did not exist; it now holds the built-in timeline\n", program.c_str(), path.c_str());
+  }
+  *stamp = osFileStampOf(path.c_str());
+  Timeline* timeline = readTimelineFile(path, &message);
+  if (timeline == nullptr) fprintf(stderr, "%s\n", message.c_str());
+  return timeline;
 }
 
 }  // namespace
@@ -54,19 +78,27 @@ int main(int argc, char** argv) {
     case CommandLineAction::Run:
       break;
   }
+  Timeline* timeline = nullptr;
+  OsFileStamp loaded;
+  if (!commandLine.timelinePath.empty() && (timeline = timelineOfFile(program, commandLine, &loaded)) == nullptr)
+    return kUnusableFileExitStatus;
   // Before the window and the sound device exist, so that their libraries leave the
   // signals to us.
   osInstallStopRequestHandlers();
 
   PresentationOptions options;
-  options.renderWidth = TARNIX_RENDER_WIDTH;
-  options.renderHeight = TARNIX_RENDER_HEIGHT;
+  options.renderWidth = commandLine.renderWidth != 0 ? commandLine.renderWidth : TARNIX_RENDER_WIDTH;
+  options.renderHeight = commandLine.renderHeight != 0 ? commandLine.renderHeight : TARNIX_RENDER_HEIGHT;
+  options.timeline = timeline;
   options.windowed = commandLine.windowed;
   options.windowWidth = commandLine.windowWidth;
   options.windowHeight = commandLine.windowHeight;
   options.clock = commandLine.clock;
   options.noSound = commandLine.noSound;
   startPresentation(presentation, options);
-  printSummary(program.c_str(), runPresentation(presentation));
+  if (commandLine.edit)
+    printSummary(program.c_str(), runEditor(presentation, commandLine.timelinePath, loaded));
+  else
+    printSummary(program.c_str(), runPresentation(presentation));
   return osStopRequestExitStatus();
 }

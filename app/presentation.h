@@ -56,6 +56,9 @@ struct PresentationOptions {
   const WaveOutApi* waveOut = nullptr;
   // Play nothing: the silent real-time clock even where a sound device exists.
   bool noSound = false;
+  // A timeline to play (app/timeline_file.h); the presentation takes it over. Null: the
+  // text below.
+  Timeline* timeline = nullptr;
   // The timeline text loaded at start-up; null means the embedded one.
   const char* timelineText = nullptr;
   uint32_t timelineLength = 0;  // characters of timelineText including its NUL
@@ -164,6 +167,10 @@ void startPresentation(Presentation& presentation, const PresentationOptions& op
 // One iteration of the frame loop. False once the presentation is over (Escape, the
 // window closed, or the frame after kEndFrameIndex rendered).
 bool runFrame(Presentation& presentation);
+
+// The frame loop's first step: last iteration's pressed flags forgotten, the window's
+// waiting messages taken into inputState and renderApp (mouse, quit).
+void pumpMessages();
 
 // What a run showed, for the line the program prints at its end.
 struct PresentationSummary {

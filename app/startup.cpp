@@ -9,6 +9,7 @@
 
 #include "app/frame_passes.h"
 #include "app/presentation.h"
+#include "app/timeline_file.h"
 #include "audio/audio_renderer.h"
 #include "code/tarnix_timeline.json.h"
 #include "gpu/render_app.h"
@@ -21,11 +22,7 @@
 
 namespace {
 
-constexpr float kFrameCountExact = 10843.373f;
 constexpr float kCameraSpeed = 0.15f;
-
-// Round half away from zero, then to an integer: 10843 frames.
-uint32_t timelineFrameCount() { return uint32_t(std::lround(kFrameCountExact)); }
 
 // Once, before anything is drawn: a CPU device shows a picture every second or so at the
 // render sizes of the two programs.
@@ -330,9 +327,18 @@ void setFrameStartValues(Presentation& p) {
   p.previousFrameDurationMs = 0.0;
 }
 
-// The loader reads up to and including a terminating zero, so the text is
-// handed over from a zero-filled copy one byte longer than the text with its NUL.
+// A timeline handed over by the caller replaces the empty one. Otherwise the loader reads
+// up to and including a terminating zero, so the text is handed over from a zero-filled
+// copy one byte longer than the text with its NUL.
 void loadStartupTimeline(Presentation& p) {
+  if (p.options.timeline != nullptr) {
+    ASSERT(p.options.timeline->frameCount == p.frameCount, "A timeline of %u frames, not %u\n",
+           p.options.timeline->frameCount, p.frameCount);
+    destroyTimeline(p.timeline);
+    p.timeline = p.options.timeline;
+    p.options.timeline = nullptr;
+    return;
+  }
   const char* text = p.options.timelineText != nullptr ? p.options.timelineText : TIMELINE_JSON_DATA;
   uint32_t length = p.options.timelineText != nullptr ? p.options.timelineLength
                                                        : uint32_t(sizeof(TIMELINE_JSON_DATA));

@@ -130,6 +130,7 @@ void WaveOutStreamer::startThread() {
 void WaveOutStreamer::play() {
   if (playing.load(std::memory_order_acquire)) return;
   playPosition.store(0, std::memory_order_relaxed);
+  startFrame = 0;
   silentStartTicks = osPerformanceCounter();
   playing.store(true, std::memory_order_release);
   if (!silent && api->takesWholePiece) queueWholePiece();
@@ -151,7 +152,7 @@ void WaveOutStreamer::queueWholePiece() {
 
 double WaveOutStreamer::positionSeconds() {
   if (silent) {
-    if (!playing.load(std::memory_order_relaxed)) return 0.0;
+    if (!playing.load(std::memory_order_relaxed)) return double(startFrame) / double(sampleRate);
     double elapsed = double(osPerformanceCounter() - silentStartTicks) / double(osPerformanceFrequency());
     // Like a device, the silent clock stops where the last queued block would end.
     return std::min(elapsed, double(endFrame()) / double(sampleRate));
@@ -159,16 +160,30 @@ double WaveOutStreamer::positionSeconds() {
   WaveTime time{};
   time.type = kWaveTimeSamples;
   if (!device || api->getPosition(device, &time, sizeof(WaveTime)) != kWaveNoError) return 0.0;
+  const double start = double(startFrame) / double(sampleRate);
   switch (time.type) {
-    case kWaveTimeSamples: return double(time.u.sample) / double(format.samplesPerSec);
-    case kWaveTimeMs: return double(time.u.ms) / 1000.0;
-    case kWaveTimeBytes: return double(time.u.bytes) / double(format.avgBytesPerSec);
+    case kWaveTimeSamples: return start + double(time.u.sample) / double(format.samplesPerSec);
+    case kWaveTimeMs: return start + double(time.u.ms) / 1000.0;
+    case kWaveTimeBytes: return start + double(time.u.bytes) / double(format.avgBytesPerSec);
     default: return 0.0;
   }
 }
 
+void WaveOutStreamer::moveTo(uint32_t frame, bool play) {
+  playing.store(false, std::memory_order_release);
+  // Once the thread is out of queueBlocks it sees playing false and queues nothing more.
+  std::lock_guard<std::mutex> lock(queueing);
+  if (device) api->reset(device);  // every queued block back; the device's count restarts at 0
+  startFrame = std::min(frame, totalFrames);
+  playPosition.store(startFrame, std::memory_order_relaxed);
+  silentStartTicks = osPerformanceCounter() - uint64_t(double(startFrame) / double(sampleRate) * double(osPerformanceFrequency()));
+  if (play) playing.store(true, std::memory_order_release);
+}
+
 void WaveOutStreamer::queueBlocks() {
   if (silent || !playing.load(std::memory_order_acquire)) return;
+  std::lock_guard<std::mutex> lock(queueing);
+  if (!playing.load(std::memory_order_acquire)) return;
   uint32_t bytesPerFrame = channels * (bitsPerSample / 8);
   for (uint32_t k = 0; k < kHeaderCount; ++k) {
     uint32_t position = playPosition.load(std::memory_order_relaxed);

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/os.h"
 #include "platform/wave_out.h"
@@ -61,6 +62,13 @@ struct WaveOutStreamer {
   bool silent = false;
   uint64_t silentStartTicks = 0;
 
+  // Where the device's count of played frames starts in the piece: 0 unless moveTo moved
+  // playback (the device counts from its last reset).
+  uint32_t startFrame = 0;
+  // Held while the streaming thread queues blocks, so that moveTo can take the device back
+  // from a thread that is between blocks.
+  std::mutex queueing;
+
   // Chooses the format, fills samples from source (totalFrames interleaved float
   // frames; null leaves silence), opens the device, prepares the headers and sets full
   // volume. Main thread, once, before startThread.
@@ -75,6 +83,11 @@ struct WaveOutStreamer {
 
   // Played time. 0 when the device cannot say (or answers in an unknown unit).
   double positionSeconds();
+
+  // Stops at once (the queued blocks are taken back), then, when `play` is set, plays on
+  // from `frame` of the piece; otherwise stays stopped with the clock at `frame`. For a
+  // player that seeks and pauses; the presentation itself never calls it.
+  void moveTo(uint32_t frame, bool play);
 
   // One pass of the streaming thread: queues every free header that still has a
   // whole block of music ahead of it.

@@ -15,6 +15,7 @@ char gRing[kRingBuffers][kRingBufferBytes];
 std::atomic<uint32_t> gRingIndex{0};
 std::atomic<bool> gPrinted{true};
 FatalHandler gFatalHandler;
+std::atomic<FatalStopObserver> gStopObserver{nullptr};
 }  // namespace
 
 int printMessage(const char* format, ...) {
@@ -43,4 +44,12 @@ void setFatalHandler(FatalHandlerFunction function, void* pointer) {
 
 void fatalStop() {
   if (gFatalHandler.function) gFatalHandler.function(gFatalHandler.pointer);
+}
+
+void setFatalStopObserver(FatalStopObserver observer) { gStopObserver.store(observer); }
+
+void stopAfterFatalMessage() {
+  // The message is the one printMessage formatted last on this path.
+  if (FatalStopObserver observer = gStopObserver.load()) observer(messageRingBuffer(messageRingIndex() - 1));
+  osFatalStop();
 }

@@ -37,11 +37,20 @@ void setFatalHandler(FatalHandlerFunction function, void* pointer);
 // Runs the fatal handler, if one is set, and returns.
 void fatalStop();
 
+// Called with the stop's message right before every PANIC and ASSERT stops the process.
+// Null unless a program must report the stop itself: a fuzz target, whose fuzzer sees a
+// plain exit as nothing at all.
+using FatalStopObserver = void (*)(const char* message);
+void setFatalStopObserver(FatalStopObserver observer);
+
+// Tells the observer, then osFatalStop.
+[[noreturn]] void stopAfterFatalMessage();
+
 #define PANIC(...)                      \
   do {                                  \
     printMessage("PANIC: " __VA_ARGS__); \
     fatalStop();                        \
-    osFatalStop();                 \
+    stopAfterFatalMessage();            \
   } while (0)
 
 // ASSERT(condition, "text\n", args...): stops with "ASSERT: text" when condition is false.
@@ -49,6 +58,6 @@ void fatalStop();
   do {                                      \
     if (!(condition)) {                     \
       printMessage("ASSERT: " __VA_ARGS__); \
-      osFatalStop();                   \
+      stopAfterFatalMessage();              \
     }                                       \
   } while (0)

@@ -135,7 +135,7 @@ void recordComputePass(gfx::GraphicsCommandList* commandList, const PassDescript
 void recordFullscreenPass(gfx::GraphicsCommandList* commandList, const PassDescription& pass,
                           FullscreenPass& fullscreen, std::span<const PassResource> resources,
                           DynamicArray<PassBinding>& scratch, DescriptorAllocator& heap, uint64_t renderTargetView,
-                          uint32_t width, uint32_t height) {
+                          uint32_t width, uint32_t height, bool clearTarget) {
   checkResourceCount(pass, resources);
   scratch.count = 0;
   for (size_t i = 0; i < resources.size(); ++i) {
@@ -153,5 +153,5 @@ void recordFullscreenPass(gfx::GraphicsCommandList* commandList, const PassDescr
     }
     scratch.push(binding);
   }
-  executeFullscreenPass(fullscreen, width, height, commandList, renderTargetView, heap, scratch);
+  executeFullscreenPass(fullscreen, width, height, commandList, renderTargetView, heap, scratch, clearTarget);
 }

@@ -162,7 +162,7 @@ static void writeBindingView(DescriptorTable& table, const PassBinding& binding)
 void executeFullscreenPass(FullscreenPass& pass, uint32_t width, uint32_t height,
                            gfx::GraphicsCommandList* commandList, uint64_t renderTargetView,
                            DescriptorAllocator& allocator,
-                           const DynamicArray<PassBinding>& bindings) {
+                           const DynamicArray<PassBinding>& bindings, bool clearTarget) {
   ASSERT(pass.pipeline != nullptr, "Pass hasn't been built\n");
   DescriptorTable table = allocateDescriptors(allocator, uint32_t(bindings.count));
 
@@ -179,7 +179,7 @@ void executeFullscreenPass(FullscreenPass& pass, uint32_t width, uint32_t height
   gfx::CpuDescriptorHandle target = {renderTargetView};
   commandList->OMSetRenderTargets(1, &target, true, nullptr);
   const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  commandList->ClearRenderTargetView(target, black, 0, nullptr);
+  if (clearTarget) commandList->ClearRenderTargetView(target, black, 0, nullptr);
 
   gfx::Rect scissor = {0, 0, int32_t(width), int32_t(height)};
   commandList->RSSetScissorRects(1, &scissor);

@@ -87,9 +87,10 @@ inline constexpr float kFullscreenTriangle[9] = {-1, -7, 0, -1, 7, 0, 7, 7, 0};
 // Makes the vertex buffer and the pipeline with `vertexShader` (the program passes
 // RenderToScreenVS).
 void buildFullscreenPass(FullscreenPass& pass, ShaderBytecode vertexShader);
+// The target is cleared to black first, unless the pass draws over what is there (an overlay).
 void executeFullscreenPass(FullscreenPass& pass, uint32_t width, uint32_t height,
                            gfx::GraphicsCommandList* commandList, uint64_t renderTargetView,
                            DescriptorAllocator& allocator,
-                           const DynamicArray<PassBinding>& bindings);
+                           const DynamicArray<PassBinding>& bindings, bool clearTarget = true);
 // Releases the pass's vertex buffer and pipeline (deferred) and frees its lists.
 void destroyFullscreenPass(FullscreenPass& pass);

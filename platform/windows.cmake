@@ -16,7 +16,7 @@ endforeach()
 add_library(tarnix_vulkan_headers INTERFACE)
 target_include_directories(tarnix_vulkan_headers SYSTEM INTERFACE ${TARNIX_VULKAN_INCLUDE_DIR})
 
-add_library(tarnix_os STATIC win32/os_win32.cpp)
+add_library(tarnix_os STATIC win32/os_win32.cpp win32/files_win32.cpp)
 target_link_libraries(tarnix_os PRIVATE psapi winmm user32)
 
 add_library(tarnix_window STATIC win32/window_win32.cpp)

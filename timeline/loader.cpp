@@ -10,12 +10,15 @@ namespace {
 
 const char* const kTrackTypeNames[] = {"FLOAT", "FLOAT3", "UINT", "INVALID"};
 
+// A string with a NUL inside would be read as its first part and match a name it is not.
+bool holdsNul(const JsonValue& string) { return strlen(string.string.characters) != string.string.length; }
+
 // The type code of a "type" text; anything but the four names is refused, since no
 // reader or writer of the timeline knows what such a track would carry.
 TrackType trackTypeOf(const char* trackName, const JsonValue& type) {
   ASSERT(type.type == JsonValueType::String, "Track \"%s\": \"type\" is not a string\n",
          trackName);
-  for (uint32_t code = 0; code < 4; ++code)
+  for (uint32_t code = 0; code < 4 && !holdsNul(type); ++code)
     if (strcmp(type.string.characters, kTrackTypeNames[code]) == 0) return TrackType(code);
   ASSERT(false, "Track \"%s\": unknown type \"%s\"\n", trackName, type.string.characters);
   return TrackType::INVALID;
@@ -30,7 +33,7 @@ uint32_t frameOf(const char* trackName, uint32_t keyIndex, const JsonValue& fram
 uint32_t easingOf(const char* trackName, uint32_t frame, const JsonValue& easing) {
   ASSERT(easing.type == JsonValueType::String,
          "Track \"%s\": \"easing\" of the key at frame %u is not a string\n", trackName, frame);
-  uint32_t index = findEasingIndex(easing.string.characters);
+  uint32_t index = holdsNul(easing) ? EASING_COUNT : findEasingIndex(easing.string.characters);
   ASSERT(index < EASING_COUNT, "Track \"%s\": unknown easing \"%s\" at frame %u\n", trackName,
          easing.string.characters, frame);
   return index;
@@ -139,6 +142,8 @@ bool loadTimeline(Timeline* timeline, const char* text, uint32_t length) {
   for (uint32_t i = 0; i < root->count; ++i) {
     const JsonMember& member = root->members[i];
     const char* key = member.key.string.characters;
+    ASSERT(member.value.type != JsonValueType::Object || !holdsNul(member.key),
+           "Track \"%s\": the name holds a NUL character\n", key);
     if (member.value.type == JsonValueType::Object)
       loadTrack(timeline, key, member.value.object);
     else if (member.value.type == JsonValueType::Array && strcmp(key, "__bookmarks__") == 0)

@@ -2,7 +2,9 @@
 // two files written with one write call each.
 #include "timeline/writer.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "base/diagnostics.h"
 #include "timeline/easing.h"
@@ -26,8 +28,17 @@ const char* typeName(TrackType type) {
 
 void appendUnsigned(std::string& text, uint32_t value) { text += std::to_string(value); }
 
-// "%f" of the value widened to double: six decimals, as the reader expects a point.
+// "%f" of the value widened to double: six decimals, as the reader expects a point. An
+// infinity or NaN has no such form (the reader refuses "inf" and "nan"): it is written as
+// its 32-bit pattern in decimal, which the embedded text's reader takes for a FLOAT key's
+// bits, so it reads back as the very same value.
 void appendFloat(std::string& text, float value) {
+  if (!std::isfinite(value)) {
+    uint32_t bits;
+    memcpy(&bits, &value, sizeof(bits));
+    appendUnsigned(text, bits);
+    return;
+  }
   char buffer[64];
   int length = snprintf(buffer, sizeof(buffer), "%f", double(value));
   if (length >= 0 && size_t(length) < sizeof(buffer)) {
@@ -38,6 +49,26 @@ void appendFloat(std::string& text, float value) {
   std::string wide(size_t(length) + 1, '\0');
   snprintf(wide.data(), wide.size(), "%f", double(value));
   text.append(wide.data(), size_t(length));
+}
+
+// A name as a JSON string: quote, backslash and control characters escaped, every other
+// byte as it is. The program's own names hold none of those, and come out unchanged.
+void appendName(std::string& text, const char* name) {
+  text += '"';
+  for (const char* c = name; *c != '\0'; ++c) {
+    const unsigned char byte = static_cast<unsigned char>(*c);
+    if (byte == '"' || byte == '\\') {
+      text += '\\';
+      text += char(byte);
+    } else if (byte < 0x20) {
+      char escape[8];
+      snprintf(escape, sizeof(escape), "\\u%04x", byte);
+      text += escape;
+    } else {
+      text += char(byte);
+    }
+  }
+  text += '"';
 }
 
 void appendValue(std::string& text, TrackType type, const FrameValue& value) {
@@ -62,52 +93,53 @@ void appendValue(std::string& text, TrackType type, const FrameValue& value) {
   }
 }
 
-void appendTrack(std::string& text, const Track* track, const char* quote) {
-  text += quote;
-  text += track->name;
-  text += quote;
-  text += ":{";
-  text += quote;
-  text += "type";
-  text += quote;
-  text += ':';
-  text += quote;
+void appendKey(std::string& text, uint32_t frame, const Keyframe& key, TrackType type) {
+  text += "{\"frame\":";
+  appendUnsigned(text, frame);
+  text += ",\"easing\":\"";
+  text += key.easing < EASING_COUNT ? easingNames[key.easing] : "None";
+  text += "\",\"value\":";
+  appendValue(text, type, key.value);
+  text += '}';
+}
+
+void appendTrack(std::string& text, const Track* track) {
+  appendName(text, track->name);
+  text += ":{\"type\":\"";
   text += typeName(track->type);
-  text += quote;
-  text += ',';
-  text += quote;
-  text += "frames";
-  text += quote;
-  text += ":[";
+  text += "\",\"frames\":[";
   bool first = true;
   for (uint32_t frame = 0; frame < track->keys.count; ++frame) {
     const Keyframe* key = track->keys[frame];
     if (key == nullptr) continue;
     if (!first) text += ',';
     first = false;
-    text += '{';
-    text += quote;
-    text += "frame";
-    text += quote;
-    text += ':';
-    appendUnsigned(text, frame);
-    text += ',';
-    text += quote;
-    text += "easing";
-    text += quote;
-    text += ':';
-    text += quote;
-    text += key->easing < EASING_COUNT ? easingNames[key->easing] : "None";
-    text += quote;
-    text += ',';
-    text += quote;
-    text += "value";
-    text += quote;
-    text += ':';
-    appendValue(text, track->type, key->value);
-    text += '}';
+    appendKey(text, frame, *key, track->type);
   }
   text += ']';
+}
+
+// The body of a C string literal that holds exactly `json`: quotes, backslashes and question
+// marks (no trigraph in any C dialect) escaped, every byte outside printable ASCII as a
+// three-digit octal escape (which no following digit can extend), so any name gives a
+// header that compiles.
+std::string cStringBody(const std::string& json) {
+  std::string body;
+  body.reserve(json.size() + json.size() / 8);
+  for (char c : json) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte == '"' || byte == '\\' || byte == '?') {
+      body += '\\';
+      body += c;
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      char escape[8];
+      snprintf(escape, sizeof(escape), "\\%03o", byte);
+      body += escape;
+    } else {
+      body += c;
+    }
+  }
+  return body;
 }
 
 // Creates (or replaces) the file; the message names it when that fails.
@@ -126,24 +158,18 @@ bool writeAll(FILE* file, const std::string& text) {
 }  // namespace
 
 std::string serializeTimeline(const Timeline* timeline, bool escaped) {
-  const char* quote = escaped ? "\\\"" : "\"";
-  std::string text;
-  text += '{';
-  text += quote;
-  text += "__bookmarks__";
-  text += quote;
-  text += ": [";
+  std::string text = "{\"__bookmarks__\": [";
   for (uint32_t i = 0; i < timeline->bookmarks.count; ++i) {
     if (i > 0) text += ',';
     appendUnsigned(text, timeline->bookmarks[i]);
   }
   text += "],";
   for (uint32_t i = 0; i < timeline->tracks.count; ++i) {
-    appendTrack(text, timeline->tracks[i], quote);
+    appendTrack(text, timeline->tracks[i]);
     text += i + 1 < timeline->tracks.count ? "}," : "}";
   }
   text += '}';
-  return text;
+  return escaped ? cStringBody(text) : text;
 }
 
 std::string timelineHeaderText(const Timeline* timeline) {

@@ -10,9 +10,11 @@
 
 inline constexpr const char* TIMELINE_FILE_NAME = "tarnix_timeline.json";
 
-// One line of JSON, no whitespace but the space after "__bookmarks__":. With
-// `escaped`, every structural double quote is written as \" so the text can sit
-// inside a C string literal (track and easing names are inserted unchanged).
+// One line of JSON, no whitespace but the space after "__bookmarks__":. A track name is
+// written as a JSON string (a quote, backslash or control character in it escaped); a FLOAT
+// that is infinite or NaN as its 32-bit pattern, which the embedded text's reader takes
+// back bit for bit. With `escaped`, the text as the body of a C string literal: quotes
+// backslashes and question marks escaped, bytes outside printable ASCII as octal escapes.
 std::string serializeTimeline(const Timeline* timeline, bool escaped);
 
 // The header text: "#pragma once\n", the constant's declaration, the escaped JSON

@@ -86,13 +86,52 @@ TEST(CommandLine, AnythingElseIsAnErrorNamingTheOption) {
 TEST(CommandLine, UsageNamesTheProgramAsCalledAndEveryOption) {
   const std::string usage = commandLineUsage("/opt/x/tarnix1080");
   EXPECT_EQ(usage.rfind("Usage: tarnix1080 [options]\n", 0), 0u);
-  for (const char* option : {"--windowed", "--clock music|refresh", "--no-sound", "--version", "--help"})
+  for (const char* option : {"--windowed", "--clock music|refresh", "--no-sound", "--timeline FILE", "--edit FILE",
+                             "--render-size WxH", "--version", "--help"})
     EXPECT_NE(usage.find(option), std::string::npos) << option;
+  // The editing keys, each named.
+  for (const char* key : {"Space", "Left", "Right", "Shift", "Page Up", "Page Down", "Home", "B add", "L loop", "F fly",
+                          "C write", "Ctrl+S", "H show", "Escape"})
+    EXPECT_NE(usage.find(key), std::string::npos) << key;
   EXPECT_EQ(programName("C:\\demo\\tarnix.exe"), "tarnix.exe");
   EXPECT_EQ(programName("tarnix"), "tarnix");
   EXPECT_EQ(programName(""), "tarnix");
   EXPECT_EQ(programName(nullptr), "tarnix");
   EXPECT_EQ(programName("dir/"), "tarnix");
+}
+
+TEST(CommandLine, TimelineFilesEditingAndTheRenderSize) {
+  Parsed p = parse({"--timeline", "a.json", "--render-size=320x180"});
+  ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+  EXPECT_EQ(p.commandLine.timelinePath, "a.json");
+  EXPECT_FALSE(p.commandLine.edit);
+  EXPECT_FALSE(p.commandLine.windowed);
+  EXPECT_EQ(p.commandLine.renderWidth, 320u);
+  EXPECT_EQ(p.commandLine.renderHeight, 180u);
+
+  // Editing is in a normal window, of the size --windowed gives.
+  p = parse({"--edit=b.json", "--windowed=800x450"});
+  ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+  EXPECT_EQ(p.commandLine.timelinePath, "b.json");
+  EXPECT_TRUE(p.commandLine.edit);
+  EXPECT_TRUE(p.commandLine.windowed);
+  EXPECT_EQ(p.commandLine.windowWidth, 800u);
+  EXPECT_EQ(parse({"--edit", "b.json"}).commandLine.windowWidth, 1280u);
+  EXPECT_TRUE(parse({"--timeline", "b.json", "--edit", "b.json"}).commandLine.edit);
+
+  const std::vector<std::pair<std::vector<const char*>, const char*>> cases = {
+      {{"--timeline"}, "--timeline needs a value: a timeline file"},
+      {{"--edit="}, "--edit needs a timeline file"},
+      {{"--timeline", "a.json", "--edit", "b.json"}, "--edit: one timeline file at a time ('a.json' already)"},
+      {{"--render-size"}, "--render-size needs a value: a size WxH"},
+      {{"--render-size", "100x100"}, "--render-size: '100x100' is not a size WxH (each side 16 to 7680, the width a multiple of 32)"},
+      {{"--render-size", "7712x100"}, "--render-size: '7712x100' is not a size WxH (each side 16 to 7680, the width a multiple of 32)"},
+  };
+  for (const auto& [args, message] : cases) {
+    Parsed refused = parse(args);
+    EXPECT_EQ(refused.action, CommandLineAction::Error) << message;
+    EXPECT_EQ(refused.error, message);
+  }
 }
 
 }  // namespace

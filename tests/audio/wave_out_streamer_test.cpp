@@ -240,6 +240,46 @@ TEST_F(StreamerClockTest, SilentBeforeOpeningLeavesTheDeviceAloneAndFillsTheSamp
   EXPECT_EQ(fakeWaveOut().closes, 0u);
 }
 
+// Seeking and pausing (the timeline editor): the queued blocks come back at once, playback
+// goes on from the frame asked for, and the clock counts from there; a pause holds it.
+TEST_F(StreamerClockTest, MoveToTakesTheBlocksBackAndPlaysOnFromTheFrame) {
+  create(kPieceFrames);
+  streamer.openDevice(nullptr);
+  FakeWaveOut& fake = fakeWaveOut();
+  streamer.play();
+  streamer.queueBlocks();
+  ASSERT_EQ(fake.queue.size(), WaveOutStreamer::kHeaderCount);
+
+  streamer.moveTo(441000, true);  // 10 s
+  EXPECT_EQ(fake.resets, 1u);
+  EXPECT_TRUE(fake.queue.empty()) << "the reset finished every queued block";
+  fake.positionValue = 22050;  // the device counts from its reset
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 10.5);
+  size_t before = fake.writtenData.size();
+  streamer.queueBlocks();
+  ASSERT_EQ(fake.writtenData.size(), before + WaveOutStreamer::kHeaderCount);
+  EXPECT_EQ(frameOf(fake.writtenData[before]), 441000u);
+
+  streamer.moveTo(44100, false);  // paused at 1 s
+  fake.positionValue = 0;
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.0);
+  before = fake.writtenData.size();
+  streamer.queueBlocks();
+  EXPECT_EQ(fake.writtenData.size(), before) << "nothing plays while paused";
+  streamer.moveTo(kPieceFrames + 5, true);
+  EXPECT_EQ(streamer.playPosition.load(), kPieceFrames) << "no further than the piece";
+
+  // The silent clock holds while paused and goes on from the frame.
+  streamer.silent = true;
+  streamer.moveTo(88200, false);
+  EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 2.0);
+  streamer.moveTo(88200, true);
+  osSleepMs(20);
+  EXPECT_GE(streamer.positionSeconds(), 2.019);
+  EXPECT_LT(streamer.positionSeconds(), 3.0);
+  streamer.shutdown(0);
+}
+
 using StreamerThreadTest = StreamerFixture;
 
 TEST_F(StreamerThreadTest, ThreadStreamsEveryBlockInOrderAndShutdownTakesTheDeviceBack) {

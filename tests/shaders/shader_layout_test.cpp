@@ -11,6 +11,7 @@
 
 #include "app/frame_passes.h"
 #include "audio/music_synthesis_pass.h"
+#include "edit/hud_pass.h"
 #include "platform/gfx.h"
 #include "shaders/ParticleConfig.h"
 #include "tests/shaders/pass_reflection.h"
@@ -91,6 +92,7 @@ std::vector<ShaderInterface> shaderInterfaces() {
        {{"constantData", &kDepthOfFieldData}, {"Spiral", &kDepthOfFieldSpiral}, {"Tiles", &kDepthOfFieldTiles}}},
       {"kDepthOfFieldDirectPS", "frag", {0, 0, 0}, {{"constantData", &kDepthOfFieldData}}},
       {"kTransferToBackbufferPS", "frag", {0, 0, 0}, {{"finalPassData", &kFinalPassData}}},
+      {"kHudOverlayPS", "frag", {0, 0, 0}, {}},
   };
 }
 
@@ -184,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DescribedPass{&kSceneBruteForcePass, {"sphereBvh"}}, DescribedPass{&kTemporalPass, {}},
                       DescribedPass{&kAtrousPass, {}}, DescribedPass{&kDepthOfFieldPreparePass, {}},
                       DescribedPass{&kDepthOfFieldPass, {}}, DescribedPass{&kDepthOfFieldDirectPass, {}},
-                      DescribedPass{&kFinalPass, {}}),
+                      DescribedPass{&kFinalPass, {}}, DescribedPass{&kHudOverlayPass, {}}),
     [](const auto& info) { return std::string(info.param.pass->name); });
 
 // A description that drifted from its shader is caught, whichever side moved.

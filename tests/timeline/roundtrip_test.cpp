@@ -2,12 +2,16 @@
 // byte, and any timeline the writer produces loads back into the same keys.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "code/tarnix_timeline.json.h"
+#include "tests/support/fatal.h"
+#include "tests/timeline/odd_names.h"
 #include "timeline/easing.h"
+#include "timeline/file_format.h"
 #include "timeline/loader.h"
 #include "timeline/writer.h"
 
@@ -73,6 +77,56 @@ TEST_F(RoundTrip, WrittenTimelineLoadsBackKeyForKey) {
   }
   EXPECT_EQ(serializeTimeline(loaded, false), written);
   destroyTimeline(loaded);
+}
+
+// The embedded text's reader takes an integer given for a FLOAT key as the key's bits, so
+// -1 and 2139095040 are NaN and infinity. The writer once printed them as "nan" and "inf",
+// which no reader takes: a saved timeline stopped the next start.
+TEST_F(RoundTrip, NonFiniteFloatsAreWrittenAsTheirBitsAndReadBackUnchanged) {
+  const std::string text =
+      R"({"F":{"type":"FLOAT","frames":[{"frame":0,"easing":"None","value":-1},)"
+      R"({"frame":1,"easing":"None","value":2139095040}]},)"
+      R"("V":{"type":"FLOAT3","frames":[{"frame":2,"easing":"None","value":[4286578688,0.5,-2147483648]}]}})";
+  ASSERT_TRUE(loadTimeline(timeline, text.c_str()));
+  EXPECT_TRUE(std::isnan(timeline->tracks[0]->keys[0]->value.floatValue));
+  EXPECT_EQ(timeline->tracks[0]->keys[1]->value.floatValue, INFINITY);
+  EXPECT_EQ(timeline->tracks[1]->keys[2]->value.float3[0], -INFINITY);
+  const std::string written = serializeTimeline(timeline, false);
+  EXPECT_NE(written.find(R"("value":4294967295})"), std::string::npos) << written;
+  EXPECT_NE(written.find(R"("value":[4286578688,0.500000,-0.000000]})"), std::string::npos) << written;
+  Timeline* again = createTimeline(kFrames);
+  ASSERT_TRUE(loadTimeline(again, written.c_str()));
+  EXPECT_EQ(memcmp(&again->tracks[0]->keys[0]->value, &timeline->tracks[0]->keys[0]->value, sizeof(FrameValue)), 0);
+  EXPECT_EQ(serializeTimeline(again, false), written);
+  destroyTimeline(again);
+}
+
+// Names with quotes, backslashes, control characters and non-ASCII letters: the file is
+// standard JSON that reads back to the same names, and the header's literal holds exactly
+// the file's text (the odd-names header suite compiles one).
+TEST_F(RoundTrip, OddNamesSurviveTheFileAndTheHeader) {
+  buildOddNamesTimeline(timeline);
+  const std::string written = serializeTimeline(timeline, false);
+  TimelineFileRules rules;
+  rules.frameCount = kFrames;
+  TextError error;
+  Timeline* loaded = loadTimelineFile(written.data(), written.size(), rules, &error);
+  ASSERT_NE(loaded, nullptr) << error.position.line << ":" << error.position.column << ": " << error.message;
+  for (uint32_t t = 0; t < timeline->tracks.count; ++t) EXPECT_STREQ(loaded->tracks[t]->name, timeline->tracks[t]->name);
+  EXPECT_EQ(serializeTimeline(loaded, false), written);
+  destroyTimeline(loaded);
+  EXPECT_EQ(unescapeCString(serializeTimeline(timeline, true)), written);
+}
+
+// A NUL inside a name would make the track another one, silently: the embedded text's
+// loader stops instead, as it does for every other malformed name.
+TEST(RoundTripFatal, EmbeddedTextWithANulInsideANameStops) {
+  const char text[] = "{\"CM::Pos\0x\":{\"type\":\"FLOAT3\",\"frames\":[]}}";
+  Timeline* timeline = createTimeline(kFrames);
+  EXPECT_FATAL(loadTimeline(timeline, text, uint32_t(sizeof(text))), "ASSERT: Track \"CM::Pos\": the name holds a NUL character");
+  const char easing[] = "{\"T\":{\"type\":\"UINT\",\"frames\":[{\"frame\":0,\"easing\":\"None\0x\",\"value\":1}]}}";
+  EXPECT_FATAL(loadTimeline(timeline, easing, uint32_t(sizeof(easing))), "ASSERT: Track \"T\": unknown easing \"None\"");
+  destroyTimeline(timeline);
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
+#include "app/timeline_file.h"
 #include "tests/tools/run_tool.h"
 
 namespace {
@@ -117,6 +119,29 @@ TEST(CaptureRun, RepeatedCaptureIsByteIdenticalAtTheAskedSizeAndLength) {
   }
   // Six frames of 367.5 music frames each.
   EXPECT_EQ(wavDataBytes(readWholeFile(dir.path() + "/c/music.wav")), 2205u * kStereoFloatBytes);
+}
+
+// A timeline file renders as the built-in timeline does when it holds the same timeline (the
+// file is read as standard JSON, the built-in text by its own reader), and differently when
+// it holds another.
+TEST(CaptureRun, ATimelineFileRendersItsTimeline) {
+  ToolDirectory dir;
+  std::string message;
+  ASSERT_TRUE(writeBuiltInTimelineFile(dir.path() + "/same.json", &message)) << message;
+  std::string text = readWholeFile(dir.path() + "/same.json");
+  const std::string key = "{\"frame\":439,\"easing\":\"Linear\",\"value\":0.000000}";
+  ASSERT_NE(text.find(key), std::string::npos);
+  text.replace(text.find(key), key.size(), "{\"frame\":439,\"easing\":\"Linear\",\"value\":0.5}");
+  std::ofstream(dir.path() + "/other.json", std::ios::binary) << text;
+  const std::string options = "--from 460 --to 461 --render-size 32x18 --out ";
+  ASSERT_EQ(capture(dir, options + "built-in").status, 0);
+  ToolRun same = capture(dir, "--timeline same.json " + options + "same");
+  ASSERT_EQ(same.status, 0) << same.err;
+  ASSERT_EQ(capture(dir, "--timeline other.json " + options + "other").status, 0);
+  for (const char* frame : {"/frame_0460.png", "/frame_0461.png"}) {
+    EXPECT_EQ(readWholeFile(dir.path() + "/same" + frame), readWholeFile(dir.path() + "/built-in" + frame)) << frame;
+    EXPECT_NE(readWholeFile(dir.path() + "/other" + frame), readWholeFile(dir.path() + "/built-in" + frame)) << frame;
+  }
 }
 
 TEST(CaptureRun, OpeningFramesAreBlackInBothForms) {

@@ -159,6 +159,24 @@ ToolRun capture(const ToolDirectory& dir, const std::string& arguments) {
   return dir.run(TARNIX_CAPTURE_TOOL, arguments);
 }
 
+// A timeline file that cannot be used is reported as tarnix reports it, before the output
+// is made or anything rendered; a good one is taken.
+TEST(CaptureCli, UnusableTimelineFileComesFirst) {
+  ToolDirectory dir;
+  {
+    std::ofstream bad(dir.path() + "/bad.json");
+    bad << "{\"CM::Fov\":{\"type\":\"FLOAT\",\"frames\":[{\"frame\":0,\"easing\":\"None\",\"value\":\"wide\"}]}}";
+  }
+  ToolRun run = capture(dir, "--timeline bad.json --out frames");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "bad.json:1:73: the value of a FLOAT key is a string, not a number\n");
+  EXPECT_FALSE(dir.exists("frames"));
+  run = capture(dir, "--timeline none.json --out frames");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "none.json: No such file or directory\n");
+  EXPECT_EQ(capture(dir, "--timeline").status, 2);
+}
+
 TEST(CaptureCli, ErrorsComeBeforeAnyRendering) {
   ToolDirectory dir;
   ToolRun help = capture(dir, "--help");

@@ -98,6 +98,8 @@ const char* captureUsage() {
          "  --out PATH           a directory (frame_NNNN.png for each frame, music.wav), or a\n"
          "                       file ending in .mp4 (H.264, yuv420p, AAC music; needs ffmpeg);\n"
          "                       default the directory \"capture\"\n"
+         "  --timeline FILE      render the timeline in FILE (as tarnix --timeline plays it);\n"
+         "                       a file that cannot be used is reported before anything else\n"
          "  --help               this text\n"
          "\n"
          "Output frame n is shown at music time n / F and lasts 1000 / F ms, so a capture at\n"
@@ -135,6 +137,9 @@ bool takeOption(const std::string& name, const std::string& value, GivenOptions&
   } else if (name == "--size") {
     if (!parseSize(value, &o.outputWidth, &o.outputHeight)) *error = "--size '" + value + "' is not WxH (1 to 7680 each)";
     given.sizeGiven = true;
+  } else if (name == "--timeline") {
+    if (value.empty()) *error = "--timeline needs a timeline file";
+    o.timelinePath = value;
   } else if (value.empty()) {
     *error = "--out needs a path";
   } else {
@@ -195,7 +200,7 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
       hasValue = true;
     }
     const bool known = name == "--from" || name == "--to" || name == "--fps" || name == "--render-size" ||
-                       name == "--size" || name == "--out" || name == "--clock";
+                       name == "--size" || name == "--out" || name == "--clock" || name == "--timeline";
     if (!known) {
       *error = "unknown option '" + arg + "'";
       return ParseResult::Error;

@@ -26,6 +26,7 @@ struct CaptureOptions {
   uint32_t renderWidth = 960, renderHeight = 540;
   uint32_t outputWidth = 0, outputHeight = 0;  // 0: the render size
   std::string out = "capture";
+  std::string timelinePath;  // a timeline file to render instead of the built-in timeline
   CaptureOutput output = CaptureOutput::PngSequence;
   bool help = false;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/presentation.h"
+#include "app/timeline_file.h"
 #include "audio/audio_renderer.h"
 #include "gpu/render_app.h"
 #include "platform/wave_out.h"
@@ -92,8 +93,16 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // The timeline file first: a file that cannot be used leaves no output behind.
+  Timeline* timeline = nullptr;
+  if (!options.timelinePath.empty() && (timeline = readTimelineFile(options.timelinePath, &error)) == nullptr) {
+    fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+
   CaptureOutputState output;
   if (!prepareCaptureOutput(output, options, &error)) {
+    destroyTimeline(timeline);
     fprintf(stderr, "tarnix-capture: %s\n", error.c_str());
     return 1;
   }
@@ -109,6 +118,7 @@ int main(int argc, char** argv) {
   run.clock = options.clock;
   run.fixedFramesPerSecond = options.fps.perSecond();
   run.waveOut = silentWaveOutApi();
+  run.timeline = timeline;
   startPresentation(presentation, run);
 
   FrameWriter writer(output);
