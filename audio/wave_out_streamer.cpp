@@ -69,7 +69,7 @@ void WaveOutStreamer::openDevice(const float* source) {
   format = makeWaveFormat(uint16_t(channels), sampleRate, 32);
   WaveOutHandle queried = nullptr;
   const bool deviceWanted = !silent;
-  if (deviceWanted && api->open(&queried, kWaveMapper, &format, nullptr, this, kWaveFormatQuery) != kWaveNoError) {
+  if (deviceWanted && api->open(&queried, kWaveMapper, &format, nullptr, this, kWaveFormatQuery) != WaveResult::NoError) {
     format = makeWaveFormat(uint16_t(channels), sampleRate, 16);
     bitsPerSample = 16;
   }
@@ -88,7 +88,7 @@ void WaveOutStreamer::openDevice(const float* source) {
   if (!deviceWanted) return;
   uint32_t blockBytes = blockFrames * channels * (bitsPerSample / 8);
   WaveResult opened = api->open(&device, kWaveMapper, &format, onWaveOutMessage, this, kWaveCallbackFunction);
-  if (opened != kWaveNoError) {
+  if (opened != WaveResult::NoError) {
     // Not fatal, and said once: a machine without sound still shows the presentation,
     // clocked by real time instead of by the device.
     device = nullptr;
@@ -140,7 +140,7 @@ void WaveOutStreamer::queueWholePiece() {
   uintptr_t expected = 0;
   if (!inFlight(headers[0]).compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) return;
   WaveResult result = api->write(device, &headers[0], sizeof(WaveHeader));
-  if (result != kWaveNoError) {
+  if (result != WaveResult::NoError) {
     inFlight(headers[0]).exchange(0, std::memory_order_acq_rel);
     char text[kErrorTextBytes];
     errorText(api, result, text);
@@ -158,13 +158,13 @@ double WaveOutStreamer::positionSeconds() {
     return std::min(elapsed, double(endFrame()) / double(sampleRate));
   }
   WaveTime time{};
-  time.type = kWaveTimeSamples;
-  if (!device || api->getPosition(device, &time, sizeof(WaveTime)) != kWaveNoError) return 0.0;
+  time.type = WaveTimeType::Samples;
+  if (!device || api->getPosition(device, &time, sizeof(WaveTime)) != WaveResult::NoError) return 0.0;
   const double start = double(startFrame) / double(sampleRate);
   switch (time.type) {
-    case kWaveTimeSamples: return start + double(time.u.sample) / double(format.samplesPerSec);
-    case kWaveTimeMs: return start + double(time.u.ms) / 1000.0;
-    case kWaveTimeBytes: return start + double(time.u.bytes) / double(format.avgBytesPerSec);
+    case WaveTimeType::Samples: return start + double(time.u.sample) / double(format.samplesPerSec);
+    case WaveTimeType::Ms: return start + double(time.u.ms) / 1000.0;
+    case WaveTimeType::Bytes: return start + double(time.u.bytes) / double(format.avgBytesPerSec);
     default: return 0.0;
   }
 }
@@ -193,7 +193,7 @@ void WaveOutStreamer::queueBlocks() {
     if (!inFlight(headers[k]).compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) continue;
     headers[k].data = static_cast<uint8_t*>(samples) + size_t(position) * bytesPerFrame;
     WaveResult result = api->write(device, &headers[k], sizeof(WaveHeader));
-    if (result != kWaveNoError) {
+    if (result != WaveResult::NoError) {
       inFlight(headers[k]).exchange(0, std::memory_order_acq_rel);
       char text[kErrorTextBytes];
       errorText(api, result, text);

@@ -44,71 +44,71 @@ void deliverFinished(WaveOutDevice* device) {
 
 WaveResult webOpen(WaveOutHandle* device, uint32_t, const WaveFormatExtensible* format, WaveOutCallback callback,
                    void* instance, uint32_t flags) {
-  if (!webAudioReady()) return kWaveNoDriver;
-  if (!isFloatStereo(format)) return kWaveBadFormat;
-  if (flags & kWaveFormatQuery) return kWaveNoError;
+  if (!webAudioReady()) return WaveResult::NoDriver;
+  if (!isFloatStereo(format)) return WaveResult::BadFormat;
+  if (flags & kWaveFormatQuery) return WaveResult::NoError;
   *device = new WaveOutDevice{callback, instance, nullptr};
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult webPrepare(WaveOutHandle device, WaveHeader* header, uint32_t size) {
-  if (!device || !header || size < sizeof(WaveHeader)) return kWaveInvalidParameter;
+  if (!device || !header || size < sizeof(WaveHeader)) return WaveResult::InvalidParameter;
   header->flags |= kWaveHeaderPrepared;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult webUnprepare(WaveOutHandle device, WaveHeader* header, uint32_t size) {
-  if (!device || !header || size < sizeof(WaveHeader)) return kWaveInvalidParameter;
-  if (header == device->queued) return kWaveStillPlaying;
+  if (!device || !header || size < sizeof(WaveHeader)) return WaveResult::InvalidParameter;
+  if (header == device->queued) return WaveResult::StillPlaying;
   header->flags &= ~kWaveHeaderPrepared;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 // The one block this device takes: the whole piece, handed to the worklet in one message.
 WaveResult webWrite(WaveOutHandle device, WaveHeader* header, uint32_t size) {
-  if (!device || !header || size < sizeof(WaveHeader)) return kWaveInvalidParameter;
-  if (!(header->flags & kWaveHeaderPrepared)) return kWaveUnprepared;
-  if (device->queued) return kWaveStillPlaying;
+  if (!device || !header || size < sizeof(WaveHeader)) return WaveResult::InvalidParameter;
+  if (!(header->flags & kWaveHeaderPrepared)) return WaveResult::Unprepared;
+  if (device->queued) return WaveResult::StillPlaying;
   header->flags = (header->flags & ~kWaveHeaderDone) | kWaveHeaderInQueue;
   device->queued = header;
   webAudioPlay(static_cast<const float*>(header->data), header->bufferLength / 4);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult webReset(WaveOutHandle device) {
-  if (!device) return kWaveInvalidHandle;
+  if (!device) return WaveResult::InvalidHandle;
   webAudioStop();
   deliverFinished(device);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult webClose(WaveOutHandle device) {
-  if (!device) return kWaveInvalidHandle;
-  if (device->queued) return kWaveStillPlaying;
+  if (!device) return WaveResult::InvalidHandle;
+  if (device->queued) return WaveResult::StillPlaying;
   delete device;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult webGetPosition(WaveOutHandle device, WaveTime* time, uint32_t size) {
-  if (!device || !time || size < sizeof(WaveTime)) return kWaveInvalidParameter;
+  if (!device || !time || size < sizeof(WaveTime)) return WaveResult::InvalidParameter;
   deliverFinished(device);
-  time->type = kWaveTimeSamples;
+  time->type = WaveTimeType::Samples;
   time->u.sample = uint32_t(webAudioPosition());
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult webSetVolume(WaveOutHandle device, uint32_t volume) {
-  if (!device) return kWaveInvalidHandle;
+  if (!device) return WaveResult::InvalidHandle;
   webAudioVolume(double(volume & 0xFFFF) / 65535.0);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult webGetErrorText(WaveResult result, char* text, uint32_t size) {
-  const char* message = result == kWaveNoDriver   ? "no audio context (the page starts sound on its start button)"
-                        : result == kWaveBadFormat ? "the audio worklet plays 44,100 Hz stereo float samples only"
+  const char* message = result == WaveResult::NoDriver   ? "no audio context (the page starts sound on its start button)"
+                        : result == WaveResult::BadFormat ? "the audio worklet plays 44,100 Hz stereo float samples only"
                                                    : "wave-out error";
   if (text && size) snprintf(text, size, "%s", message);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 constexpr WaveOutApi kWebWaveOut = {webOpen,  webPrepare,     webUnprepare, webWrite,        webReset,

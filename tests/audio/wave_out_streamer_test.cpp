@@ -153,7 +153,7 @@ TEST_F(StreamerQueueTest, FailedWriteFreesTheHeaderAndPrintsOncePerPass) {
   create(kPieceFrames);
   streamer.openDevice(nullptr);
   FakeWaveOut& fake = fakeWaveOut();
-  fake.writeResult = kWaveNoMemory;
+  fake.writeResult = WaveResult::NoMemory;
   streamer.play();
 
   for (int pass = 0; pass < 2; ++pass) {
@@ -163,7 +163,7 @@ TEST_F(StreamerQueueTest, FailedWriteFreesTheHeaderAndPrintsOncePerPass) {
   }
   EXPECT_EQ(fake.writeCalls, 2u) << "a failed write ends the pass";
 
-  fake.writeResult = kWaveNoError;
+  fake.writeResult = WaveResult::NoError;
   EXPECT_EQ(capturedPass(), "");
   ASSERT_EQ(fake.writtenData.size(), WaveOutStreamer::kHeaderCount);
   EXPECT_EQ(frameOf(fake.writtenData[0]), 0u);
@@ -176,26 +176,26 @@ TEST_F(StreamerClockTest, EveryUnitGivesTheSameSeconds) {
   streamer.openDevice(nullptr);
   FakeWaveOut& fake = fakeWaveOut();
 
-  fake.positionType = kWaveTimeSamples;
+  fake.positionType = WaveTimeType::Samples;
   fake.positionValue = 66150;
   EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.5);
-  fake.positionType = kWaveTimeMs;
+  fake.positionType = WaveTimeType::Ms;
   fake.positionValue = 1500;
   EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.5);
-  fake.positionType = kWaveTimeBytes;
+  fake.positionType = WaveTimeType::Bytes;
   fake.positionValue = 529200;  // 1.5 s of float frames
   EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.5);
 
-  fake.positionType = kWaveTimeSmpte;
+  fake.positionType = WaveTimeType::Smpte;
   EXPECT_EQ(streamer.positionSeconds(), 0.0) << "unknown unit";
-  fake.positionType = kWaveTimeSamples;
-  fake.positionResult = kWaveError;
+  fake.positionType = WaveTimeType::Samples;
+  fake.positionResult = WaveResult::Error;
   EXPECT_EQ(streamer.positionSeconds(), 0.0) << "failed query";
 }
 
 TEST_F(StreamerClockTest, NoDeviceSaysSoOnceAndKeepsASilentRealTimeClock) {
   create(kPieceFrames);
-  fakeWaveOut().openResult = kWaveNoDriver;
+  fakeWaveOut().openResult = WaveResult::NoDriver;
   ::testing::internal::CaptureStdout();
   streamer.openDevice(nullptr);
   std::string output = ::testing::internal::GetCapturedStdout();
