@@ -1,6 +1,5 @@
 #include "timeline/json.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cfloat>
 #include <cmath>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "base/diagnostics.h"
+#include "timeline/double_text.h"
 
 namespace {
 
@@ -41,30 +41,11 @@ uint32_t convertInteger(const char* first, const char* last, uint32_t line) {
   return uint32_t(value);
 }
 
-#if defined(_LIBCPP_VERSION) && _LIBCPP_VERSION < 170000
-// Older libc++ (the web build's) has no from_chars for floating point: strtod on a terminated
-// copy, which rounds as correctly, with its errors told as from_chars tells them.
-std::from_chars_result fromChars(const char* first, const char* last, double& value) {
-  std::string text(first, last);
-  char* end = nullptr;
-  errno = 0;
-  double parsed = std::strtod(text.c_str(), &end);
-  if (end == text.c_str()) return {first, std::errc::invalid_argument};
-  if (errno == ERANGE && std::fabs(parsed) > 1.0) return {first + (end - text.c_str()), std::errc::result_out_of_range};
-  value = parsed;
-  return {first + (end - text.c_str()), std::errc()};
-}
-#else
-std::from_chars_result fromChars(const char* first, const char* last, double& value) {
-  return std::from_chars(first, last, value);
-}
-#endif
-
 // Float text holds one '.', e.g. "1.", "-.5" or "-."; converted as a double and then
 // rounded to single precision. Text with no digit at all ("-.") is 0.
 uint32_t convertFloat(const char* first, const char* last, uint32_t line) {
   double value = 0.0;
-  std::from_chars_result result = fromChars(first, last, value);
+  std::from_chars_result result = doubleFromText(first, last, value);
   if (result.ec == std::errc::result_out_of_range || std::fabs(value) > double(FLT_MAX))
     PANIC("Float out of the single-precision range at line %u\n", line);
   if (result.ec != std::errc()) value = 0.0;
