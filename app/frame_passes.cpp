@@ -28,7 +28,9 @@ constexpr PassSlot kSceneSlots[] = {
     storageTexture("velocityBuffer", kRgba32Float),
     storageTexture("positionBuffer", kRgba32Float),
     storageTexture("normalBuffer", kRgba32Float),
+#ifndef TARNIX_WEB
     storageTexture("depthBuffer", kR32Float),
+#endif
     constants("constantData"),
     constants("particleScene"),
     constants("simData"),
@@ -56,6 +58,11 @@ constexpr PassSampler kTemporalSamplers[] = {
     {"linearClamp", gfx::FILTER_MIN_MAG_MIP_LINEAR, gfx::TEXTURE_ADDRESS_MODE_CLAMP},
     {"pointClamp", gfx::FILTER_MIN_MAG_MIP_POINT, gfx::TEXTURE_ADDRESS_MODE_CLAMP},
 };
+
+#ifdef TARNIX_WEB
+constexpr PassSlot kDepthFromVelocitySlots[] = {texture("velocityBuffer", kRgba32Float),
+                                                storageTexture("depthBuffer", kR32Float)};
+#endif
 
 constexpr PassSlot kAtrousSlots[] = {
     texture("currentFrame", kRgba16Float), texture("normalBuffer", kRgba32Float), texture("M1", kR32Float),
@@ -114,6 +121,11 @@ const PassDescription kTemporalPass = {
 const PassDescription kAtrousPass = {
     "ATrousFilterCS", PassStage::Compute, {kATrousFilterCS, kATrousFilterCSSize}, kAtrousSlots, {}, true, 1, 0};
 
+#ifdef TARNIX_WEB
+const PassDescription kDepthFromVelocityPass = {
+    "DepthFromVelocityCS", PassStage::Compute, {kDepthFromVelocityCS, kDepthFromVelocityCSSize},
+    kDepthFromVelocitySlots, {}, false, 0, 0};
+#endif
 const PassDescription kDepthOfFieldPreparePass = {
     "DepthOfFieldPrepareCS", PassStage::Compute, {kDepthOfFieldPrepareCS, kDepthOfFieldPrepareCSSize},
     kDepthOfFieldPrepareSlots, {},               false,
@@ -138,5 +150,8 @@ uint32_t frameDescriptorCount(uint32_t atrousSteps) {
   for (const PassDescription* pass : {&kParticleSimulationPass, &kSphereBvhBuildPass, &kScenePass, &kTemporalPass,
                                       &kDepthOfFieldPreparePass, &kDepthOfFieldPass, &kFinalPass})
     count += descriptorCount(*pass);
+#ifdef TARNIX_WEB
+  count += descriptorCount(kDepthFromVelocityPass);
+#endif
   return count;
 }

@@ -13,6 +13,11 @@ extern const PassDescription kScenePass;
 extern const PassDescription kSceneBruteForcePass;
 extern const PassDescription kTemporalPass;
 extern const PassDescription kAtrousPass;  // once per iteration
+#ifdef TARNIX_WEB
+// WebGPU binds at most four storage images to a pass: there the scene pass leaves the depth in
+// the velocity image, and this pass moves it into the depth image right after.
+extern const PassDescription kDepthFromVelocityPass;
+#endif
 // The depth of field's preparation: the picture packed with its depth, the spiral's steps and
 // each tile's depth range; then the blur that reads them.
 extern const PassDescription kDepthOfFieldPreparePass;

@@ -14,10 +14,14 @@
 
 namespace {
 
-// The full-screen compute passes: 32 x 32 threads per group; the width is not rounded up (it
-// is a multiple of 32) and the height always gets one extra row of groups.
-uint32_t fullscreenGroupsX(const Presentation& p) { return uint32_t(p.constants.data.resolution.x * 0.03125f); }
-uint32_t fullscreenGroupsY(const Presentation& p) { return uint32_t(p.constants.data.resolution.y * 0.03125f) + 1; }
+// The full-screen compute passes: square groups of kImageGroupSide threads (32, or 16 on the
+// web); the width is not rounded up (it is a multiple of 32) and the height always gets one
+// extra row of groups.
+constexpr float kGroupsPerPixel = 1.0f / float(kImageGroupSide);
+uint32_t fullscreenGroupsX(const Presentation& p) { return uint32_t(p.constants.data.resolution.x * kGroupsPerPixel); }
+uint32_t fullscreenGroupsY(const Presentation& p) {
+  return uint32_t(p.constants.data.resolution.y * kGroupsPerPixel) + 1;
+}
 
 void transition(Presentation& p, GpuTexture* texture, uint32_t state) {
   requestTransition(p.barriers, texture->resource, state);
@@ -71,11 +75,19 @@ void recordScene(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAlloca
   const PassResource resources[] = {
       boundBuffer(*p.particleBuffer, kParticleCapacity), boundTexture(*t.outputTexture),
       boundTexture(*t.velocityBuffer),  boundTexture(*t.positionBuffer),
-      boundTexture(*t.normalBuffer),    boundTexture(*t.depthBuffer),
+      boundTexture(*t.normalBuffer),
+#ifndef TARNIX_WEB
+      boundTexture(*t.depthBuffer),
+#endif
       boundConstants(p.constants),      boundConstants(p.particleScene),
       boundConstants(p.simulation),     boundConstants(*p.sphereBvhBuffer)};
   recordComputePass(cl, p.options.bruteForceScene ? kSceneBruteForcePass : kScenePass, *p.scenePipeline, resources,
                     heap, p.barriers, fullscreenGroupsX(p), fullscreenGroupsY(p));
+#ifdef TARNIX_WEB
+  const PassResource depth[] = {boundTexture(*t.velocityBuffer), boundTexture(*t.depthBuffer)};
+  recordComputePass(cl, kDepthFromVelocityPass, *p.depthFromVelocityPipeline, depth, heap, p.barriers,
+                    fullscreenGroupsX(p), fullscreenGroupsY(p));
+#endif
 }
 
 void recordTemporal(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {

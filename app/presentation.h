@@ -130,6 +130,7 @@ struct Presentation {
   Pipeline* scenePipeline;
   Pipeline* temporalPipeline;
   Pipeline* atrousPipeline;
+  Pipeline* depthFromVelocityPipeline;  // the web build's (app/frame_passes.h); else null
   Pipeline* depthOfFieldPreparePipeline;
   FullscreenPass depthOfFieldPass;
   FullscreenPass finalPassPass;

@@ -146,8 +146,14 @@ void destroySphereHierarchy(Presentation& p) {
 
 void createScenePipeline(Presentation& p) {
   p.scenePipeline = buildComputePipeline(p.options.bruteForceScene ? kSceneBruteForcePass : kScenePass);
+#ifdef TARNIX_WEB
+  p.depthFromVelocityPipeline = buildComputePipeline(kDepthFromVelocityPass);
+#endif
 }
-void destroyScenePipeline(Presentation& p) { releasePipeline(p.scenePipeline); }
+void destroyScenePipeline(Presentation& p) {
+  releasePipeline(p.depthFromVelocityPipeline);
+  releasePipeline(p.scenePipeline);
+}
 
 // The frame's textures, all W x H, in the three groups start-up makes them in.
 struct FrameTextureSpec {

@@ -11,7 +11,21 @@ namespace {
 constexpr uint32_t kErrorTextBytes = 256;
 constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 
+#if defined(__cpp_lib_atomic_ref)
 std::atomic_ref<uintptr_t> inFlight(WaveHeader& header) { return std::atomic_ref<uintptr_t>(header.user); }
+#else
+// Older libc++ (the web build's) has no atomic_ref: the operations the flag needs, through the
+// compiler's atomic builtins, which atomic_ref itself is made of.
+struct InFlightFlag {
+  uintptr_t& word;
+  bool compare_exchange_strong(uintptr_t& expected, uintptr_t desired, std::memory_order) {
+    return __atomic_compare_exchange_n(&word, &expected, desired, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
+  }
+  uintptr_t exchange(uintptr_t desired, std::memory_order) { return __atomic_exchange_n(&word, desired, __ATOMIC_ACQ_REL); }
+  void store(uintptr_t desired, std::memory_order) { __atomic_store_n(&word, desired, __ATOMIC_RELEASE); }
+};
+InFlightFlag inFlight(WaveHeader& header) { return InFlightFlag{header.user}; }
+#endif
 
 // The device's text for an error code, "" when it has none.
 void errorText(const WaveOutApi* api, WaveResult result, char (&text)[kErrorTextBytes]) {
@@ -55,7 +69,7 @@ void WaveOutStreamer::openDevice(const float* source) {
   format = makeWaveFormat(uint16_t(channels), sampleRate, 32);
   WaveOutHandle queried = nullptr;
   const bool deviceWanted = !silent;
-  if (deviceWanted && api->open(&queried, kWaveMapper, &format, nullptr, this, kWaveFormatQuery) != kWaveNoError) {
+  if (deviceWanted && api->open(&queried, kWaveMapper, &format, nullptr, this, kWaveFormatQuery) != WaveResult::NoError) {
     format = makeWaveFormat(uint16_t(channels), sampleRate, 16);
     bitsPerSample = 16;
   }
@@ -74,7 +88,7 @@ void WaveOutStreamer::openDevice(const float* source) {
   if (!deviceWanted) return;
   uint32_t blockBytes = blockFrames * channels * (bitsPerSample / 8);
   WaveResult opened = api->open(&device, kWaveMapper, &format, onWaveOutMessage, this, kWaveCallbackFunction);
-  if (opened != kWaveNoError) {
+  if (opened != WaveResult::NoError) {
     // Not fatal, and said once: a machine without sound still shows the presentation,
     // clocked by real time instead of by the device.
     device = nullptr;
@@ -89,6 +103,11 @@ void WaveOutStreamer::openDevice(const float* source) {
     header = WaveHeader{};
     header.data = static_cast<uint8_t*>(samples) + size_t(k) * blockBytes;
     header.bufferLength = blockBytes;
+    // A device that takes the whole piece gets one header: every whole block, from the start.
+    if (api->takesWholePiece) {
+      if (k != 0) continue;
+      header.bufferLength = endFrame() * channels * (bitsPerSample / 8);
+    }
     api->prepareHeader(device, &header, sizeof(WaveHeader));
   }
 
@@ -97,6 +116,8 @@ void WaveOutStreamer::openDevice(const float* source) {
 }
 
 void WaveOutStreamer::startThread() {
+  // Nothing to keep queued when the device plays the piece on its own.
+  if (!silent && api->takesWholePiece) return;
   if (!osCreateThread(&thread, streamLoop, this, kThreadStackBytes)) {
     // Nothing would ever be queued and the device clock would stand still at 0.
     if (!silent) printMessage("Audio Error: the streaming thread could not be started. Playing without sound.\n");
@@ -112,6 +133,21 @@ void WaveOutStreamer::play() {
   startFrame = 0;
   silentStartTicks = osPerformanceCounter();
   playing.store(true, std::memory_order_release);
+  if (!silent && api->takesWholePiece) queueWholePiece();
+}
+
+void WaveOutStreamer::queueWholePiece() {
+  uintptr_t expected = 0;
+  if (!inFlight(headers[0]).compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) return;
+  WaveResult result = api->write(device, &headers[0], sizeof(WaveHeader));
+  if (result != WaveResult::NoError) {
+    inFlight(headers[0]).exchange(0, std::memory_order_acq_rel);
+    char text[kErrorTextBytes];
+    errorText(api, result, text);
+    printMessage("Audio Error: %s\n", text);
+    return;
+  }
+  playPosition.store(endFrame(), std::memory_order_relaxed);
 }
 
 double WaveOutStreamer::positionSeconds() {
@@ -122,13 +158,13 @@ double WaveOutStreamer::positionSeconds() {
     return std::min(elapsed, double(endFrame()) / double(sampleRate));
   }
   WaveTime time{};
-  time.type = kWaveTimeSamples;
-  if (!device || api->getPosition(device, &time, sizeof(WaveTime)) != kWaveNoError) return 0.0;
+  time.type = WaveTimeType::Samples;
+  if (!device || api->getPosition(device, &time, sizeof(WaveTime)) != WaveResult::NoError) return 0.0;
   const double start = double(startFrame) / double(sampleRate);
   switch (time.type) {
-    case kWaveTimeSamples: return start + double(time.u.sample) / double(format.samplesPerSec);
-    case kWaveTimeMs: return start + double(time.u.ms) / 1000.0;
-    case kWaveTimeBytes: return start + double(time.u.bytes) / double(format.avgBytesPerSec);
+    case WaveTimeType::Samples: return start + double(time.u.sample) / double(format.samplesPerSec);
+    case WaveTimeType::Ms: return start + double(time.u.ms) / 1000.0;
+    case WaveTimeType::Bytes: return start + double(time.u.bytes) / double(format.avgBytesPerSec);
     default: return 0.0;
   }
 }
@@ -157,7 +193,7 @@ void WaveOutStreamer::queueBlocks() {
     if (!inFlight(headers[k]).compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) continue;
     headers[k].data = static_cast<uint8_t*>(samples) + size_t(position) * bytesPerFrame;
     WaveResult result = api->write(device, &headers[k], sizeof(WaveHeader));
-    if (result != kWaveNoError) {
+    if (result != WaveResult::NoError) {
       inFlight(headers[k]).exchange(0, std::memory_order_acq_rel);
       char text[kErrorTextBytes];
       errorText(api, result, text);

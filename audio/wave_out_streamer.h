@@ -93,6 +93,9 @@ struct WaveOutStreamer {
   // whole block of music ahead of it.
   void queueBlocks();
 
+  // play() on a device that takes the whole piece: writes its one header, every whole block.
+  void queueWholePiece();
+
   // Stops playback, lets the queued blocks play out for drainMs, stops the thread,
   // then resets and closes the device so that no block still points into samples.
   void shutdown(uint32_t drainMs = 300);

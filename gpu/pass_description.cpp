@@ -59,6 +59,8 @@ Pipeline* createComputePass(const PassDescription& pass) {
   desc.computeShader = pass.shader;
   Pipeline* pipeline = createComputePipeline(desc);
   destroyRootSignatureBuilder(desc.builder);
+  // Named after its shader, for graphics debuggers and the web build's pass timings.
+  if (pipeline != nullptr) pipeline->pipelineState->SetName(pass.name);
   return pipeline;
 }
 
@@ -71,6 +73,7 @@ void buildFullscreenPass(FullscreenPass& fullscreen, const PassDescription& pass
   fullscreen.renderTargetFormats.push(renderTargetFormat != 0 ? renderTargetFormat : pass.renderTargetFormat);
   fullscreen.depthStencilFormat = gfx::FORMAT_UNKNOWN;
   buildFullscreenPass(fullscreen, vertexShader);
+  if (fullscreen.pipeline != nullptr) fullscreen.pipeline->pipelineState->SetName(pass.name);
 }
 
 namespace {

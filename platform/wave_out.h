@@ -12,20 +12,20 @@
 #include <cstring>
 
 // Results: 0 is success, everything else an error code.
-enum WaveResult : uint32_t {
-  kWaveNoError = 0,
-  kWaveError = 1,
-  kWaveBadDeviceId = 2,
-  kWaveInvalidHandle = 5,
-  kWaveNoDriver = 6,
-  kWaveNoMemory = 7,
-  kWaveNotSupported = 8,
-  kWaveBadErrorNumber = 9,
-  kWaveInvalidFlag = 10,
-  kWaveInvalidParameter = 11,
-  kWaveBadFormat = 32,
-  kWaveStillPlaying = 33,
-  kWaveUnprepared = 34,
+enum class WaveResult : uint32_t {
+  NoError = 0,
+  Error = 1,
+  BadDeviceId = 2,
+  InvalidHandle = 5,
+  NoDriver = 6,
+  NoMemory = 7,
+  NotSupported = 8,
+  BadErrorNumber = 9,
+  InvalidFlag = 10,
+  InvalidParameter = 11,
+  BadFormat = 32,
+  StillPlaying = 33,
+  Unprepared = 34,
 };
 
 // The default device (the system's choice).
@@ -91,21 +91,21 @@ struct WaveHeader {
   WaveHeader* next;
   uintptr_t reserved;
 };
-static_assert(sizeof(WaveHeader) == 48);
+static_assert(sizeof(void*) != 8 || sizeof(WaveHeader) == 48);  // the 64-bit system layout
 
-enum WaveTimeType : uint32_t {
-  kWaveTimeMs = 0x1,
-  kWaveTimeSamples = 0x2,
-  kWaveTimeBytes = 0x4,
-  kWaveTimeSmpte = 0x8,
-  kWaveTimeMidi = 0x10,
-  kWaveTimeTicks = 0x20,
+enum class WaveTimeType : uint32_t {
+  Ms = 0x1,
+  Samples = 0x2,
+  Bytes = 0x4,
+  Smpte = 0x8,
+  Midi = 0x10,
+  Ticks = 0x20,
 };
 
 // A position: the caller asks for a unit in `type`; a device that cannot answer in it
 // answers in a unit of its own and says which in `type`.
 struct WaveTime {
-  uint32_t type;
+  WaveTimeType type;
   union {
     uint32_t ms;
     uint32_t sample;
@@ -134,13 +134,16 @@ struct WaveOutApi {
   WaveResult (*write)(WaveOutHandle device, WaveHeader* header, uint32_t headerSize);
   // Stops playing and reports every queued block as done; the position returns to 0.
   WaveResult (*reset)(WaveOutHandle device);
-  // Fails with kWaveStillPlaying while blocks are queued.
+  // Fails with WaveResult::StillPlaying while blocks are queued.
   WaveResult (*close)(WaveOutHandle device);
   WaveResult (*getPosition)(WaveOutHandle device, WaveTime* time, uint32_t timeSize);
   // Low word: left channel, high word: right channel; 0xFFFF is full volume.
   WaveResult (*setVolume)(WaveOutHandle device, uint32_t volume);
   // Writes the NUL-terminated text for an error code (truncated to textSize).
   WaveResult (*getErrorText)(WaveResult result, char* text, uint32_t textSize);
+  // The device takes the whole piece as one block, written once, and plays it on its own (the
+  // web's: a page has no thread to keep blocks queued from). The caller starts no thread.
+  bool takesWholePiece = false;
 };
 
 // The system's wave-out device (the SDL2 audio backend on Linux).

@@ -8,7 +8,7 @@ Texture2D<float4> normalBuffer : register(t1);
 Texture2D<float> M1 : register(t2);
 Texture2D<float> M2 : register(t3);
 Texture2D<float> depthBuffer : register(t4);
-RWTexture2D<float4> resultTexture : register(u0);
+STORAGE_FORMAT(rgba16float) RWTexture2D<float4> resultTexture : register(u0);
 
 // The 16 bytes of root constants {int iterStep; float3 resolution;} (ATrousConstants), read as
 // one vector: declared field by field, a SPIR-V block would move resolution to offset 16.
@@ -17,11 +17,16 @@ RWTexture2D<float4> resultTexture : register(u0);
 struct ATrousRootConstants {
   float4 packed;
 };
+#ifdef TARNIX_WEB
+// WebGPU has no push constants: root constants are a constant buffer at their register.
+ConstantBuffer<ATrousRootConstants> rootConstants : register(b0);
+#else
 [[vk::push_constant]] ConstantBuffer<ATrousRootConstants> rootConstants;
+#endif
 
 float luminance(float3 c) { return dot(c, float3(0.299, 0.587, 0.114)); }
 
-[numthreads(32, 32, 1)]
+[numthreads(TARNIX_IMAGE_GROUP_SIDE, TARNIX_IMAGE_GROUP_SIDE, 1)]
 void main(uint3 dispatchId : SV_DispatchThreadID) {
   int iterStep = asint(rootConstants.packed.x);
   float3 resolution = rootConstants.packed.yzw;

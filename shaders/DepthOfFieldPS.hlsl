@@ -37,13 +37,13 @@ struct Reach {
 };
 
 Reach reachOf(uint2 px, float blurLimit, float maxDist) {
-  Reach r = {asfloat(0x7f800000u), false};
+  Reach r = {DOF_INFINITY, false};
   float2 res = constantData.resolution;
   uint2 tileCount = (uint2(res) + DOF_TILE - 1) / DOF_TILE;
   if (tileCount.x * tileCount.y > DOF_MAX_TILES) return r;
   if (!(blurLimit + 2.0 <= float(DOF_TILE)) || 0.005 * max(res.x, res.y) + 2.0 > float(DOF_TILE)) return r;
   uint2 tile = px / DOF_TILE;
-  float lo = asfloat(0x7f800000u), hi = asfloat(0xff800000u);
+  float lo = DOF_INFINITY, hi = DOF_NEGATIVE_INFINITY;
   bool finite = true;
   for (int dy = -1; dy <= 1; ++dy) {
     for (int dx = -1; dx <= 1; ++dx) {

@@ -32,7 +32,7 @@ void writeSpiral() {
     radius += radiusScale / radius;
     angle += GOLDEN_ANGLE;
   }
-  if (steps < MAX_STEPS) spiral[steps] = float4(0.0, 0.0, asfloat(0x7f800000u), 0.0);
+  if (steps < MAX_STEPS) spiral[steps] = float4(0.0, 0.0, DOF_INFINITY, 0.0);
 }
 
 bool isFinite(float v) { return (asuint(v) & 0x7f800000u) != 0x7f800000u; }
@@ -52,8 +52,8 @@ void main(uint3 dispatchId : SV_DispatchThreadID, uint3 groupId : SV_GroupID, ui
     valuesFinite = isFinite(depth) && isFinite(colour.r) && isFinite(colour.g) && isFinite(colour.b);
   }
   // Pixels outside the picture take no part in the tile's range.
-  nearest[local] = inside ? depth : asfloat(0x7f800000u);
-  farthest[local] = inside ? depth : asfloat(0xff800000u);
+  nearest[local] = inside ? depth : DOF_INFINITY;
+  farthest[local] = inside ? depth : DOF_NEGATIVE_INFINITY;
   finite[local] = valuesFinite ? 1u : 0u;
   GroupMemoryBarrierWithGroupSync();
   if (local < DOF_TILE) {  // one row each

@@ -8,11 +8,13 @@
 #include "particle_access.hlsli"  // particles: t0
 #include "sphere_bvh.hlsli"
 
-RWTexture2D<float4> outputTexture : register(u0);
+STORAGE_FORMAT(rgba16float) RWTexture2D<float4> outputTexture : register(u0);
 RWTexture2D<float4> velocityBuffer : register(u1);
 RWTexture2D<float4> positionBuffer : register(u2);
 RWTexture2D<float4> normalBuffer : register(u3);
+#ifndef TARNIX_WEB
 RWTexture2D<float> depthBuffer : register(u4);
+#endif
 ConstantBuffer<ConstantBufferData> constantData : register(b0);
 ConstantBuffer<ParticleSceneData> particleScene : register(b1);
 ConstantBuffer<SimulationData> simData : register(b2);
@@ -195,7 +197,13 @@ Hit traceSpheres(float3 o, float3 d, uint count) {
       uint4 b = bvhBlock(address + 16);
       float enter;
       bool wanted = enterBox(a.xyz, float3(a.w, asfloat(b.xy)), o, invD, enter) && enter <= best.t;
+#ifdef TARNIX_NO_SUBGROUPS
+      // Where the device has no subgroup operations each lane walks on its own, down into the
+      // nodes its own ray wants: it tests a subset of the same spheres, so the same nearest hit.
+      node = wanted ? b.z : b.w;
+#else
       node = WaveActiveAnyTrue(wanted) ? b.z : b.w;
+#endif
     }
   }
   return hitOf(o, d, best);
@@ -377,7 +385,7 @@ float3 tracePath(float3 origin, float3 dir, inout float2 seed, uint count) {
   return radiance;
 }
 
-[numthreads(32, 32, 1)]
+[numthreads(TARNIX_IMAGE_GROUP_SIDE, TARNIX_IMAGE_GROUP_SIDE, 1)]
 void main(uint3 dispatchId : SV_DispatchThreadID) {
   uint2 px = dispatchId.xy;
   float2 res = constantData.resolution.xy;
@@ -427,8 +435,16 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   }
 
   outputTexture[px] = float4(total / float(sampleCount), 1);
+#ifdef TARNIX_WEB
+  // WebGPU binds at most four storage images to a pass: the depth goes in the velocity image's
+  // unused third channel, and DepthFromVelocityCS moves it into the depth image.
+  velocityBuffer[px] = float4(velocity, depth, 1);
+#else
   velocityBuffer[px] = float4(velocity, 0, 1);
+#endif
   positionBuffer[px] = float4(primaryPoint, float(id));
   normalBuffer[px] = float4(normal, 1);
+#ifndef TARNIX_WEB
   depthBuffer[px] = depth;
+#endif
 }

@@ -229,14 +229,21 @@ void boundNodes(uint i, int n, bool inner, uint left, uint right) {
       nodeReady[i] = 1;
     }
     GroupMemoryBarrierWithGroupSync();
+#ifndef TARNIX_WEB
+    // Done once the root is ready. WebGPU cannot prove a value read from group memory uniform,
+    // so a break on it would leave the barriers above in non-uniform flow: there the rounds
+    // after the root change nothing and simply run out.
     if (n < 2 || nodeReady[0] != 0) break;
+#endif
   }
 }
 
 [numthreads(BVH_GROUP_SIZE, 1, 1)]
 void main(uint3 dispatchId : SV_DispatchThreadID) {
   uint i = dispatchId.x;
-  if (i >= BVH_GROUP_SIZE) return;  // groups after the first do nothing
+#ifndef TARNIX_WEB
+  if (i >= BVH_GROUP_SIZE) return;  // groups after the first do nothing (the web build: one group)
+#endif
   placeSphere(i);
   GroupMemoryBarrierWithGroupSync();
   sortKeys(i);

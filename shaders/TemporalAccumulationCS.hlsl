@@ -15,7 +15,7 @@ Texture2D<float> HistoryM1Prev : register(t7);
 Texture2D<float> HistoryM2Prev : register(t8);
 Texture2D<float> depthBuffer : register(t9);
 Texture2D<float> PrevDepthBuffer : register(t10);
-RWTexture2D<float4> ResultTexture : register(u0);
+STORAGE_FORMAT(rgba16float) RWTexture2D<float4> ResultTexture : register(u0);
 RWTexture2D<float> HistoryM1Out : register(u1);
 RWTexture2D<float> HistoryM2Out : register(u2);
 ConstantBuffer<ConstantBufferData> constantData : register(b0);
@@ -29,7 +29,7 @@ static const int2 BLUR_TAPS[17] = {
   int2(0, 1), int2(-1, 0), int2(-2, -2), int2(2, -2), int2(-2, 2), int2(2, 2), int2(0, -2),
   int2(2, 0), int2(0, 2), int2(-2, 0)};
 
-[numthreads(32, 32, 1)]
+[numthreads(TARNIX_IMAGE_GROUP_SIDE, TARNIX_IMAGE_GROUP_SIDE, 1)]
 void main(uint3 dispatchId : SV_DispatchThreadID) {
   uint2 px = dispatchId.xy;
   float2 res = constantData.resolution.xy;

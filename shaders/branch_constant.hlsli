@@ -9,8 +9,16 @@
 #ifndef TARNIX_BRANCH_CONSTANT_HLSLI
 #define TARNIX_BRANCH_CONSTANT_HLSLI
 
+#ifdef TARNIX_WEB
+// WebGPU allows subgroup operations only in subgroup-uniform control flow, which its analysis
+// cannot see here; the workaround is for one native driver anyway.
+uint branchConstant(uint value) { return value; }
+int branchConstant(int value) { return value; }
+float branchConstant(float value) { return value; }
+#else
 uint branchConstant(uint value) { return WaveReadLaneFirst(value); }
 int branchConstant(int value) { return WaveReadLaneFirst(value); }
 float branchConstant(float value) { return WaveReadLaneFirst(value); }
+#endif
 
 #endif

@@ -10,6 +10,17 @@ static const float uFar = 1000.0;
 static const float GOLDEN_ANGLE = 7.39996323;
 static const int MAX_STEPS = TARNIX_DOF_SPIRAL_STEPS;
 
+// The ends of a depth range before any depth is in it, and the spiral table's end. WGSL has no
+// infinite constants (and may assume none at run time): there the largest float stands in,
+// which every comparison here treats alike.
+#ifdef TARNIX_WEB
+#define DOF_INFINITY 3.4028235e38
+#define DOF_NEGATIVE_INFINITY -3.4028235e38
+#else
+#define DOF_INFINITY asfloat(0x7f800000u)
+#define DOF_NEGATIVE_INFINITY asfloat(0xff800000u)
+#endif
+
 float linearizeDepth(float z) {
   return (NEAR_PLANE * FAR_PLANE) / max(FAR_PLANE - z * (FAR_PLANE - NEAR_PLANE), 0.000001);
 }

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "base/diagnostics.h"
+#include "timeline/double_text.h"
 
 namespace {
 
@@ -43,7 +45,7 @@ uint32_t convertInteger(const char* first, const char* last, uint32_t line) {
 // rounded to single precision. Text with no digit at all ("-.") is 0.
 uint32_t convertFloat(const char* first, const char* last, uint32_t line) {
   double value = 0.0;
-  std::from_chars_result result = std::from_chars(first, last, value);
+  std::from_chars_result result = doubleFromText(first, last, value);
   if (result.ec == std::errc::result_out_of_range || std::fabs(value) > double(FLT_MAX))
     PANIC("Float out of the single-precision range at line %u\n", line);
   if (result.ec != std::errc()) value = 0.0;

@@ -28,7 +28,7 @@ struct Token {
   uint32_t line;    // line counter after this token and its trailing whitespace
   uint32_t end;     // input position after this token and its trailing whitespace
 };
-static_assert(sizeof(Token) == 32);
+static_assert(sizeof(void*) != 8 || sizeof(Token) == 32);
 
 enum class JsonValueType : uint32_t { String = 0, Number = 1, Object = 2, Array = 3, Bool = 4, Null = 5 };
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "timeline/double_text.h"
+
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -204,7 +206,7 @@ class Reader {
   // Beyond the range of a double: the infinity of its sign; below it: zero of its sign.
   static double convertNumber(const char* first, const char* last) {
     double value = 0.0;
-    std::from_chars_result result = std::from_chars(first, last, value);
+    std::from_chars_result result = doubleFromText(first, last, value);
     if (result.ec == std::errc()) return value;
     // Out of range: strtod says which way (the text is a valid number, so it parses).
     std::string copy(first, last);

@@ -176,12 +176,12 @@ SDL_AudioSpec sdlSpec(const WaveFormatExtensible* format, WaveOutDevice* device)
 
 WaveResult sdlOpen(WaveOutHandle* handle, uint32_t deviceId, const WaveFormatExtensible* format,
                    WaveOutCallback callback, void* instance, uint32_t flags) {
-  if (flags & ~(kWaveFormatQuery | kWaveCallbackFunction)) return kWaveInvalidFlag;
-  if (deviceId != kWaveMapper) return kWaveBadDeviceId;
-  if (!formatSupported(format)) return kWaveBadFormat;
+  if (flags & ~(kWaveFormatQuery | kWaveCallbackFunction)) return WaveResult::InvalidFlag;
+  if (deviceId != kWaveMapper) return WaveResult::BadDeviceId;
+  if (!formatSupported(format)) return WaveResult::BadFormat;
   bool query = (flags & kWaveFormatQuery) != 0;
-  if (!query && !handle) return kWaveInvalidParameter;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return kWaveNoDriver;
+  if (!query && !handle) return WaveResult::InvalidParameter;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return WaveResult::NoDriver;
 
   // A query opens the device and closes it again: SDL converts any sample format the
   // hardware wants, so "accepted" means "the default device opens with it".
@@ -193,12 +193,12 @@ WaveResult sdlOpen(WaveOutHandle* handle, uint32_t deviceId, const WaveFormatExt
   if (id == 0) {
     delete device;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return kWaveNoDriver;
+    return WaveResult::NoDriver;
   }
   if (query) {
     SDL_CloseAudioDevice(id);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return kWaveNoError;
+    return WaveResult::NoError;
   }
   device->id = id;
   device->callback = (flags & kWaveCallbackFunction) ? callback : nullptr;
@@ -210,46 +210,46 @@ WaveResult sdlOpen(WaveOutHandle* handle, uint32_t deviceId, const WaveFormatExt
   *handle = device;
   if (device->callback) device->callback(device, kWaveMessageOpen, instance, nullptr, 0);
   SDL_PauseAudioDevice(id, 0);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult checkHeader(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
-  if (!device) return kWaveInvalidHandle;
-  if (!header || headerSize < sizeof(WaveHeader)) return kWaveInvalidParameter;
-  return kWaveNoError;
+  if (!device) return WaveResult::InvalidHandle;
+  if (!header || headerSize < sizeof(WaveHeader)) return WaveResult::InvalidParameter;
+  return WaveResult::NoError;
 }
 
 WaveResult sdlPrepareHeader(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
-  if (WaveResult result = checkHeader(device, header, headerSize)) return result;
+  if (WaveResult result = checkHeader(device, header, headerSize); result != WaveResult::NoError) return result;
   headerFlags(header).fetch_or(kWaveHeaderPrepared, std::memory_order_relaxed);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult sdlUnprepareHeader(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
-  if (WaveResult result = checkHeader(device, header, headerSize)) return result;
-  if (headerFlags(header).load(std::memory_order_acquire) & kWaveHeaderInQueue) return kWaveStillPlaying;
+  if (WaveResult result = checkHeader(device, header, headerSize); result != WaveResult::NoError) return result;
+  if (headerFlags(header).load(std::memory_order_acquire) & kWaveHeaderInQueue) return WaveResult::StillPlaying;
   headerFlags(header).fetch_and(~kWaveHeaderPrepared, std::memory_order_relaxed);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult sdlWrite(WaveOutHandle device, WaveHeader* header, uint32_t headerSize) {
-  if (WaveResult result = checkHeader(device, header, headerSize)) return result;
-  if (!header->data && header->bufferLength > 0) return kWaveInvalidParameter;
+  if (WaveResult result = checkHeader(device, header, headerSize); result != WaveResult::NoError) return result;
+  if (!header->data && header->bufferLength > 0) return WaveResult::InvalidParameter;
   std::lock_guard<std::mutex> lock(device->writeMutex);  // one writer at a time claims the header
   uint32_t flags = headerFlags(header).load(std::memory_order_acquire);
-  if (!(flags & kWaveHeaderPrepared)) return kWaveUnprepared;
-  if (flags & kWaveHeaderInQueue) return kWaveStillPlaying;
+  if (!(flags & kWaveHeaderPrepared)) return WaveResult::Unprepared;
+  if (flags & kWaveHeaderInQueue) return WaveResult::StillPlaying;
   uint32_t written = device->written.load(std::memory_order_relaxed);
-  if (written - device->taken.load(std::memory_order_acquire) >= kRingCapacity) return kWaveNoMemory;
+  if (written - device->taken.load(std::memory_order_acquire) >= kRingCapacity) return WaveResult::NoMemory;
   headerFlags(header).fetch_and(~kWaveHeaderDone, std::memory_order_relaxed);
   headerFlags(header).fetch_or(kWaveHeaderInQueue, std::memory_order_relaxed);
   device->ring[written % kRingCapacity] = header;
   device->written.store(written + 1, std::memory_order_release);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult sdlReset(WaveOutHandle device) {
-  if (!device) return kWaveInvalidHandle;
+  if (!device) return WaveResult::InvalidHandle;
   WaveHeader* returned[kRingCapacity + 1];
   uint32_t count = 0;
   SDL_LockAudioDevice(device->id);  // the audio callback is not running from here on
@@ -270,70 +270,70 @@ WaveResult sdlReset(WaveOutHandle device) {
     markDone(returned[i]);
     if (device->callback) device->callback(device, kWaveMessageDone, device->instance, returned[i], 0);
   }
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult sdlClose(WaveOutHandle device) {
-  if (!device) return kWaveInvalidHandle;
+  if (!device) return WaveResult::InvalidHandle;
   SDL_LockAudioDevice(device->id);
   bool busy = device->current || device->taken.load() != device->written.load();
   SDL_UnlockAudioDevice(device->id);
-  if (busy) return kWaveStillPlaying;
+  if (busy) return WaveResult::StillPlaying;
   SDL_CloseAudioDevice(device->id);
   if (device->callback) device->callback(device, kWaveMessageClose, device->instance, nullptr, 0);
   delete device;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult sdlGetPosition(WaveOutHandle device, WaveTime* time, uint32_t timeSize) {
-  if (!device) return kWaveInvalidHandle;
-  if (!time || timeSize < sizeof(WaveTime)) return kWaveInvalidParameter;
+  if (!device) return WaveResult::InvalidHandle;
+  if (!time || timeSize < sizeof(WaveTime)) return WaveResult::InvalidParameter;
   uint64_t bytes = heardBytes(device);
   uint64_t frames = bytes / device->bytesPerFrame;
   switch (time->type) {
-    case kWaveTimeMs:
+    case WaveTimeType::Ms:
       time->u.ms = uint32_t(frames * 1000 / device->sampleRate);
       break;
-    case kWaveTimeBytes:
+    case WaveTimeType::Bytes:
       time->u.bytes = uint32_t(bytes);
       break;
     default:  // samples, and the answer for units this device does not keep
-      time->type = kWaveTimeSamples;
+      time->type = WaveTimeType::Samples;
       time->u.sample = uint32_t(frames);
       break;
   }
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult sdlSetVolume(WaveOutHandle device, uint32_t volume) {
-  if (!device) return kWaveInvalidHandle;
+  if (!device) return WaveResult::InvalidHandle;
   device->volume.store(volume, std::memory_order_relaxed);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 const char* resultText(WaveResult result) {
   switch (result) {
-    case kWaveNoError: return "The specified command was carried out.";
-    case kWaveError: return "Undefined external error.";
-    case kWaveBadDeviceId: return "A device ID has been used that is out of range for your system.";
-    case kWaveInvalidHandle: return "The specified device handle is invalid.";
-    case kWaveNoDriver: return "There is no sound device, or its driver could not be opened.";
-    case kWaveNoMemory: return "Unable to allocate or lock memory.";
-    case kWaveNotSupported: return "The function requested by a message is not supported.";
-    case kWaveInvalidFlag: return "An invalid flag was passed to a system function.";
-    case kWaveInvalidParameter: return "An invalid parameter was passed to a system function.";
-    case kWaveBadFormat: return "The specified format is not supported by the sound device.";
-    case kWaveStillPlaying: return "The buffer is still playing.";
-    case kWaveUnprepared: return "The header has not been prepared.";
+    case WaveResult::NoError: return "The specified command was carried out.";
+    case WaveResult::Error: return "Undefined external error.";
+    case WaveResult::BadDeviceId: return "A device ID has been used that is out of range for your system.";
+    case WaveResult::InvalidHandle: return "The specified device handle is invalid.";
+    case WaveResult::NoDriver: return "There is no sound device, or its driver could not be opened.";
+    case WaveResult::NoMemory: return "Unable to allocate or lock memory.";
+    case WaveResult::NotSupported: return "The function requested by a message is not supported.";
+    case WaveResult::InvalidFlag: return "An invalid flag was passed to a system function.";
+    case WaveResult::InvalidParameter: return "An invalid parameter was passed to a system function.";
+    case WaveResult::BadFormat: return "The specified format is not supported by the sound device.";
+    case WaveResult::StillPlaying: return "The buffer is still playing.";
+    case WaveResult::Unprepared: return "The header has not been prepared.";
     default: return nullptr;
   }
 }
 
 WaveResult sdlGetErrorText(WaveResult result, char* text, uint32_t textSize) {
-  if (!text || textSize == 0) return kWaveInvalidParameter;
+  if (!text || textSize == 0) return WaveResult::InvalidParameter;
   const char* message = resultText(result);
-  WaveResult answer = message ? kWaveNoError : kWaveBadErrorNumber;
+  WaveResult answer = message ? WaveResult::NoError : WaveResult::BadErrorNumber;
   if (!message) message = "Unknown error code.";
   size_t length = std::min<size_t>(std::strlen(message), textSize - 1);
   std::memcpy(text, message, length);

@@ -21,27 +21,27 @@ WaveOutHandle const kHandle = reinterpret_cast<WaveOutHandle>(&gDevice);
 
 WaveResult silentOpen(WaveOutHandle* device, uint32_t, const WaveFormatExtensible*, WaveOutCallback callback,
                       void* instance, uint32_t flags) {
-  if (flags & kWaveFormatQuery) return kWaveNoError;
+  if (flags & kWaveFormatQuery) return WaveResult::NoError;
   gDevice.callback = callback;
   gDevice.instance = instance;
   *device = kHandle;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult silentPrepare(WaveOutHandle, WaveHeader* header, uint32_t) {
   header->flags |= kWaveHeaderPrepared;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult silentUnprepare(WaveOutHandle, WaveHeader* header, uint32_t) {
   header->flags &= ~kWaveHeaderPrepared;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult silentWrite(WaveOutHandle, WaveHeader* header, uint32_t) {
   std::lock_guard<std::mutex> lock(gDevice.mutex);
   gDevice.queued.push_back(header);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult silentReset(WaveOutHandle device) {
@@ -52,25 +52,25 @@ WaveResult silentReset(WaveOutHandle device) {
   }
   if (gDevice.callback)
     for (WaveHeader* header : finished) gDevice.callback(device, kWaveMessageDone, gDevice.instance, header, 0);
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult silentClose(WaveOutHandle) {
   gDevice.callback = nullptr;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult silentGetPosition(WaveOutHandle, WaveTime* time, uint32_t) {
-  time->type = kWaveTimeSamples;
+  time->type = WaveTimeType::Samples;
   time->u.sample = 0;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
-WaveResult silentSetVolume(WaveOutHandle, uint32_t) { return kWaveNoError; }
+WaveResult silentSetVolume(WaveOutHandle, uint32_t) { return WaveResult::NoError; }
 
 WaveResult silentGetErrorText(WaveResult result, char* text, uint32_t textSize) {
   snprintf(text, textSize, "silent device error %u.", unsigned(result));
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 constexpr WaveOutApi kSilentApi = {silentOpen,  silentPrepare,     silentUnprepare, silentWrite,       silentReset,

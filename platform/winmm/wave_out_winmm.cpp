@@ -21,8 +21,10 @@ static_assert(sizeof(WaveFormatExtensible) == sizeof(WAVEFORMATEXTENSIBLE));
 static_assert(offsetof(WaveFormatExtensible, subFormat) == offsetof(WAVEFORMATEXTENSIBLE, SubFormat));
 static_assert(kWaveCallbackFunction == CALLBACK_FUNCTION && kWaveFormatQuery == WAVE_FORMAT_QUERY);
 static_assert(kWaveMessageDone == WOM_DONE && kWaveHeaderInQueue == WHDR_INQUEUE);
-static_assert(kWaveTimeSamples == TIME_SAMPLES && kWaveTimeMs == TIME_MS && kWaveTimeBytes == TIME_BYTES);
-static_assert(kWaveStillPlaying == WAVERR_STILLPLAYING && kWaveInvalidParameter == MMSYSERR_INVALPARAM);
+static_assert(uint32_t(WaveTimeType::Samples) == TIME_SAMPLES && uint32_t(WaveTimeType::Ms) == TIME_MS &&
+              uint32_t(WaveTimeType::Bytes) == TIME_BYTES);
+static_assert(uint32_t(WaveResult::StillPlaying) == WAVERR_STILLPLAYING &&
+              uint32_t(WaveResult::InvalidParameter) == MMSYSERR_INVALPARAM);
 
 struct WaveOutDevice {
   HWAVEOUT handle = nullptr;
@@ -45,7 +47,7 @@ WaveResult winmmOpen(WaveOutHandle* handle, uint32_t deviceId, const WaveFormatE
                      WaveOutCallback callback, void* instance, uint32_t flags) {
   const auto* systemFormat = reinterpret_cast<const WAVEFORMATEX*>(format);
   if (flags & kWaveFormatQuery) return result(waveOutOpen(nullptr, deviceId, systemFormat, 0, 0, WAVE_FORMAT_QUERY));
-  if (!handle) return kWaveInvalidParameter;
+  if (!handle) return WaveResult::InvalidParameter;
   auto* device = new WaveOutDevice();
   device->callback = (flags & kWaveCallbackFunction) ? callback : nullptr;
   device->instance = instance;
@@ -87,7 +89,7 @@ WaveResult winmmSetVolume(WaveOutHandle device, uint32_t volume) {
   return result(waveOutSetVolume(systemHandle(device), volume));
 }
 WaveResult winmmGetErrorText(WaveResult code, char* text, uint32_t size) {
-  return result(waveOutGetErrorTextA(code, text, size));
+  return result(waveOutGetErrorTextA(MMRESULT(code), text, size));
 }
 
 constexpr WaveOutApi kWinmmWaveOut = {

@@ -16,27 +16,27 @@ WaveResult fakeOpen(WaveOutHandle* device, uint32_t, const WaveFormatExtensible*
   if (flags & kWaveFormatQuery) {
     fake.queries.push_back(*format);
     bool isFloat = waveGuidEqual(format->subFormat, kWaveSubFormatIeeeFloat);
-    return fake.refuseFloat && isFloat ? kWaveBadFormat : kWaveNoError;
+    return fake.refuseFloat && isFloat ? WaveResult::BadFormat : WaveResult::NoError;
   }
-  if (fake.openResult != kWaveNoError) return fake.openResult;
+  if (fake.openResult != WaveResult::NoError) return fake.openResult;
   fake.openedFormat = *format;
   fake.openFlags = flags;
   fake.callback = callback;
   fake.instance = instance;
   *device = kHandle;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult fakePrepare(WaveOutHandle, WaveHeader* header, uint32_t) {
   header->flags |= kWaveHeaderPrepared;
   ++gFake->prepared;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult fakeUnprepare(WaveOutHandle, WaveHeader* header, uint32_t) {
   header->flags &= ~kWaveHeaderPrepared;
   ++gFake->unprepared;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult fakeWrite(WaveOutHandle, WaveHeader* header, uint32_t) {
@@ -44,41 +44,41 @@ WaveResult fakeWrite(WaveOutHandle, WaveHeader* header, uint32_t) {
   {
     std::lock_guard<std::mutex> lock(fake.mutex);
     ++fake.writeCalls;
-    if (fake.writeResult != kWaveNoError) return fake.writeResult;
+    if (fake.writeResult != WaveResult::NoError) return fake.writeResult;
     fake.writtenData.push_back(header->data);
     fake.queue.push_back(header);
   }
   if (fake.completeOnWrite) fake.complete();
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult fakeReset(WaveOutHandle) {
   ++gFake->resets;
   gFake->complete();
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult fakeClose(WaveOutHandle) {
   ++gFake->closes;
-  return gFake->queue.empty() ? kWaveNoError : kWaveStillPlaying;
+  return gFake->queue.empty() ? WaveResult::NoError : WaveResult::StillPlaying;
 }
 
 WaveResult fakeGetPosition(WaveOutHandle, WaveTime* time, uint32_t) {
   FakeWaveOut& fake = *gFake;
-  if (fake.positionResult != kWaveNoError) return fake.positionResult;
+  if (fake.positionResult != WaveResult::NoError) return fake.positionResult;
   time->type = fake.positionType;
   time->u.sample = fake.positionValue;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult fakeSetVolume(WaveOutHandle, uint32_t volume) {
   gFake->volume = volume;
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 WaveResult fakeGetErrorText(WaveResult result, char* text, uint32_t textSize) {
   snprintf(text, textSize, "fake error %u.", unsigned(result));
-  return kWaveNoError;
+  return WaveResult::NoError;
 }
 
 constexpr WaveOutApi kFakeApi = {fakeOpen,  fakePrepare,     fakeUnprepare, fakeWrite,       fakeReset,

@@ -10,10 +10,10 @@
 struct FakeWaveOut {
   // Answers.
   bool refuseFloat = false;
-  WaveResult openResult = kWaveNoError;
-  WaveResult writeResult = kWaveNoError;
-  WaveResult positionResult = kWaveNoError;
-  uint32_t positionType = kWaveTimeSamples;  // the unit the fake answers in
+  WaveResult openResult = WaveResult::NoError;
+  WaveResult writeResult = WaveResult::NoError;
+  WaveResult positionResult = WaveResult::NoError;
+  WaveTimeType positionType = WaveTimeType::Samples;  // the unit the fake answers in
   uint32_t positionValue = 0;
   bool completeOnWrite = false;
 

@@ -153,7 +153,7 @@ TEST_F(StreamerQueueTest, FailedWriteFreesTheHeaderAndPrintsOncePerPass) {
   create(kPieceFrames);
   streamer.openDevice(nullptr);
   FakeWaveOut& fake = fakeWaveOut();
-  fake.writeResult = kWaveNoMemory;
+  fake.writeResult = WaveResult::NoMemory;
   streamer.play();
 
   for (int pass = 0; pass < 2; ++pass) {
@@ -163,7 +163,7 @@ TEST_F(StreamerQueueTest, FailedWriteFreesTheHeaderAndPrintsOncePerPass) {
   }
   EXPECT_EQ(fake.writeCalls, 2u) << "a failed write ends the pass";
 
-  fake.writeResult = kWaveNoError;
+  fake.writeResult = WaveResult::NoError;
   EXPECT_EQ(capturedPass(), "");
   ASSERT_EQ(fake.writtenData.size(), WaveOutStreamer::kHeaderCount);
   EXPECT_EQ(frameOf(fake.writtenData[0]), 0u);
@@ -176,26 +176,26 @@ TEST_F(StreamerClockTest, EveryUnitGivesTheSameSeconds) {
   streamer.openDevice(nullptr);
   FakeWaveOut& fake = fakeWaveOut();
 
-  fake.positionType = kWaveTimeSamples;
+  fake.positionType = WaveTimeType::Samples;
   fake.positionValue = 66150;
   EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.5);
-  fake.positionType = kWaveTimeMs;
+  fake.positionType = WaveTimeType::Ms;
   fake.positionValue = 1500;
   EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.5);
-  fake.positionType = kWaveTimeBytes;
+  fake.positionType = WaveTimeType::Bytes;
   fake.positionValue = 529200;  // 1.5 s of float frames
   EXPECT_DOUBLE_EQ(streamer.positionSeconds(), 1.5);
 
-  fake.positionType = kWaveTimeSmpte;
+  fake.positionType = WaveTimeType::Smpte;
   EXPECT_EQ(streamer.positionSeconds(), 0.0) << "unknown unit";
-  fake.positionType = kWaveTimeSamples;
-  fake.positionResult = kWaveError;
+  fake.positionType = WaveTimeType::Samples;
+  fake.positionResult = WaveResult::Error;
   EXPECT_EQ(streamer.positionSeconds(), 0.0) << "failed query";
 }
 
 TEST_F(StreamerClockTest, NoDeviceSaysSoOnceAndKeepsASilentRealTimeClock) {
   create(kPieceFrames);
-  fakeWaveOut().openResult = kWaveNoDriver;
+  fakeWaveOut().openResult = WaveResult::NoDriver;
   ::testing::internal::CaptureStdout();
   streamer.openDevice(nullptr);
   std::string output = ::testing::internal::GetCapturedStdout();
@@ -300,6 +300,36 @@ TEST_F(StreamerThreadTest, ThreadStreamsEveryBlockInOrderAndShutdownTakesTheDevi
   EXPECT_EQ(fake.unprepared, WaveOutStreamer::kHeaderCount);
   EXPECT_EQ(fake.closes, 1u);
   EXPECT_EQ(streamer.device, nullptr);
+}
+
+// A device that takes the whole piece (the web's worklet): one header over every whole block,
+// written once by play, no thread; what it hands back finishes as any block does.
+TEST_F(StreamerThreadTest, WholePieceDeviceGetsEveryWholeBlockInOneWriteAndNoThread) {
+  WaveOutApi wholePiece = *fakeWaveOutApi();
+  wholePiece.takesWholePiece = true;
+  create(256 * 40 + 7);
+  streamer.api = &wholePiece;
+  streamer.openDevice(nullptr);
+  FakeWaveOut& fake = fakeWaveOut();
+  EXPECT_EQ(fake.prepared, 1u);
+  streamer.startThread();
+  EXPECT_EQ(streamer.thread.handle, 0u);
+  EXPECT_FALSE(streamer.silent);
+
+  ::testing::internal::CaptureStdout();
+  streamer.play();
+  streamer.play();  // already playing: nothing more
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  ASSERT_EQ(fake.writtenData.size(), 1u);
+  EXPECT_EQ(frameOf(fake.writtenData[0]), 0u);
+  EXPECT_EQ(fake.queue.at(0)->bufferLength, 40u * 256 * 8) << "every whole block, none of the 7 frames after";
+  EXPECT_EQ(streamer.playPosition.load(), streamer.endFrame());
+
+  fake.complete();
+  EXPECT_EQ(fake.queue.size(), 0u);
+  streamer.shutdown(0);
+  EXPECT_EQ(fake.resets, 1u);
+  EXPECT_EQ(fake.closes, 1u);
 }
 
 TEST(OsThreadTest, RunsOnTheRequestedStackAndReturnsItsResult) {

@@ -24,16 +24,16 @@ TEST(SdlWaveOutTest, QueryRejectsFormatsItCannotPlay) {
   const WaveOutApi* api = systemWaveOutApi();
   for (uint16_t bits : {32, 16}) {
     WaveFormatExtensible format = makeWaveFormat(2, 44100, bits);
-    EXPECT_EQ(api->open(nullptr, kWaveMapper, &format, nullptr, nullptr, kWaveFormatQuery), kWaveNoError) << bits;
+    EXPECT_EQ(api->open(nullptr, kWaveMapper, &format, nullptr, nullptr, kWaveFormatQuery), WaveResult::NoError) << bits;
   }
   WaveFormatExtensible odd = makeWaveFormat(2, 44100, 24);
-  EXPECT_EQ(api->open(nullptr, kWaveMapper, &odd, nullptr, nullptr, kWaveFormatQuery), kWaveBadFormat);
+  EXPECT_EQ(api->open(nullptr, kWaveMapper, &odd, nullptr, nullptr, kWaveFormatQuery), WaveResult::BadFormat);
   odd = makeWaveFormat(2, 44100, 16);
   odd.avgBytesPerSec += 1;
-  EXPECT_EQ(api->open(nullptr, kWaveMapper, &odd, nullptr, nullptr, kWaveFormatQuery), kWaveBadFormat);
+  EXPECT_EQ(api->open(nullptr, kWaveMapper, &odd, nullptr, nullptr, kWaveFormatQuery), WaveResult::BadFormat);
 
   char small[8];
-  EXPECT_EQ(api->getErrorText(WaveResult(999), small, sizeof(small)), kWaveBadErrorNumber);
+  EXPECT_EQ(api->getErrorText(WaveResult(999), small, sizeof(small)), WaveResult::BadErrorNumber);
   EXPECT_EQ(std::strlen(small), 7u) << "truncated and terminated";
 }
 
@@ -43,7 +43,7 @@ TEST(SdlWaveOutTest, PlaysBlocksInOrderAndStopsAtTheirEnd) {
   WaveFormatExtensible format = makeWaveFormat(2, 44100, 32);
   WaveOutHandle device = nullptr;
   ASSERT_EQ(api->open(&device, kWaveMapper, &format, WaveOutListener::onMessage, &listener, kWaveCallbackFunction),
-            kWaveNoError);
+            WaveResult::NoError);
   ASSERT_NE(device, nullptr);
 
   constexpr uint32_t kFrames = 2048;
@@ -53,18 +53,18 @@ TEST(SdlWaveOutTest, PlaysBlocksInOrderAndStopsAtTheirEnd) {
     headers[k].data = samples.data() + k * kFrames * 2;
     headers[k].bufferLength = kFrames * 8;
   }
-  EXPECT_EQ(api->write(device, &headers[0], sizeof(WaveHeader)), kWaveUnprepared);
-  for (WaveHeader& header : headers) ASSERT_EQ(api->prepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
-  EXPECT_EQ(api->setVolume(device, 0x80008000u), kWaveNoError);
-  for (WaveHeader& header : headers) ASSERT_EQ(api->write(device, &header, sizeof(WaveHeader)), kWaveNoError);
-  EXPECT_EQ(api->write(device, &headers[0], sizeof(WaveHeader)), kWaveStillPlaying) << "queued twice";
+  EXPECT_EQ(api->write(device, &headers[0], sizeof(WaveHeader)), WaveResult::Unprepared);
+  for (WaveHeader& header : headers) ASSERT_EQ(api->prepareHeader(device, &header, sizeof(WaveHeader)), WaveResult::NoError);
+  EXPECT_EQ(api->setVolume(device, 0x80008000u), WaveResult::NoError);
+  for (WaveHeader& header : headers) ASSERT_EQ(api->write(device, &header, sizeof(WaveHeader)), WaveResult::NoError);
+  EXPECT_EQ(api->write(device, &headers[0], sizeof(WaveHeader)), WaveResult::StillPlaying) << "queued twice";
 
   ASSERT_TRUE(waitFor([&] { return listener.doneCount() == 3; }, 3000));
   // The last block was handed to SDL; it is heard within one SDL buffer.
-  ASSERT_TRUE(waitFor([&] { return positionIn(api, device, kWaveTimeSamples) == 3 * kFrames; }, 1000));
+  ASSERT_TRUE(waitFor([&] { return positionIn(api, device, WaveTimeType::Samples) == 3 * kFrames; }, 1000));
   osSleepMs(30);
-  EXPECT_EQ(positionIn(api, device, kWaveTimeSamples), 3 * kFrames) << "underrun plays silence, not time";
-  EXPECT_EQ(positionIn(api, device, kWaveTimeMs), 3 * kFrames * 1000 / 44100);
+  EXPECT_EQ(positionIn(api, device, WaveTimeType::Samples), 3 * kFrames) << "underrun plays silence, not time";
+  EXPECT_EQ(positionIn(api, device, WaveTimeType::Ms), 3 * kFrames * 1000 / 44100);
   EXPECT_EQ(samples[0], 0.1f) << "volume is applied to SDL's copy, never to the caller's samples";
 
   {
@@ -72,7 +72,7 @@ TEST(SdlWaveOutTest, PlaysBlocksInOrderAndStopsAtTheirEnd) {
     EXPECT_EQ(listener.done, (std::vector<WaveHeader*>{&headers[0], &headers[1], &headers[2]}));
   }
   EXPECT_EQ(headers[2].flags & (kWaveHeaderDone | kWaveHeaderInQueue), kWaveHeaderDone);
-  EXPECT_EQ(api->close(device), kWaveNoError);
+  EXPECT_EQ(api->close(device), WaveResult::NoError);
 }
 
 TEST(SdlWaveOutTest, ResetHandsBackQueuedBlocksSoCloseSucceeds) {
@@ -81,21 +81,21 @@ TEST(SdlWaveOutTest, ResetHandsBackQueuedBlocksSoCloseSucceeds) {
   WaveFormatExtensible format = makeWaveFormat(2, 44100, 16);
   WaveOutHandle device = nullptr;
   ASSERT_EQ(api->open(&device, kWaveMapper, &format, WaveOutListener::onMessage, &listener, kWaveCallbackFunction),
-            kWaveNoError);
+            WaveResult::NoError);
   std::vector<int16_t> samples(2 * 44100 * 2);  // two seconds
   WaveHeader headers[2] = {};
   for (uint32_t k = 0; k < 2; ++k) {
     headers[k].data = samples.data() + k * 44100 * 2;
     headers[k].bufferLength = 44100 * 4;
     api->prepareHeader(device, &headers[k], sizeof(WaveHeader));
-    ASSERT_EQ(api->write(device, &headers[k], sizeof(WaveHeader)), kWaveNoError);
+    ASSERT_EQ(api->write(device, &headers[k], sizeof(WaveHeader)), WaveResult::NoError);
   }
-  EXPECT_EQ(api->close(device), kWaveStillPlaying);
-  EXPECT_EQ(api->unprepareHeader(device, &headers[1], sizeof(WaveHeader)), kWaveStillPlaying);
-  EXPECT_EQ(api->reset(device), kWaveNoError);
+  EXPECT_EQ(api->close(device), WaveResult::StillPlaying);
+  EXPECT_EQ(api->unprepareHeader(device, &headers[1], sizeof(WaveHeader)), WaveResult::StillPlaying);
+  EXPECT_EQ(api->reset(device), WaveResult::NoError);
   EXPECT_EQ(listener.doneCount(), 2u);
-  EXPECT_EQ(positionIn(api, device, kWaveTimeSamples), 0u);
-  EXPECT_EQ(api->close(device), kWaveNoError);
+  EXPECT_EQ(positionIn(api, device, WaveTimeType::Samples), 0u);
+  EXPECT_EQ(api->close(device), WaveResult::NoError);
 }
 
 TEST(SdlWaveOutTest, StreamerPlaysAShortPieceToTheEnd) {

@@ -36,10 +36,10 @@ bool waitFor(Condition condition, uint32_t timeoutMs) {
 }
 
 // The position in `type`, which the device must answer in.
-inline uint32_t positionIn(const WaveOutApi* api, WaveOutHandle device, uint32_t type) {
+inline uint32_t positionIn(const WaveOutApi* api, WaveOutHandle device, WaveTimeType type) {
   WaveTime time{};
   time.type = type;
-  EXPECT_EQ(api->getPosition(device, &time, sizeof(time)), kWaveNoError);
+  EXPECT_EQ(api->getPosition(device, &time, sizeof(time)), WaveResult::NoError);
   EXPECT_EQ(time.type, type);
   return time.u.sample;
 }

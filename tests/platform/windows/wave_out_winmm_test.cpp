@@ -39,15 +39,15 @@ TEST(WinmmWaveOut, FloatAnd16BitOpenAndErrorsHaveText) {
   const WaveOutApi* api = systemWaveOutApi();
   for (uint16_t bits : {32, 16}) {
     WaveFormatExtensible format = makeWaveFormat(2, kRate, bits);
-    EXPECT_EQ(api->open(nullptr, kWaveMapper, &format, nullptr, nullptr, kWaveFormatQuery), kWaveNoError) << bits;
+    EXPECT_EQ(api->open(nullptr, kWaveMapper, &format, nullptr, nullptr, kWaveFormatQuery), WaveResult::NoError) << bits;
     WaveOutHandle device = nullptr;
-    ASSERT_EQ(api->open(&device, kWaveMapper, &format, nullptr, nullptr, kWaveCallbackFunction), kWaveNoError) << bits;
+    ASSERT_EQ(api->open(&device, kWaveMapper, &format, nullptr, nullptr, kWaveCallbackFunction), WaveResult::NoError) << bits;
     ASSERT_NE(device, nullptr);
-    EXPECT_EQ(api->setVolume(device, 0xFFFFFFFFu), kWaveNoError);
-    EXPECT_EQ(api->close(device), kWaveNoError);
+    EXPECT_EQ(api->setVolume(device, 0xFFFFFFFFu), WaveResult::NoError);
+    EXPECT_EQ(api->close(device), WaveResult::NoError);
   }
   char text[256] = {};
-  EXPECT_EQ(api->getErrorText(kWaveBadFormat, text, sizeof(text)), kWaveNoError);
+  EXPECT_EQ(api->getErrorText(WaveResult::BadFormat, text, sizeof(text)), WaveResult::NoError);
   EXPECT_GT(std::strlen(text), 0u);
 }
 
@@ -59,12 +59,12 @@ TEST(WinmmWaveOut, EveryBlockComesBackInOrder) {
     WaveFormatExtensible format = makeWaveFormat(2, kRate, bits);
     WaveOutHandle device = nullptr;
     ASSERT_EQ(api->open(&device, kWaveMapper, &format, WaveOutListener::onMessage, &listener, kWaveCallbackFunction),
-              kWaveNoError);
+              WaveResult::NoError);
     Blocks blocks(8, 1024 * format.blockAlign);
-    EXPECT_EQ(api->write(device, &blocks.headers[0], sizeof(WaveHeader)), kWaveUnprepared);
+    EXPECT_EQ(api->write(device, &blocks.headers[0], sizeof(WaveHeader)), WaveResult::Unprepared);
     for (WaveHeader& header : blocks.headers) {
-      ASSERT_EQ(api->prepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
-      ASSERT_EQ(api->write(device, &header, sizeof(WaveHeader)), kWaveNoError);
+      ASSERT_EQ(api->prepareHeader(device, &header, sizeof(WaveHeader)), WaveResult::NoError);
+      ASSERT_EQ(api->write(device, &header, sizeof(WaveHeader)), WaveResult::NoError);
     }
     ASSERT_TRUE(waitFor([&] { return listener.doneCount() == 8; }, 5000)) << listener.doneCount() << " of 8 back";
     std::vector<WaveHeader*> expected;
@@ -75,9 +75,9 @@ TEST(WinmmWaveOut, EveryBlockComesBackInOrder) {
     }
     for (WaveHeader& header : blocks.headers) {
       EXPECT_EQ(header.flags & (kWaveHeaderDone | kWaveHeaderInQueue), kWaveHeaderDone);
-      EXPECT_EQ(api->unprepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
+      EXPECT_EQ(api->unprepareHeader(device, &header, sizeof(WaveHeader)), WaveResult::NoError);
     }
-    EXPECT_EQ(api->close(device), kWaveNoError);
+    EXPECT_EQ(api->close(device), WaveResult::NoError);
   }
 }
 
@@ -87,18 +87,18 @@ TEST(WinmmWaveOut, PositionAdvancesInRealTime) {
   const WaveOutApi* api = systemWaveOutApi();
   WaveFormatExtensible format = makeWaveFormat(2, kRate, 32);
   WaveOutHandle device = nullptr;
-  ASSERT_EQ(api->open(&device, kWaveMapper, &format, nullptr, nullptr, kWaveCallbackFunction), kWaveNoError);
+  ASSERT_EQ(api->open(&device, kWaveMapper, &format, nullptr, nullptr, kWaveCallbackFunction), WaveResult::NoError);
   Blocks blocks(20, kRate / 5 * format.blockAlign);  // 4 s in 0.2 s blocks
-  for (WaveHeader& header : blocks.headers) ASSERT_EQ(api->prepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
+  for (WaveHeader& header : blocks.headers) ASSERT_EQ(api->prepareHeader(device, &header, sizeof(WaveHeader)), WaveResult::NoError);
   uint64_t start = osPerformanceCounter();
-  for (WaveHeader& header : blocks.headers) ASSERT_EQ(api->write(device, &header, sizeof(WaveHeader)), kWaveNoError);
+  for (WaveHeader& header : blocks.headers) ASSERT_EQ(api->write(device, &header, sizeof(WaveHeader)), WaveResult::NoError);
   // Nothing can be heard before it was written: a position ahead of the time since then
   // is a device that does not play in real time. Under Wine the position starts late and
   // slow, then keeps pace, so the lower bound is loose.
   uint32_t second = 0;
   double elapsed = 0, played = 0, ahead = -1e9;
   while ((elapsed = secondsSince(start)) < 2.5) {
-    second = positionIn(api, device, kWaveTimeSamples);
+    second = positionIn(api, device, WaveTimeType::Samples);
     played = double(second) / kRate;
     ahead = std::max(ahead, played - elapsed);
     osSleepMs(20);
@@ -109,21 +109,21 @@ TEST(WinmmWaveOut, PositionAdvancesInRealTime) {
   // Asked for milliseconds, a device may answer in a unit of its own (Wine answers in bytes);
   // whichever it names, it is the same position.
   WaveTime time{};
-  time.type = kWaveTimeMs;
-  ASSERT_EQ(api->getPosition(device, &time, sizeof(time)), kWaveNoError);
-  ASSERT_TRUE(time.type == kWaveTimeMs || time.type == kWaveTimeBytes || time.type == kWaveTimeSamples) << time.type;
-  double seconds = time.type == kWaveTimeMs      ? time.u.ms / 1000.0
-                   : time.type == kWaveTimeBytes ? double(time.u.bytes) / format.avgBytesPerSec
+  time.type = WaveTimeType::Ms;
+  ASSERT_EQ(api->getPosition(device, &time, sizeof(time)), WaveResult::NoError);
+  ASSERT_TRUE(time.type == WaveTimeType::Ms || time.type == WaveTimeType::Bytes || time.type == WaveTimeType::Samples) << uint32_t(time.type);
+  double seconds = time.type == WaveTimeType::Ms      ? time.u.ms / 1000.0
+                   : time.type == WaveTimeType::Bytes ? double(time.u.bytes) / format.avgBytesPerSec
                                                  : double(time.u.sample) / kRate;
   EXPECT_NEAR(seconds, double(second) / kRate, 0.3);
 
   // Shutting down as the streamer does: a reset hands back every queued block, then the
   // device closes. (Windows refuses to close while blocks are queued; Wine closes anyway,
   // so the order matters.)
-  EXPECT_EQ(api->reset(device), kWaveNoError);
+  EXPECT_EQ(api->reset(device), WaveResult::NoError);
   for (WaveHeader& header : blocks.headers) EXPECT_EQ(header.flags & kWaveHeaderInQueue, 0u);
-  for (WaveHeader& header : blocks.headers) EXPECT_EQ(api->unprepareHeader(device, &header, sizeof(WaveHeader)), kWaveNoError);
-  EXPECT_EQ(api->close(device), kWaveNoError);
+  for (WaveHeader& header : blocks.headers) EXPECT_EQ(api->unprepareHeader(device, &header, sizeof(WaveHeader)), WaveResult::NoError);
+  EXPECT_EQ(api->close(device), WaveResult::NoError);
 }
 
 TEST(WinmmWaveOut, StreamerPlaysAShortPieceAndLeavesNothingQueued) {

@@ -1,0 +1,37 @@
+// The sound device of the web build, on the audio rendering thread: it is handed the whole
+// piece once (interleaved left, right floats at the context's rate), plays it from its start,
+// and after every render quantum reports how many frames it has played; once past the end it
+// says so and plays silence.
+class TarnixMusic extends AudioWorkletProcessor {
+  constructor() {
+    super();
+    this.samples = null;
+    this.position = 0;
+    this.port.onmessage = (event) => {
+      if (event.data.samples) {
+        this.samples = event.data.samples;
+        this.position = 0;
+      } else if (event.data.stop) {
+        this.samples = null;
+      }
+    };
+  }
+
+  process(inputs, outputs) {
+    const [left, right] = outputs[0];
+    if (!this.samples) return true;
+    const frames = this.samples.length / 2;
+    const count = Math.min(left.length, frames - this.position);
+    for (let i = 0; i < count; ++i) {
+      left[i] = this.samples[2 * (this.position + i)];
+      right[i] = this.samples[2 * (this.position + i) + 1];
+    }
+    this.position += count;
+    const ended = this.position >= frames;
+    this.port.postMessage({ position: this.position, ended });
+    if (ended) this.samples = null;
+    return true;
+  }
+}
+
+registerProcessor("tarnix-music", TarnixMusic);
