@@ -189,21 +189,11 @@ bool runFrame(Presentation& p) {
   updateCamera(p.camera, false, inputState, Float2{renderApp.mouseX, renderApp.mouseY});
   // Start timing the frame.
   const double start = counterMilliseconds();
-  // Open the frame's command list (pending uploads recorded first).
-  gfx::GraphicsCommandList* commandList = beginFrame();
-  if (commandList == nullptr) PANIC("WTF!?\n");
-  // Advance the music's hand-over from the GPU to the sound device.
-  p.audio->update();
-  // Reset this frame's descriptor heap and the render-target views.
-  DescriptorAllocator& frameHeap = *p.frameHeaps[renderApp.frameCounter % kFrameHeapCount];
-  resetDescriptorAllocator(frameHeap);
-  resetDescriptorAllocator(*p.targetViewHeap);
+  DescriptorAllocator* heap = nullptr;
+  gfx::GraphicsCommandList* commandList = openFrame(p, &heap);
+  DescriptorAllocator& frameHeap = *heap;
+  FrameReport& report = p.lastFrame;
   // Record the frame: its passes once the music streams, the music's synthesis before.
-  FrameReport& report = p.lastFrame;  // the passes add what they dispatched
-  report = {};
-  report.backBufferIndex = uint32_t(renderApp.backBufferIndex);
-  report.simulationFrame = p.simulation.data.frame;
-  recordFrameSetup(p, commandList, frameHeap);
   if (p.audio->state == AudioState::Streaming) {
     recordFramePasses(p, commandList, frameHeap);
     report.passesRecorded = true;

@@ -10,6 +10,7 @@
 #include "app/frame_pipeline.h"
 
 #include "app/frame_passes.h"
+#include "audio/audio_renderer.h"
 #include "gpu/render_app.h"
 
 namespace {
@@ -221,4 +222,20 @@ void recordPassesAfterConstants(Presentation& p, gfx::GraphicsCommandList* cl, D
 void recordPresentTransition(Presentation& p, gfx::GraphicsCommandList* cl) {
   requestTransition(p.barriers, currentBackBuffer().resource, kStatePresent);
   flush(p.barriers, cl);
+}
+
+gfx::GraphicsCommandList* openFrame(Presentation& p, DescriptorAllocator** frameHeap) {
+  gfx::GraphicsCommandList* commandList = beginFrame();
+  if (commandList == nullptr) PANIC("WTF!?\n");
+  p.audio->update();
+  DescriptorAllocator& heap = *p.frameHeaps[renderApp.frameCounter % kFrameHeapCount];
+  resetDescriptorAllocator(heap);
+  resetDescriptorAllocator(*p.targetViewHeap);
+  FrameReport& report = p.lastFrame;  // the passes add what they dispatched
+  report = {};
+  report.backBufferIndex = uint32_t(renderApp.backBufferIndex);
+  report.simulationFrame = p.simulation.data.frame;
+  recordFrameSetup(p, commandList, heap);
+  *frameHeap = &heap;
+  return commandList;
 }

@@ -4,6 +4,10 @@
 // which time each one on its own.
 #include "app/presentation.h"
 
+// Opens a frame: its command list (pending uploads recorded first), the music's hand-over
+// advanced, this frame's descriptor heap and the render-target views reset, the frame's report
+// started for the simulation's frame, then recordFrameSetup. *frameHeap is this frame's heap.
+gfx::GraphicsCommandList* openFrame(Presentation& presentation, DescriptorAllocator** frameHeap);
 // Every frame, first: render-target views, transitions, the two black clears and the
 // frame's shader-visible heap.
 void recordFrameSetup(Presentation& presentation, gfx::GraphicsCommandList* commandList,

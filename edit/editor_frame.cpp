@@ -78,17 +78,10 @@ void renderEditorFrame(Editor& e, uint32_t frame) {
   moveCamera(e);
   if (e.restartHistory) previousCameraOfFrame(e, frame);
 
-  gfx::GraphicsCommandList* cl = beginFrame();
-  if (cl == nullptr) PANIC("WTF!?\n");
-  p.audio->update();
-  DescriptorAllocator& heap = *p.frameHeaps[renderApp.frameCounter % kFrameHeapCount];
-  resetDescriptorAllocator(heap);
-  resetDescriptorAllocator(*p.targetViewHeap);
+  DescriptorAllocator* frameHeap = nullptr;
+  gfx::GraphicsCommandList* cl = openFrame(p, &frameHeap);
+  DescriptorAllocator& heap = *frameHeap;
   FrameReport& report = p.lastFrame;
-  report = {};
-  report.backBufferIndex = uint32_t(renderApp.backBufferIndex);
-  report.simulationFrame = frame;
-  recordFrameSetup(p, cl, heap);
   recordPasses(e, cl, heap, frame);
   report.passesRecorded = true;
   recordHud(e.hud, p, cl, heap, hudLines(e));

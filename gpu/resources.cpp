@@ -260,22 +260,19 @@ void releasePipeline(Pipeline*& pipeline) {
   pipeline = nullptr;
 }
 
-void releaseBuffer(GpuBuffer*& buffer) {
-  if (buffer == nullptr) return;
-  forgetPendingUpload(buffer, &FrameContext::pendingBufferUploads);
-  deferRelease(buffer->resource.resource);
-  deferRelease(buffer->upload.resource);
-  free(buffer->cpuCopy);
-  free(buffer);
-  buffer = nullptr;
+// A buffer or a texture: no frame uploads it any more, its resources go once the frames that
+// use them are done, and its CPU copy and record are freed.
+template <typename T>
+static void releaseUploaded(T*& object, DynamicArray<T*> FrameContext::*pendingUploads) {
+  if (object == nullptr) return;
+  forgetPendingUpload(object, pendingUploads);
+  deferRelease(object->resource.resource);
+  deferRelease(object->upload.resource);
+  free(object->cpuCopy);
+  free(object);
+  object = nullptr;
 }
 
-void releaseTexture(GpuTexture*& texture) {
-  if (texture == nullptr) return;
-  forgetPendingUpload(texture, &FrameContext::pendingTextureUploads);
-  deferRelease(texture->resource.resource);
-  deferRelease(texture->upload.resource);
-  free(texture->cpuCopy);
-  free(texture);
-  texture = nullptr;
-}
+void releaseBuffer(GpuBuffer*& buffer) { releaseUploaded(buffer, &FrameContext::pendingBufferUploads); }
+
+void releaseTexture(GpuTexture*& texture) { releaseUploaded(texture, &FrameContext::pendingTextureUploads); }

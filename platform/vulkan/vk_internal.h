@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gfx.h"
+#include "platform/gfx_ref_counted.h"
 
 namespace gfx::vk {
 
@@ -21,14 +22,8 @@ HRESULT resultFromVk(VkResult result);
 
 // Reference counting and debug names shared by every object.
 template <class Interface>
-class ObjectBase : public Interface {
+class ObjectBase : public RefCounted<Interface> {
  public:
-  uint32_t AddRef() override { return ++references_; }
-  uint32_t Release() override {
-    uint32_t left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT SetName(const wchar_t* name) override {
     std::string narrow;
     for (const wchar_t* c = name; c && *c; ++c) narrow.push_back(*c < 128 ? static_cast<char>(*c) : '?');
@@ -45,7 +40,6 @@ class ObjectBase : public Interface {
 
  protected:
   virtual void applyName() {}
-  std::atomic<uint32_t> references_{1};
   std::string name_;
 };
 

@@ -11,22 +11,15 @@ namespace {
 // An auto-reset event armed by Fence::SetEventOnCompletion.
 class FenceEventImpl final : public Event {
  public:
-  ~FenceEventImpl() override {
-    if (fence) fence->Release();
-  }
+  ~FenceEventImpl() override { holdReference<FenceImpl>(fence, nullptr); }
   HRESULT WaitForSingleObject(uint32_t timeoutMs) override {
     if (!fence) return kWaitTimeout;  // nothing will ever set it
     HRESULT hr = fence->Wait(value, timeoutMs);
-    if (hr == kOk) {
-      fence->Release();
-      fence = nullptr;
-    }
+    if (hr == kOk) holdReference<FenceImpl>(fence, nullptr);
     return hr;
   }
   void arm(FenceImpl* armedFence, UINT64 armedValue) {
-    armedFence->AddRef();
-    if (fence) fence->Release();
-    fence = armedFence;
+    holdReference(fence, armedFence);
     value = armedValue;
   }
 

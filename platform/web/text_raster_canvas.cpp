@@ -49,6 +49,17 @@ EM_JS(int, webDrawText, (uint8_t* pixels, uint32_t width, uint32_t height, int x
 
 bool faceLoaded = false;
 
+// Makes `next` the context's font or bitmap; each counts the contexts that hold it, so that a
+// held one is not deleted.
+template <class T>
+T* selectInto(T*& slot, T* next) {
+  T* previous = slot;
+  if (previous) previous->selections -= 1;
+  if (next) next->selections += 1;
+  slot = next;
+  return previous;
+}
+
 }  // namespace
 
 void textSetFaceName(TextFontDesc& desc, const char16_t* name) {
@@ -107,21 +118,9 @@ bool textDeleteBitmap(TextBitmap* bitmap) {
   return true;
 }
 
-TextFont* textSelectFont(TextContext* context, TextFont* font) {
-  TextFont* previous = context->font;
-  if (previous) previous->selections -= 1;
-  if (font) font->selections += 1;
-  context->font = font;
-  return previous;
-}
+TextFont* textSelectFont(TextContext* context, TextFont* font) { return selectInto(context->font, font); }
 
-TextBitmap* textSelectBitmap(TextContext* context, TextBitmap* bitmap) {
-  TextBitmap* previous = context->bitmap;
-  if (previous) previous->selections -= 1;
-  if (bitmap) bitmap->selections += 1;
-  context->bitmap = bitmap;
-  return previous;
-}
+TextBitmap* textSelectBitmap(TextContext* context, TextBitmap* bitmap) { return selectInto(context->bitmap, bitmap); }
 
 uint32_t textSetTextColor(TextContext* context, uint32_t color) {
   uint32_t previous = context->color;

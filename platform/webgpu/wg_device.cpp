@@ -18,19 +18,14 @@ class WgEvent final : public Event {
     if (fence_ == nullptr) return kWaitTimeout;
     bool reached = wgWaitFence(fence_->id, double(value_), timeoutMs == kInfinite ? -1.0 : double(timeoutMs));
     if (!reached) return kWaitTimeout;
-    fence_->Release();
-    fence_ = nullptr;
+    holdReference<WgFence>(fence_, nullptr);
     return kOk;
   }
   void arm(WgFence* fence, UINT64 value) {
-    fence->AddRef();
-    if (fence_) fence_->Release();
-    fence_ = fence;
+    holdReference(fence_, fence);
     value_ = value;
   }
-  ~WgEvent() override {
-    if (fence_) fence_->Release();
-  }
+  ~WgEvent() override { holdReference<WgFence>(fence_, nullptr); }
 
  private:
   WgFence* fence_ = nullptr;
@@ -72,6 +67,19 @@ WgRootSignature::Parameter tableParameter(const RootDescriptorTable& table) {
 
 namespace {
 WgDevice* device = nullptr;
+
+// A shader-resource or unordered-access view's record: a buffer's byte range (its elements of
+// the structure's stride, 4 bytes when it has none), or, without a buffer, the whole texture.
+template <class BufferView>
+void writeView(CpuDescriptorHandle destination, WgResource* resource, const BufferView* buffer) {
+  if (buffer == nullptr) {
+    *recordAt(destination.ptr) = {ViewKind::Texture, resource, 0, 0, 0};
+    return;
+  }
+  const uint64_t stride = buffer->StructureByteStride ? buffer->StructureByteStride : 4;
+  *recordAt(destination.ptr) = {ViewKind::Buffer, resource, buffer->FirstElement * stride,
+                                uint64_t(buffer->NumElements) * stride, 0};
+}
 }  // namespace
 
 WgDevice::WgDevice()
@@ -124,26 +132,14 @@ HRESULT WgDevice::CreateCommittedResource(const HeapProperties* heapProperties, 
 
 void WgDevice::CreateShaderResourceView(Resource* resource, const ShaderResourceViewDesc* desc,
                                         CpuDescriptorHandle destination) {
-  auto* r = static_cast<WgResource*>(resource);
-  if (desc && desc->ViewDimension == SRV_DIMENSION_BUFFER) {
-    const uint64_t stride = desc->Buffer.StructureByteStride ? desc->Buffer.StructureByteStride : 4;
-    *recordAt(destination.ptr) = {ViewKind::Buffer, r, desc->Buffer.FirstElement * stride,
-                                  uint64_t(desc->Buffer.NumElements) * stride, 0};
-    return;
-  }
-  *recordAt(destination.ptr) = {ViewKind::Texture, r, 0, 0, 0};
+  const bool buffer = desc && desc->ViewDimension == SRV_DIMENSION_BUFFER;
+  writeView(destination, static_cast<WgResource*>(resource), buffer ? &desc->Buffer : nullptr);
 }
 
 void WgDevice::CreateUnorderedAccessView(Resource* resource, Resource*, const UnorderedAccessViewDesc* desc,
                                          CpuDescriptorHandle destination) {
-  auto* r = static_cast<WgResource*>(resource);
-  if (desc && desc->ViewDimension == UAV_DIMENSION_BUFFER) {
-    const uint64_t stride = desc->Buffer.StructureByteStride ? desc->Buffer.StructureByteStride : 4;
-    *recordAt(destination.ptr) = {ViewKind::Buffer, r, desc->Buffer.FirstElement * stride,
-                                  uint64_t(desc->Buffer.NumElements) * stride, 0};
-    return;
-  }
-  *recordAt(destination.ptr) = {ViewKind::Texture, r, 0, 0, 0};
+  const bool buffer = desc && desc->ViewDimension == UAV_DIMENSION_BUFFER;
+  writeView(destination, static_cast<WgResource*>(resource), buffer ? &desc->Buffer : nullptr);
 }
 
 void WgDevice::CreateConstantBufferView(const ConstantBufferViewDesc* desc, CpuDescriptorHandle destination) {

@@ -17,24 +17,16 @@
 #include <vector>
 
 #include "platform/gfx.h"
+#include "platform/gfx_ref_counted.h"
 
 namespace gfx::webgpu {
 
-// Reference counting and the debug name, shared by every object.
+// Reference counting, and debug names that WebGPU objects keep from their creation only.
 template <typename Base>
-class Counted : public Base {
+class Counted : public RefCounted<Base> {
  public:
-  uint32_t AddRef() override { return ++references_; }
-  uint32_t Release() override {
-    uint32_t left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT SetName(const wchar_t*) override { return kOk; }
   HRESULT SetName(const char*) override { return kOk; }
-
- private:
-  uint32_t references_ = 1;
 };
 
 class WgResource final : public Counted<Resource> {
