@@ -76,10 +76,7 @@ void recordStep(SimulationReplay& r, Presentation& p, gfx::GraphicsCommandList* 
   requestTransition(p.barriers, simulation.resource, kStateVertexAndConstantBuffer);
   requestTransition(p.barriers, scene.resource, kStateVertexAndConstantBuffer);
   flush(p.barriers, cl);
-  cl->SetPipelineState(p.particleSimulationPipeline->pipelineState);
-  cl->SetComputeRootSignature(p.particleSimulationPipeline->rootSignature);
-  cl->SetComputeRootDescriptorTable(0, gfx::GpuDescriptorHandle{gpuHandle(table, 0)});
-  cl->Dispatch(1, 1, 1);
+  dispatchComputePass(cl, *p.particleSimulationPipeline, table, 1, 1);
   uavBarrier(cl, *p.particleBuffer);
 }
 

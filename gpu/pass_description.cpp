@@ -125,6 +125,11 @@ void recordComputePass(gfx::GraphicsCommandList* commandList, const PassDescript
   ASSERT(pass.rootConstants == (rootConstants16 != nullptr), "Pass %s: root constants %s\n", pass.name,
          pass.rootConstants ? "missing" : "not taken");
   DescriptorTable table = writePassTable(pass, resources, heap, barriers, commandList);
+  dispatchComputePass(commandList, pipeline, table, groupsX, groupsY, rootConstants16);
+}
+
+void dispatchComputePass(gfx::GraphicsCommandList* commandList, const Pipeline& pipeline, DescriptorTable table,
+                         uint32_t groupsX, uint32_t groupsY, const void* rootConstants16) {
   commandList->SetPipelineState(pipeline.pipelineState);
   commandList->SetComputeRootSignature(pipeline.rootSignature);
   commandList->SetComputeRootDescriptorTable(0, gfx::GpuDescriptorHandle{gpuHandle(table, 0)});

@@ -106,6 +106,12 @@ DescriptorTable writePassTable(const PassDescription& pass, std::span<const Pass
                                DescriptorAllocator& heap, BarrierBatch& barriers,
                                gfx::GraphicsCommandList* commandList);
 
+// Binds a compute pass's pipeline and a table writePassTable wrote (with the root constants when
+// it takes them) and dispatches groupsX x groupsY groups, none when either is 0. A table may serve
+// several dispatches.
+void dispatchComputePass(gfx::GraphicsCommandList* commandList, const Pipeline& pipeline, DescriptorTable table,
+                         uint32_t groupsX, uint32_t groupsY, const void* rootConstants16 = nullptr);
+
 // A compute pass: its table, pipeline and root signature, the root constants when it has
 // them, and a dispatch of groupsX x groupsY groups (none when either is 0).
 void recordComputePass(gfx::GraphicsCommandList* commandList, const PassDescription& pass,
