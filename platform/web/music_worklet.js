@@ -1,11 +1,12 @@
 // The sound device of the web build, on the audio rendering thread: it is handed the whole
-// piece once (interleaved left, right floats at the context's rate), plays it from its start,
-// and after every render quantum reports how many frames it has played; once past the end it
-// says so and plays silence.
+// piece once (interleaved left, right floats at the context's rate), by a message or, when the
+// piece is ready before the node, in its options; it plays it from its start, and after every
+// render quantum reports how many frames it has played; once past the end it says so and plays
+// silence.
 class TarnixMusic extends AudioWorkletProcessor {
-  constructor() {
+  constructor(options) {
     super();
-    this.samples = null;
+    this.samples = options?.processorOptions?.samples ?? null;
     this.position = 0;
     this.port.onmessage = (event) => {
       if (event.data.samples) {

@@ -65,12 +65,13 @@ test("the worklet plays the piece it is handed sample for sample and reports whe
     const frames = 48000;
     const context = new OfflineAudioContext({ numberOfChannels: 2, length: frames, sampleRate: 44100 });
     await context.audioWorklet.addModule("music_worklet.js");
-    const node = new AudioWorkletNode(context, "tarnix-music", { numberOfInputs: 0, outputChannelCount: [2] });
-    node.connect(context.destination);
     const piece = tarnixPage.music.slice(2 * 44100 * 30, 2 * (44100 * 30 + 40000));  // 40000 frames
+    // In its options: a message may reach the processor only after rendering has begun.
+    const node = new AudioWorkletNode(context, "tarnix-music", { numberOfInputs: 0, outputChannelCount: [2],
+                                                                  processorOptions: { samples: piece.slice() } });
+    node.connect(context.destination);
     const positions = [];
     node.port.onmessage = (event) => positions.push(event.data);
-    node.port.postMessage({ samples: piece.slice() });
     const rendered = await context.startRendering();
     const left = rendered.getChannelData(0), right = rendered.getChannelData(1);
     let worst = 0, afterEnd = 0;
