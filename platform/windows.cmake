@@ -52,7 +52,7 @@ file(CONFIGURE OUTPUT ${TARNIX_RESOURCE_BINARY_DIR}/tarnix_version.h CONTENT
 configure_file(${TARNIX_RESOURCE_SOURCE_DIR}/tarnix.manifest.in ${TARNIX_RESOURCE_BINARY_DIR}/tarnix.manifest @ONLY)
 add_custom_command(OUTPUT ${TARNIX_RESOURCE_BINARY_DIR}/icon.rci
   COMMAND ${CMAKE_COMMAND} -DOUTPUT=${TARNIX_RESOURCE_BINARY_DIR}/icon.rci -P ${TARNIX_RESOURCE_SOURCE_DIR}/icon.cmake
-  DEPENDS ${TARNIX_RESOURCE_SOURCE_DIR}/icon.cmake
+  DEPENDS ${TARNIX_RESOURCE_SOURCE_DIR}/icon.cmake ${CMAKE_SOURCE_DIR}/cmake/SphereIcon.cmake
   COMMENT "Drawing the programs' icon")
 set_source_files_properties(${TARNIX_RESOURCE_BINARY_DIR}/icon.rci PROPERTIES HEADER_FILE_ONLY ON)
 set_source_files_properties(${TARNIX_RESOURCE_SOURCE_DIR}/tarnix.rc PROPERTIES OBJECT_DEPENDS
