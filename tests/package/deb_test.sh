@@ -15,7 +15,7 @@ failures=0
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 [ -f "$deb" ] || { echo "FAIL no package $deb"; exit 1; }
 
-# The fields: the version, a Vulkan driver and the libraries the programs link.
+# The fields: the version, the Vulkan loader and a driver, the libraries the programs link.
 depends=$(dpkg-deb --field "$deb" Depends)
 [ "$(dpkg-deb --field "$deb" Version)" = "$version" ] || fail "Version is $(dpkg-deb --field "$deb" Version)"
 for needed in 'mesa-vulkan-drivers | vulkan-icd' libvulkan1 libsdl2-2.0-0 libfreetype6 libfontconfig1 libpng16-16 libc6; do
@@ -26,7 +26,8 @@ root=$work/root
 dpkg -x "$deb" "$root"
 for file in usr/bin/tarnix usr/bin/tarnix1080 usr/bin/tarnix-capture usr/bin/tarnix-music \
   usr/share/man/man1/tarnix.1.gz usr/share/man/man1/tarnix1080.1.gz usr/share/man/man1/tarnix-capture.1.gz \
-  usr/share/man/man1/tarnix-music.1.gz usr/share/applications/tarnix.desktop usr/share/doc/tarnix/copyright; do
+  usr/share/man/man1/tarnix-music.1.gz usr/share/applications/tarnix.desktop usr/share/doc/tarnix/copyright \
+  usr/share/doc/tarnix/changelog.gz; do
   [ -e "$root/$file" ] || fail "the package lacks /$file"
 done
 for size in 16 22 24 32 48 64 128 256; do
