@@ -64,6 +64,7 @@
       });
       this.element = element;
       if (this.backend.loadFile) this.offerFiles(element);
+      if (!this.backend.transport) element.querySelector("#editor-play").hidden = true;
     }
 
     // Where the timeline lives in the page (the web build): download it, load a file.
@@ -117,7 +118,7 @@
       const was = this.state.connected;
       this.state.connected = connected;
       const element = this.element.querySelector("#editor-connection");
-      element.textContent = connected ? "● connected" : "○ connection lost, reconnecting…";
+      element.textContent = !connected ? "○ connection lost, reconnecting…" : this.backend.kind === "page" ? "● in this page" : "● connected";
       element.classList.toggle("problem", !connected);
       // What happened while away comes again on reconnecting; the state is asked for anyway.
       if (connected && !was && this.version) this.backend.state().then((state) => this.showState(state)).catch(() => {});
@@ -289,8 +290,11 @@
     dragStarted() { this.dragFrames = []; }
 
     // ---- Transport ----
-    transport(key, shift = false) { this.backend.transport({ key, shift }).catch(() => {}); }
+    transport(key, shift = false) {
+      if (this.backend.transport) this.backend.transport({ key, shift }).catch(() => {});
+    }
     seek(frame) {
+      if (!this.backend.transport) return;
       const target = Math.max(0, Math.min(this.lastFrame, Math.round(frame)));
       if (target === this.seekSent) return;
       this.seekSent = target;

@@ -66,7 +66,7 @@
         return;
       }
       const id = `${single.track.name}@${single.key.frame}:${single.key.value.join(",")}:${this.app.version}`;
-      if (this.shown === id && this.fields.contains(document.activeElement)) return;  // keep what is being typed
+      if (this.shown === id) return;  // the same key as shown: keep its fields (and what is being typed)
       this.shown = id;
       this.what.textContent = `${single.track.name} (${single.track.type}), frame ${single.key.frame} (${(single.key.frame / 60).toFixed(2)} s)`;
       this.showFields(single);
@@ -94,7 +94,12 @@
       }
     }
 
-    commit(track, key, input) {
+    // A typed value, sent when it differs from the key as the program holds it now (Enter and
+    // the field's change on leaving it both come here).
+    commit(shownTrack, shownKey, input) {
+      const track = this.app.model.tracks.find((t) => t.name === shownTrack.name);
+      const key = track && editor.findKey(track, shownKey.frame);
+      if (!key) return;
       const component = Number(input.dataset.component);
       const number = editor.parseComponent(track.type, input.value);
       if (number === null) {
