@@ -194,8 +194,10 @@ EditorResponse easings() {
   text += "],\"shapes\":[null";
   for (uint32_t i = 1; i < EASING_COUNT; ++i) {
     text += ",[";
-    for (uint32_t s = 0; s <= kEasingShapeSamples; ++s)
-      text += (s ? "," : "") + shortestFloatText(easingFunctions[i](float(s) / float(kEasingShapeSamples)));
+    for (uint32_t s = 0; s <= kEasingShapeSamples; ++s) {
+      if (s > 0) text += ',';
+      text += shortestFloatText(easingFunctions[i](float(s) / float(kEasingShapeSamples)));
+    }
     text += "]";
   }
   return json(200, text + "]}");

@@ -36,7 +36,7 @@ std::string queryValue(const std::string& target, const std::string& name) {
 bool isThisServer(const std::string& hostAndPort, uint16_t port) {
   const std::string value = lowered(hostAndPort);
   const std::string suffix = ":" + std::to_string(port);
-  return value == "127.0.0.1" + suffix || value == "localhost" + suffix;
+  return value == std::string("127.0.0.1").append(suffix) || value == std::string("localhost").append(suffix);
 }
 
 }  // namespace
