@@ -6,34 +6,25 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 
 #include "app/timeline_file.h"
+#include "tests/edit/edited_file.h"
 #include "edit/editor_api.h"
 #include "timeline/writer.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
 // The built-in timeline's "CM::Bright" key at 579 as the page sends it.
 constexpr const char* kBrightAt579 = R"({"frame":579,"easing":"None","value":1})";
 
-struct DocumentTest : ::testing::Test {
-  std::string directory = (fs::temp_directory_path() / ("tarnix-document-" + std::to_string(std::random_device{}()))).string();
-  std::string file = directory + "/show.json";
+struct DocumentTest : EditedFileTest {
   EditorDocument document;
   EditorApi api;
   std::vector<std::string> versionsWritten;  // what the program was handed to play
   std::vector<std::string> events;
 
   void SetUp() override {
-    fs::create_directories(directory);
-    std::string message;
-    ASSERT_TRUE(writeBuiltInTimelineFile(file, &message)) << message;
+    EditedFileTest::SetUp();
     document.name = file;
     document.store = documentStoreForFile(file);
     document.store.written = [this](Timeline* timeline, const std::string& version) {
@@ -43,17 +34,6 @@ struct DocumentTest : ::testing::Test {
     api.document = &document;
     api.publish = [this](const std::string& event, const std::string&) { events.push_back(event); };
   }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(directory, error);
-  }
-  std::string read() {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  void write(const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
   // The text with `from` replaced by `to` once (it must be there).
   std::string replaced(std::string text, const std::string& from, const std::string& to) {
     const size_t at = text.find(from);

@@ -11,19 +11,15 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 
 #include "app/timeline_file.h"
+#include "tests/edit/edited_file.h"
 
 namespace {
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
-namespace fs = std::filesystem;
 using tcp = asio::ip::tcp;
 
 // A change that would be written if it got through: the key of "CM::Bright" at 579 to 2.
@@ -36,18 +32,15 @@ struct Answer {
   std::string body;
 };
 
-struct ServerTest : ::testing::Test {
-  std::string directory = (fs::temp_directory_path() / ("tarnix-server-" + std::to_string(std::random_device{}()))).string();
-  std::string file = directory + "/show.json";
+struct ServerTest : EditedFileTest {
   EditorDocument document;
   EditorServer* server = nullptr;
   std::string host, token;
   asio::io_context io;
 
   void SetUp() override {
-    fs::create_directories(directory);
+    EditedFileTest::SetUp();
     std::string message;
-    ASSERT_TRUE(writeBuiltInTimelineFile(file, &message)) << message;
     document.name = file;
     document.store = documentStoreForFile(file);
     EditorApi api;
@@ -59,14 +52,7 @@ struct ServerTest : ::testing::Test {
   }
   void TearDown() override {
     stopEditorServer(server);
-    std::error_code error;
-    fs::remove_all(directory, error);
-  }
-  std::string read() {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    EditedFileTest::TearDown();
   }
   tcp::socket connect(const char* address = "127.0.0.1") {
     tcp::socket socket(io);
