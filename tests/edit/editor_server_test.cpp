@@ -11,6 +11,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
+#include <vector>
 
 #include "app/timeline_file.h"
 #include "tests/edit/edited_file.h"
@@ -170,6 +171,10 @@ TEST_F(ServerTest, NobodyElseGetsInAndTheFileIsUnchangedAfterEveryRefusal) {
   EXPECT_EQ(malformed.status, 400);
   EXPECT_NE(malformed.body.find("needs \\\"track\\\""), std::string::npos) << malformed.body;
   EXPECT_EQ(read(), before);
+  // Nothing but the file was ever written beside it.
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"show.json"});
 }
 
 TEST_F(ServerTest, ItListensOnTheLoopbackAddressAloneAndItsPortOnce) {
