@@ -1,4 +1,4 @@
-# The web program, tarnix.js + tarnix.wasm: the presentation library, app/main_web.cpp, and
+# The web program, tarnix.js + tarnix.wasm: the presentation library, programs/main_web.cpp, and
 # the JavaScript of the web backends. scripts/build-web puts them in the site with the page.
 #
 # ASYNCIFY lets the program wait as it does elsewhere (fences, buffer maps, device creation,

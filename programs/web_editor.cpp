@@ -1,5 +1,5 @@
 // The web page's timeline text, kept in memory and changed through the editor's requests.
-#include "app/web_editor.h"
+#include "programs/web_editor.h"
 
 #include <string>
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/presentation.h"
-#include "app/web_editor.h"
+#include "programs/web_editor.h"
 #include "audio/audio_renderer.h"
 #include "base/diagnostics.h"
 #include "gpu/render_app.h"
