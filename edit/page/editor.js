@@ -19,6 +19,7 @@
       this.easingNames = [];
       this.clipboard = [];
       this.waiting = new Map();  // version written -> performance.now() of the change that wrote it
+      this.shownAt = new Map();  // version on screen before its change's answer came -> when
       this.state = { connected: false, file: "", error: null, undo: null, redo: null, message: "", problem: false,
                      latencyMs: null, latencies: [], drawMs: [], frameGaps: [], changes: 0, refusals: 0 };
       this.build(element);
@@ -154,15 +155,21 @@
       this.redraw();
     }
 
-    // A version is on screen: how long after the change that wrote it.
+    // A version is on screen: how long after the change that wrote it. The stream and the
+    // change's answer travel apart, so either may come first.
     shown({ version, ms }) {
       const sentAt = this.waiting.get(version);
       this.waiting.delete(version);
-      const latency = sentAt !== undefined ? performance.now() - sentAt : ms;
+      if (sentAt !== undefined) return this.showLatency(performance.now() - sentAt, "change");
+      this.shownAt.set(version, performance.now());
+      if (this.shownAt.size > 20) this.shownAt.delete(this.shownAt.keys().next().value);
+      this.showLatency(ms, "save");
+    }
+
+    showLatency(latency, cause) {
       this.state.latencyMs = Math.round(latency);
-      if (sentAt !== undefined) this.state.latencies.push(latency);
-      this.element.querySelector("#editor-latency").textContent =
-        `on screen ${Math.round(latency)} ms after the ${sentAt !== undefined ? "change" : "save"}`;
+      if (cause === "change") this.state.latencies.push(latency);
+      this.element.querySelector("#editor-latency").textContent = `on screen ${Math.round(latency)} ms after the ${cause}`;
     }
 
     say(message, problem = false) {
@@ -191,7 +198,10 @@
     answered(answer, sentAt) {
       if (answer.ok) {
         this.state.changes += 1;
-        if (sentAt !== undefined) this.waiting.set(answer.state.version, sentAt);
+        const version = answer.state.version, shownAt = this.shownAt.get(version);
+        this.shownAt.delete(version);
+        if (shownAt !== undefined && sentAt !== undefined) this.showLatency(shownAt - sentAt, "change");
+        else if (sentAt !== undefined) this.waiting.set(version, sentAt);
       } else {
         this.state.refusals += 1;
       }

@@ -170,7 +170,7 @@ test("measured: release to picture, and the page's frame time while dragging wit
       const rect = curve.canvas.getBoundingClientRect();
       app.state.drawMs.length = 0;
       app.state.frameGaps.length = 0;
-      return { x: rect.left + app.timelineView.x(3421), y: rect.top + y(key.value[0], range), round };
+      return { x: rect.left + app.timelineView.x(3421), y: rect.top + y(key.value[0], range) };
     }, round);
     await page.mouse.move(point.x, point.y);
     await page.mouse.down();
