@@ -30,9 +30,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libvulkan1 (>= 1.3), mesa-vulkan-drivers | vulkan-icd")
-# The title's face (another sans face stands in without it); ffmpeg for tarnix-capture's MP4s.
+# The title's face (another sans face stands in without it); ffmpeg for tarnix-capture's MP4s
+# and xdg-open for tarnix --edit --open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-open-sans")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg, xdg-utils")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -16,8 +16,18 @@ endforeach()
 add_library(tarnix_vulkan_headers INTERFACE)
 target_include_directories(tarnix_vulkan_headers SYSTEM INTERFACE ${TARNIX_VULKAN_INCLUDE_DIR})
 
-add_library(tarnix_os STATIC win32/os_win32.cpp win32/files_win32.cpp)
-target_link_libraries(tarnix_os PRIVATE psapi winmm user32)
+# Boost's headers alike (Beast and Asio, header-only: the editor's server), in a folder of their own.
+set(TARNIX_BOOST_INCLUDE_DIR ${CMAKE_BINARY_DIR}/boost-include)
+file(MAKE_DIRECTORY ${TARNIX_BOOST_INCLUDE_DIR})
+if(NOT EXISTS ${TARNIX_HOST_INCLUDE_DIR}/boost/beast.hpp)
+  message(FATAL_ERROR "${TARNIX_HOST_INCLUDE_DIR}/boost/beast.hpp is missing: run scripts/setup (libboost-dev)")
+endif()
+file(CREATE_LINK ${TARNIX_HOST_INCLUDE_DIR}/boost ${TARNIX_BOOST_INCLUDE_DIR}/boost SYMBOLIC)
+add_library(tarnix_boost_headers INTERFACE)
+target_include_directories(tarnix_boost_headers SYSTEM INTERFACE ${TARNIX_BOOST_INCLUDE_DIR})
+
+add_library(tarnix_os STATIC win32/os_win32.cpp win32/files_win32.cpp win32/browser_win32.cpp)
+target_link_libraries(tarnix_os PRIVATE psapi winmm user32 shell32)
 
 add_library(tarnix_window STATIC win32/window_win32.cpp)
 target_link_libraries(tarnix_window PUBLIC tarnix_os PRIVATE tarnix_vulkan_headers user32)
