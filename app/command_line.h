@@ -6,8 +6,7 @@
 #include <string>
 
 #include "app/frame_clock.h"
-
-inline constexpr const char* kTarnixVersion = "1.0.0";
+#include "base/version.h"
 
 struct CommandLine {
   bool windowed = false;  // a normal decorated window instead of the desktop cover

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/diagnostics.h"
+#include "base/version.h"
 #include "platform/os.h"
 #include "tools/music/music_synthesis.h"
 #include "tools/music/wav_writer.h"
@@ -49,11 +50,12 @@ void printUsage(FILE* stream) {
                "  OUTPUT.wav  the file to write (default: %s)\n"
                "  --pcm16     16-bit PCM samples instead of 32-bit float\n"
                "  --play      then play it on the sound device (Ctrl-C stops)\n"
+               "  --version   show the version\n"
                "  --help      show this text\n",
                kProgram, kDefaultPath);
 }
 
-enum class Parsed { Run, Help, Bad };
+enum class Parsed { Run, Help, Version, Bad };
 
 Parsed parseArguments(int argc, char** argv, Options& options) {
   bool havePath = false, optionsEnded = false;
@@ -62,6 +64,7 @@ Parsed parseArguments(int argc, char** argv, Options& options) {
     bool isOption = !optionsEnded && argument[0] == '-' && argument[1] != 0;
     if (isOption) {
       if (!std::strcmp(argument, "--help") || !std::strcmp(argument, "-h")) return Parsed::Help;
+      if (!std::strcmp(argument, "--version")) return Parsed::Version;
       if (!std::strcmp(argument, "--pcm16")) {
         options.format = WavSampleFormat::Pcm16;
       } else if (!std::strcmp(argument, "--play")) {
@@ -179,6 +182,7 @@ int main(int argc, char** argv) {
   Options options;
   switch (parseArguments(argc, argv, options)) {
     case Parsed::Help: printUsage(stdout); return 0;
+    case Parsed::Version: std::printf("%s %s\n", kProgram, kTarnixVersion); return 0;
     case Parsed::Bad: printUsage(stderr); return kExitUsage;
     case Parsed::Run: break;
   }
