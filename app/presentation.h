@@ -25,15 +25,22 @@ struct AudioRenderer;
 struct WaveOutApi;
 
 inline constexpr uint32_t kFrameHeapCount = 16;
-// A frame takes 46 descriptors and 7 per a-trous step; 137 fit the thirteen steps the timeline
-// may ask for (the depth of field's preparation and its two constant tables added 9 to 128).
-inline constexpr uint32_t kFrameHeapDescriptors = 137;
+// A frame takes 46 descriptors (50 with the final pass in two) and 7 per a-trous step, and edit
+// mode adds 4 (its overlay, the simulation's re-run after a seek): 145 fit the thirteen steps the
+// timeline may ask for in every case.
+inline constexpr uint32_t kFrameHeapDescriptors = 145;
 inline constexpr double kAudioLatencyMs = 17.4;
 inline constexpr uint32_t kParticleBlock = 32;  // particles are simulated in whole blocks
 
 struct PresentationOptions {
   uint32_t renderWidth = 960;  // W x H of every frame texture; W a multiple of 32
   uint32_t renderHeight = 540;
+  // The program's own render height, whose picture any render size keeps: parameters measured
+  // in pixels (the depth of field's blur, the filters' reach) scale by renderHeight /
+  // lookHeight, so a smaller render shows the same blur over the same part of the scene. 0: the
+  // render height itself (nothing scales; the suites' small renders keep the passes' own
+  // arithmetic).
+  uint32_t lookHeight = 0;
   // Offscreen: a swap chain of outputWidth x outputHeight in memory instead of a window
   // (0 means the render size). Nothing is read from the message pump then.
   bool offscreen = false;
@@ -85,6 +92,7 @@ struct FrameTextures {
   GpuTexture* ResultTexture;
   GpuTexture* frameInput;
   GpuTexture* colourAndDepth;  // the depth of field's input: the filtered picture with the depth
+  GpuTexture* toneMapped;      // the picture tone-mapped, where the final pass only scales it
 };
 
 // What the last iteration did (the passes fill in their dispatches), for tests and tools.
@@ -134,6 +142,8 @@ struct Presentation {
   Pipeline* depthOfFieldPreparePipeline;
   FullscreenPass depthOfFieldPass;
   FullscreenPass finalPassPass;
+  Pipeline* toneMapPipeline;            // the final pass in two (app/frame_passes.h)
+  FullscreenPass scaleToBackbufferPass;
   FrameTextures textures;
   DescriptorTable targetViews;           // this frame's views: 0 frameInput, 1 back buffer
   DynamicArray<PassBinding> passBindings;  // reused by the two full-screen passes
@@ -190,5 +200,16 @@ void shutdownPresentation(Presentation& presentation);
 constexpr uint32_t simulatedParticleCount(uint32_t numParticles) {
   return (numParticles < kParticleCapacity ? numParticles : kParticleCapacity) / kParticleBlock * kParticleBlock;
 }
+
+// The factor of every parameter measured in pixels: the render height over the program's own
+// (PresentationOptions::lookHeight), 1 at the program's own size.
+inline float pixelScaleOf(const PresentationOptions& options) {
+  if (options.lookHeight == 0) return 1.0f;
+  return float(options.renderHeight) / float(options.lookHeight);
+}
+
+// Whose picture a render of another size shows where no program's own size is given (the
+// capture tool, the web page): tarnix's (540 rows) below 1080 rows, tarnix1080's from there.
+inline uint32_t lookHeightFor(uint32_t renderHeight) { return renderHeight >= 1080 ? 1080 : 540; }
 
 // What each frame records is in app/frame_pipeline.h.

@@ -189,6 +189,9 @@ constexpr FrameTextureSpec kDepthOfFieldInput[] = {
 constexpr FrameTextureSpec kDepthOfFieldTarget[] = {
     {&FrameTextures::frameInput, kRgba16, kStateRenderTarget, kResourceAllowRenderTarget},
 };
+constexpr FrameTextureSpec kToneMapTarget[] = {
+    {&FrameTextures::toneMapped, kRgba16, kUav, kUavFlag},
+};
 
 void createFrameTextures(Presentation& p, std::span<const FrameTextureSpec> specs) {
   for (const FrameTextureSpec& spec : specs)
@@ -256,8 +259,19 @@ void destroyDepthOfFieldBlock(Presentation& p) { destroyConstantBlock(p.depthOfF
 void createDepthOfFieldTarget(Presentation& p) { createFrameTextures(p, kDepthOfFieldTarget); }
 void destroyDepthOfFieldTarget(Presentation& p) { releaseFrameTextures(p, kDepthOfFieldTarget); }
 
-void createFinalPass(Presentation& p) { buildPixelPass(p.finalPassPass, kFinalPass); }
-void destroyFinalPass(Presentation& p) { destroyFullscreenPass(p.finalPassPass); }
+// The final pass, and the same in two for renders that are not the program's own size.
+void createFinalPass(Presentation& p) {
+  buildPixelPass(p.finalPassPass, kFinalPass);
+  p.toneMapPipeline = buildComputePipeline(kToneMapPass);
+  createFrameTextures(p, kToneMapTarget);
+  buildPixelPass(p.scaleToBackbufferPass, kScaleToBackbufferPass);
+}
+void destroyFinalPass(Presentation& p) {
+  destroyFullscreenPass(p.scaleToBackbufferPass);
+  releaseFrameTextures(p, kToneMapTarget);
+  releasePipeline(p.toneMapPipeline);
+  destroyFullscreenPass(p.finalPassPass);
+}
 
 void createFinalBlock(Presentation& p) { createConstantBlock(p.finalPass); }
 void destroyFinalBlock(Presentation& p) { destroyConstantBlock(p.finalPass); }
@@ -309,17 +323,21 @@ void bindDestinations(Presentation& p) {
 
 // What no parameter drives: the render and window sizes, the clocks at zero, and the
 // camera's matrices, which are also the first frame's previous ones.
-void setFrameStartValues(Presentation& p) {
+void setResolutions(Presentation& p) {
   const float W = float(p.options.renderWidth), H = float(p.options.renderHeight);
+  p.constants.data.resolution = {W, H, pixelScaleOf(p.options)};
+  p.depthOfField.data.resolution = {W, H};
+  p.finalPass.data.resolution = {W, H};
+}
+
+void setFrameStartValues(Presentation& p) {
+  setResolutions(p);
   ConstantBufferData& c = p.constants.data;
-  c.resolution = {W, H, 1.0f};
   c.time = 0.0f;
   c.frame = 0.0f;
   writeCameraConstants(p.camera, c);
   keepCameraConstantsAsPrevious(c);
-  p.depthOfField.data.resolution = {W, H};
   FinalPassData& f = p.finalPass.data;
-  f.resolution = {W, H};
   f.nativeResolution = {float(renderApp.width), float(renderApp.height)};
   f.time = 0.0f;
   f.showExtraTexture = 1;

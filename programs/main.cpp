@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
   PresentationOptions options;
   options.renderWidth = commandLine.renderWidth != 0 ? commandLine.renderWidth : TARNIX_RENDER_WIDTH;
   options.renderHeight = commandLine.renderHeight != 0 ? commandLine.renderHeight : TARNIX_RENDER_HEIGHT;
+  options.lookHeight = TARNIX_RENDER_HEIGHT;
   options.timeline = timeline;
   options.windowed = commandLine.windowed;
   options.windowWidth = commandLine.windowWidth;

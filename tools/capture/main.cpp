@@ -115,6 +115,7 @@ int main(int argc, char** argv) {
   PresentationOptions run;
   run.renderWidth = options.renderWidth;
   run.renderHeight = options.renderHeight;
+  run.lookHeight = options.lookHeight != 0 ? options.lookHeight : lookHeightFor(options.renderHeight);
   run.offscreen = true;
   run.outputWidth = options.outputWidth;
   run.outputHeight = options.outputHeight;
