@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "app/frame_clock.h"
+#include "app/render_size_choice.h"
 #include "app/timeline_binding.h"
 #include "base/containers.h"
 #include "gpu/constant_block.h"
@@ -72,6 +73,9 @@ struct PresentationOptions {
   // The scene pass tests every particle for each ray instead of walking the spheres'
   // hierarchy: the same pictures, slower; for comparisons.
   bool bruteForceScene = false;
+  // On a CPU device, render at a size chosen for the machine (app/render_size_choice.h) from
+  // the ladder below the render size given (the program's own); runPresentation follows it.
+  bool chooseRenderSize = false;
 };
 
 // The textures the passes read and write, all W x H.
@@ -167,6 +171,9 @@ struct Presentation {
 
   FrameReport lastFrame;
   bool running;  // between start and shutdown
+
+  bool choosingRenderSize;  // a CPU device and PresentationOptions::chooseRenderSize
+  RenderSizeChoice sizeChoice;
 };
 
 // Start-up: the whole first half of main, in its fixed order, up to the call of play
@@ -194,6 +201,10 @@ PresentationSummary runPresentation(Presentation& presentation);
 
 // Waits for the GPU and releases everything in the shutdown order.
 void shutdownPresentation(Presentation& presentation);
+
+// Renders at width x height from the next frame on: the frame's textures made anew at that size
+// (the temporal history starts over), the passes' resolutions and pixel scale with them.
+void resizeRenderTargets(Presentation& presentation, uint32_t width, uint32_t height);
 
 // Particles the simulation moves: whole blocks of 32, never more than the buffer's 128
 // records hold. The shader derives the same count from numParticles.

@@ -24,20 +24,28 @@ namespace {
 
 constexpr float kCameraSpeed = 0.15f;
 
-// Once, before anything is drawn: a CPU device shows a picture every second or so at the
-// render sizes of the two programs.
-void sayWhenDrawingOnTheCpu() {
-  if ((renderApp.adapter->GetFlags() & gfx::ADAPTER_FLAG_SOFTWARE) == 0) return;
-  char name[256] = "";
-  renderApp.adapter->GetDescription(name, sizeof(name));
-  printMessage("tarnix: drawing on the CPU (%s), not a GPU: expect about a picture a second; "
-               "a smaller --render-size gives a smoother one\n", name);
+// A CPU device shows about a picture a second at the programs' own sizes. Unless a size was
+// given, the presentation starts at the smallest size of the ladder and the frame loop chooses
+// one for the machine (app/render_size_choice.h), which it says then; a size given is said now.
+void fitRenderSizeToTheDevice(Presentation& p) {
+  if (!deviceIsCpu()) return;
+  PresentationOptions& o = p.options;
+  if (!o.chooseRenderSize) {
+    printMessage("tarnix: drawing on the CPU (%s), not a GPU, at %ux%u\n", deviceName().c_str(), o.renderWidth,
+                 o.renderHeight);
+    return;
+  }
+  p.choosingRenderSize = true;
+  p.sizeChoice = startRenderSizeChoice({o.renderWidth, o.renderHeight});
+  const RenderSize first = p.sizeChoice.ladder[p.sizeChoice.rung];
+  o.renderWidth = first.width;
+  o.renderHeight = first.height;
 }
 
 // The device: on a full-screen window, a framed one, or offscreen. destroyDevice, the last
 // release of the shutdown, takes it down.
 void createDevice(Presentation& p) {
-  const PresentationOptions& o = p.options;
+  const PresentationOptions o = p.options;
   if (o.offscreen)
     createOffscreenDevice(o.outputWidth ? o.outputWidth : o.renderWidth,
                           o.outputHeight ? o.outputHeight : o.renderHeight);
@@ -45,7 +53,7 @@ void createDevice(Presentation& p) {
     createWindowAndDevice(o.windowWidth, o.windowHeight, true);
   else
     createWindowAndDevice();
-  if (!o.offscreen) sayWhenDrawingOnTheCpu();
+  if (!o.offscreen) fitRenderSizeToTheDevice(p);
   p.sceneParams = SceneParams{};
 }
 void destroyDeviceAndBatch(Presentation& p) {
@@ -192,6 +200,10 @@ constexpr FrameTextureSpec kDepthOfFieldTarget[] = {
 constexpr FrameTextureSpec kToneMapTarget[] = {
     {&FrameTextures::toneMapped, kRgba16, kUav, kUavFlag},
 };
+
+// Every group, in the order start-up makes them.
+const std::span<const FrameTextureSpec> kFrameTextureGroups[] = {kSceneOutputs, kHistoryTextures, kDepthOfFieldInput,
+                                                                 kDepthOfFieldTarget, kToneMapTarget};
 
 void createFrameTextures(Presentation& p, std::span<const FrameTextureSpec> specs) {
   for (const FrameTextureSpec& spec : specs)
@@ -392,6 +404,19 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   p.simulation.data.frame = 0;
   p.simulation.data.time = 0.0f;
   p.running = true;
+}
+
+void resizeRenderTargets(Presentation& p, uint32_t width, uint32_t height) {
+  ASSERT(width >= 32 && width % 32 == 0 && height > 0, "Render size %ux%u: the width must be a positive multiple of 32\n",
+         width, height);
+  waitForGpuIdle();
+  for (size_t i = std::size(kFrameTextureGroups); i-- > 0;) releaseFrameTextures(p, kFrameTextureGroups[i]);
+  p.options.renderWidth = width;
+  p.options.renderHeight = height;
+  // New textures are zero-filled: no pixel finds its particle in the previous positions, so the
+  // temporal history starts over.
+  for (std::span<const FrameTextureSpec> group : kFrameTextureGroups) createFrameTextures(p, group);
+  setResolutions(p);
 }
 
 void shutdownPresentation(Presentation& p) {
