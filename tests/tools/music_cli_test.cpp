@@ -14,7 +14,7 @@ TEST(MusicCli, HelpAndBadArgumentsExitWithoutWork) {
   EXPECT_NE(help.out.find("Usage: tarnix-music"), std::string::npos);
   EXPECT_EQ(help.err, "");
 
-  for (const char* arguments : {"--bogus", "-x out.wav", "a.wav b.wav", "''"}) {
+  for (const char* arguments : {"--bogus", "-x out.wav", "a.wav b.wav", "''", "--device", "--device="}) {
     ToolRun bad = music(dir, arguments);
     EXPECT_EQ(bad.status, 2) << arguments;
     EXPECT_EQ(bad.out, "") << arguments;
