@@ -73,8 +73,8 @@ const char* typeName(gfx::AdapterType type) {
 }
 
 [[noreturn]] void noDevice(const std::string& why) {
-  osTellMissingPrerequisite(OsPrerequisite::GraphicsDevice, why.c_str());
   printMessage("gfx: %s\n", why.c_str());
+  osTellMissingPrerequisite(OsPrerequisite::GraphicsDevice, why.c_str());
   PANIC("Failed to aquire adapter\n");
 }
 
