@@ -104,6 +104,7 @@ const char* captureUsage() {
          "                       contains TEXT (any case), instead of the first that can\n"
          "  --list-devices       list the graphics devices and whether each can render this\n"
          "                       capture; then end\n"
+         "  --version            the version\n"
          "  --help               this text\n"
          "\n"
          "Output frame n is shown at music time n / F and lasts 1000 / F ms, so a capture at\n"
@@ -202,6 +203,7 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
       given.options.listDevices = true;
       continue;
     }
+    if (arg == "--version") return ParseResult::Version;
     std::string name = arg, value;
     bool hasValue = false;
     size_t equals = arg.find('=');

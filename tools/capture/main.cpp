@@ -9,6 +9,7 @@
 #include "app/presentation.h"
 #include "app/timeline_file.h"
 #include "audio/audio_renderer.h"
+#include "base/version.h"
 #include "gpu/device_choice.h"
 #include "gpu/render_app.h"
 #include "platform/wave_out.h"
@@ -78,22 +79,8 @@ CaptureEnd captureFrames(Presentation& p, CaptureOutputState& output, FrameWrite
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  CaptureOptions options;
-  std::string error;
-  switch (parseCaptureOptions(argc, argv, &options, &error)) {
-    case ParseResult::Help:
-      fputs(captureUsage(), stdout);
-      return 0;
-    case ParseResult::Error:
-      fprintf(stderr, "tarnix-capture: %s\n\n%s", error.c_str(), captureUsage());
-      return 2;
-    case ParseResult::Ok:
-      break;
-  }
-
+// The presentation offscreen, on the fixed clock of the capture's rate, silent.
+PresentationOptions presentationOptionsOf(const CaptureOptions& options) {
   PresentationOptions run;
   run.renderWidth = options.renderWidth;
   run.renderHeight = options.renderHeight;
@@ -105,6 +92,29 @@ int main(int argc, char** argv) {
   run.fixedFramesPerSecond = options.fps.perSecond();
   run.waveOut = silentWaveOutApi();
   run.device = options.device.empty() ? nullptr : options.device.c_str();
+  return run;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CaptureOptions options;
+  std::string error;
+  switch (parseCaptureOptions(argc, argv, &options, &error)) {
+    case ParseResult::Help:
+      fputs(captureUsage(), stdout);
+      return 0;
+    case ParseResult::Version:
+      printf("tarnix-capture %s\n", kTarnixVersion);
+      return 0;
+    case ParseResult::Error:
+      fprintf(stderr, "tarnix-capture: %s\n\n%s", error.c_str(), captureUsage());
+      return 2;
+    case ParseResult::Ok:
+      break;
+  }
+
+  PresentationOptions run = presentationOptionsOf(options);
   if (options.listDevices) {
     std::string list;
     const bool listed = listDevices(presentationDeviceRequirements(run), &list);

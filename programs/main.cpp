@@ -9,7 +9,9 @@
 #include "app/timeline_file.h"
 #include "base/diagnostics.h"
 #include "edit/editor.h"
+#include "edit/editor_link.h"
 #include "gpu/device_choice.h"
+#include "platform/browser.h"
 #include "platform/files.h"
 #include "platform/os.h"
 
@@ -30,6 +32,7 @@ constexpr int kNoDriverExitStatus = 1;
 
 // Too large for the stack and used for the whole run.
 Presentation presentation;
+EditorLink editorLink;
 
 void printSummary(const char* program, const PresentationSummary& summary) {
   if (summary.framesShown == 0) {
@@ -71,6 +74,22 @@ int listDevicesOf(const PresentationOptions& options) {
   return listed ? 0 : kNoDriverExitStatus;
 }
 
+// The editor's page, served before anything opens so that a port in use ends the run at once;
+// its address is printed (and handed to the browser with --open).
+bool serveEditorPage(const std::string& program, const CommandLine& commandLine) {
+  std::string error;
+  if (!openEditorLink(editorLink, commandLine.timelinePath, commandLine.editorPort, &error)) {
+    fprintf(stderr, "%s: editor: %s\n", program.c_str(), error.c_str());
+    return false;
+  }
+  const std::string address = editorServerAddress(editorLink.server);
+  printf("editor: %s\n", address.c_str());
+  fflush(stdout);
+  if (commandLine.openEditor && !osOpenInBrowser(address, &error))
+    fprintf(stderr, "%s: --open: %s; open the address above by hand\n", program.c_str(), error.c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,14 +129,20 @@ int main(int argc, char** argv) {
   OsFileStamp loaded;
   if (!commandLine.timelinePath.empty() && (timeline = timelineOfFile(program, commandLine, &loaded)) == nullptr)
     return kUnusableFileExitStatus;
+  if (commandLine.edit && !serveEditorPage(program, commandLine)) {
+    destroyTimeline(timeline);
+    return kUnusableFileExitStatus;
+  }
   // Before the window and the sound device exist, so that their libraries leave the
   // signals to us.
   osInstallStopRequestHandlers();
 
   options.timeline = timeline;
   startPresentation(presentation, options);
-  if (commandLine.edit)
-    printSummary(program.c_str(), runEditor(presentation, commandLine.timelinePath, loaded));
+  if (commandLine.edit) {
+    printSummary(program.c_str(), runEditor(presentation, commandLine.timelinePath, loaded, &editorLink));
+    closeEditorLink(editorLink);
+  }
   else
     printSummary(program.c_str(), runPresentation(presentation));
   return osStopRequestExitStatus();
