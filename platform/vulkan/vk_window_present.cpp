@@ -65,6 +65,7 @@ HRESULT SwapChainImpl::createSurfaceChain() {
   }
   VkSurfaceCapabilitiesKHR caps;
   VkResult vr = vkGetPhysicalDeviceSurfaceCapabilitiesKHR(device->physical, surface, &caps);
+  surfaceLost = vr == VK_ERROR_SURFACE_LOST_KHR;
   if (vr != VK_SUCCESS) return resultFromVk(vr);
   uint32_t count = 0;
   vkGetPhysicalDeviceSurfaceFormatsKHR(device->physical, surface, &count, nullptr);
@@ -102,6 +103,7 @@ HRESULT SwapChainImpl::createSurfaceChain() {
   vr = vkCreateSwapchainKHR(device->device, &info, nullptr, &chain);
   if (vr != VK_SUCCESS) {
     chain = VK_NULL_HANDLE;
+    surfaceLost = vr == VK_ERROR_SURFACE_LOST_KHR;
     return resultFromVk(vr);
   }
   vkGetSwapchainImagesKHR(device->device, chain, &count, nullptr);
