@@ -94,13 +94,9 @@ gfx::Adapter* chooseAdapter(gfx::Factory* factory, const DeviceChoice& choice, W
     }
     skipped += (skipped.empty() ? "" : "; ") + named(c) + ": " + whyNot;
   }
-  if (taken == nullptr) {
-    std::vector<Candidate> copy = all;
-    releaseAll(all);
-    if (skipped.empty())
-      noDevice(std::string("no device is named '") + choice.device + "' (the devices: " + deviceNames(copy) + ")");
-    noDevice("no device has everything needed: " + skipped);
-  }
+  if (taken == nullptr && skipped.empty())
+    noDevice(std::string("no device is named '") + choice.device + "' (the devices: " + deviceNames(all) + ")");
+  if (taken == nullptr) noDevice("no device has everything needed: " + skipped);
   gfx::Adapter* adapter = taken->adapter;
   printMessage("Drawing with %s%s%s%s\n", named(*taken).c_str(), choice.device ? ", as asked" : "",
                skipped.empty() ? "" : "; skipped ", skipped.c_str());
