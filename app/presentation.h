@@ -65,6 +65,9 @@ struct PresentationOptions {
   // The scene pass tests every particle for each ray instead of walking the spheres'
   // hierarchy: the same pictures, slower; for comparisons.
   bool bruteForceScene = false;
+  // The device to draw with: an index of the device list or part of a device's name
+  // (gpu/device_choice.h); null: the first that has everything the passes use.
+  const char* device = nullptr;
 };
 
 // The textures the passes read and write, all W x H.
@@ -158,6 +161,11 @@ struct Presentation {
   FrameReport lastFrame;
   bool running;  // between start and shutdown
 };
+
+// What the presentation's device must offer: the needs of every pass it runs (the music's and
+// the frame's) with images of the render and output sizes (the window's back buffers are added
+// when it is open).
+gfx::DeviceRequirements presentationDeviceRequirements(const PresentationOptions& options);
 
 // Start-up: the whole first half of main, in its fixed order, up to the call of play
 // before the first iteration. `presentation` must stay at its address until shutdown
