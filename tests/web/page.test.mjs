@@ -34,7 +34,10 @@ test("the show plays in step with its music, and Escape stops it", async () => {
     // The timeline frame is the music's position at 60 frames per second (the one the clock read).
     for (const s of [first, second])
       assert.ok(Math.abs(s.frame - s.music * 60) <= 1, `frame ${s.frame} at ${s.music.toFixed(3)} s of music`);
-    assert.ok(second.music > first.music + 3, `the clock went from ${first.music.toFixed(2)} to ${second.music.toFixed(2)} s of music in ${waited.toFixed(2)} s`);
+    // Each picture is chosen for when it will be seen, some frames after what is heard; on a busy
+    // machine that lead changes from picture to picture, so the chosen music time moves on by less
+    // than was heard, but by more than half of it.
+    assert.ok(second.music - first.music > 0.5 * played, `the clock went from ${first.music.toFixed(2)} to ${second.music.toFixed(2)} s of music in ${waited.toFixed(2)} s (heard ${first.position.toFixed(2)} to ${second.position.toFixed(2)} s, frames ${first.shown} to ${second.shown})`);
 
     await page.keyboard.press("Escape");
     await page.waitForFunction("tarnixPage.state === 'ended'", { timeout: 60000 });
