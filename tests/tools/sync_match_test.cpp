@@ -6,22 +6,13 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/support/made_up_tune.h"
 #include "tools/sync_match/sync_match.h"
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
-constexpr uint32_t kRate = 8000;  // small enough for the sanitizer build; the tool runs at 44,100
-
-// Ten seconds of a tune that never repeats within a window, starting after a little silence.
-std::vector<float> music() {
-  std::vector<float> m(10 * kRate, 0.0f);
-  for (size_t i = kRate / 10; i < m.size(); ++i) {
-    double t = double(i) / kRate;
-    m[i] = float(0.3 * std::sin(kTwoPi * (220 + 30 * t) * t) + 0.2 * std::sin(kTwoPi * 331.7 * t * t));
-  }
-  return m;
-}
+constexpr uint32_t kRate = kMadeUpTuneRate;
+const auto music = madeUpTune;
 
 // The sound recorded from `recordingStart` seconds on; the music's first sample heard at `musicStart`.
 SoundMatch heard(const std::vector<float>& m, double recordingStart, double musicStart) {

@@ -1,4 +1,4 @@
-// tarnix-sync-match [--limit-ms MS] MUSIC.wav SOUND.raw SOUND_START PICTURES.txt FRAME...
+// tarnix-sync-match [--limit-ms MS] [--mean-limit-ms MS] MUSIC.wav SOUND.raw SOUND_START PICTURES.txt FRAME...
 // How far the pictures were from the music heard, in one recording of screen and sound
 // (scripts/measure-sync makes it): MUSIC.wav as tarnix-music exports it; SOUND.raw the recorded
 // sound (16-bit stereo at 44,100 Hz) whose first sample was heard at SOUND_START seconds;
@@ -7,8 +7,8 @@
 // Prints one line per step and a summary:
 //   sync-match: 20 of 20 steps seen, the picture after the sound by -8.1 ms on average
 //   (from -19.0 to 2.3 ms), 0 unexplained changes
-// Exit status 0 when every step was seen, nothing else changed and, with --limit-ms, every
-// step was within MS of the sound; 1 otherwise; 2 on bad input.
+// Exit status 0 when every step was seen, nothing else changed, with --limit-ms every step was
+// within MS of the sound and with --mean-limit-ms their mean was; 1 otherwise; 2 on bad input.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -24,7 +24,9 @@
 namespace {
 
 int usage() {
-  fprintf(stderr, "usage: tarnix-sync-match [--limit-ms MS] MUSIC.wav SOUND.raw SOUND_START PICTURES.txt FRAME...\n");
+  fprintf(stderr,
+          "usage: tarnix-sync-match [--limit-ms MS] [--mean-limit-ms MS] MUSIC.wav SOUND.raw SOUND_START PICTURES.txt "
+          "FRAME...\n");
   return 2;
 }
 
@@ -61,10 +63,13 @@ void printStep(const StepMatch& step) {
 
 int main(int argc, char** argv) {
   int first = 1;
-  double limitMs = -1.0;
-  if (argc > 2 && strcmp(argv[1], "--limit-ms") == 0) {
-    if (!parseNumber(argv[2], &limitMs) || limitMs < 0) return usage();
-    first = 3;
+  double limitMs = -1.0, meanLimitMs = -1.0;
+  while (first + 1 < argc && strncmp(argv[first], "--", 2) == 0) {
+    double* limit = strcmp(argv[first], "--limit-ms") == 0        ? &limitMs
+                    : strcmp(argv[first], "--mean-limit-ms") == 0 ? &meanLimitMs
+                                                                  : nullptr;
+    if (limit == nullptr || !parseNumber(argv[first + 1], limit) || *limit < 0) return usage();
+    first += 2;
   }
   if (argc - first < 5) return usage();
   const char* musicPath = argv[first];
@@ -119,6 +124,8 @@ int main(int argc, char** argv) {
     printf(", the picture after the sound by %.1f ms on average (from %.1f to %.1f ms)", sum / seen, least, most);
   printf(", %u unexplained changes", sync.unexplained);
   if (limitMs >= 0) printf(", %u beyond %.0f ms", beyond, limitMs);
+  const bool meanWithin = meanLimitMs < 0 || (seen > 0 && std::fabs(sum / seen) <= meanLimitMs);
+  if (meanLimitMs >= 0) printf(", the mean %s %.0f ms", meanWithin ? "within" : "beyond", meanLimitMs);
   printf("\n");
-  return seen == sync.steps.size() && sync.unexplained == 0 && beyond == 0 ? 0 : 1;
+  return seen == sync.steps.size() && sync.unexplained == 0 && beyond == 0 && meanWithin ? 0 : 1;
 }
