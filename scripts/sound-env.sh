@@ -1,6 +1,7 @@
 # A private screen and sound server, to see and hear the presentation as a viewer would
 # (sourced, with the screen's size as $1, 1280x720 when none):
-#   - an Xvfb with a black root window that picks a free display number itself,
+#   - an Xvfb with a black root window that picks a free display number itself and never
+#     resets (scripts/test-env.sh says why),
 #   - a PulseAudio with one null sink, tarnix_null, at the music's rate; its monitor,
 #     tarnix_null.monitor, records what plays.
 # Exports DISPLAY and PULSE_SERVER. tarnix_sound_env_stop ends both; it is the exit trap here,
@@ -22,7 +23,7 @@ tarnix_sound_env_stop() {
 }
 trap tarnix_sound_env_stop EXIT
 
-Xvfb -displayfd 3 -screen 0 "${1:-1280x720}x24" -br -nolisten tcp 3>"$TARNIX_SOUND_RUNTIME/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${1:-1280x720}x24" -br -nolisten tcp -noreset 3>"$TARNIX_SOUND_RUNTIME/display" >/dev/null 2>&1 &
 TARNIX_XVFB_PID=$!
 for _ in $(seq 100); do [ -s "$TARNIX_SOUND_RUNTIME/display" ] && break; sleep 0.1; done
 [ -s "$TARNIX_SOUND_RUNTIME/display" ] || { echo "sound-env: Xvfb did not start" >&2; return 1; }

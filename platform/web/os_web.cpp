@@ -87,6 +87,9 @@ bool osReplaceFile(const char* path, const void* data, size_t size, std::string*
   return true;
 }
 
+// The page's console has no terminal to redraw.
+bool osStandardErrorIsTerminal() { return false; }
+
 size_t osResidentMemoryBytes() { return size_t(webHeapBytes()); }
 
 bool osCreateThread(OsThread* thread, OsThreadFunction, void*, size_t) {

@@ -1,8 +1,8 @@
 # Environment for running the Windows build under Wine (sourced, with the build folder as
 # $1). Everything is private to this run, so parallel runs never meet:
 #   - a fresh Wine prefix inside the build folder (WINEARCH win64, Wine's debug output off),
-#   - an Xvfb and a PulseAudio with one null sink (scripts/sound-env.sh; the screen is
-#     TARNIX_WINE_SCREEN, 1280x720 unless set): WINMM reaches the sink through Wine's
+#   - an Xvfb that never resets and a PulseAudio with one null sink (scripts/sound-env.sh; the
+#     screen is TARNIX_WINE_SCREEN, 1280x720 unless set): WINMM reaches the sink through Wine's
 #     PulseAudio driver, and its position advances in real time, which the wave-out suites need.
 # All three are stopped when the sourcing shell exits. A missing tool is an error: setup
 # installs them.

@@ -3,7 +3,8 @@
 // synthesised, then the show (full window; full screen on the button or F; Escape stops it).
 // ?render=WxH picks the render size (960x540 unless given); ?timeline=ADDRESS plays the timeline
 // file there instead of the built-in one; ?capture=F1,F2,... runs the program without window or
-// sound and keeps the pictures of those frames (the web suites read window.tarnixPage).
+// sound and keeps the pictures of those frames (the web suites read window.tarnixPage); ?edit
+// shows the timeline's editor beside the show (editor_panel.js).
 "use strict";
 
 const kNeededFeatures = ["float32-filterable"];
@@ -125,6 +126,7 @@ const pageHooks = {
   fontUrl: "fonts/title.ttf",
   status(status) {
     tarnixPage.status = status;
+    if (window.tarnixEditor && status.audioState === 3) tarnixEditor.movePlayhead({ ...tarnixEditor.playhead, frame: status.frame });
     if (status.audioState === 3 && tarnixPage.state === "starting" && !parameters.get("capture")) {
       tarnixPage.state = "running";
       clearInterval(tarnixPage.timer);
@@ -189,6 +191,12 @@ function cannotStart(reason) {
 // tarnix.js (loaded after this file) defines TarnixWeb and TarnixGpu.
 window.addEventListener("DOMContentLoaded", () => {
   TarnixWeb.page = pageHooks;
+  if (parameters.has("edit")) {
+    (async () => {
+      while (!tarnixPage.runtimeReady) await new Promise((resolve) => setTimeout(resolve, 20));
+      tarnixPage.editor = await startEditorPanel();
+    })().catch((error) => console.error(`editor: ${error.message}`));
+  }
   missingWebGpu().catch((error) => `This browser's WebGPU could not be asked what it offers (${error.message}).`).then((problem) => {
     tarnixPage.problem = problem;
     if (problem) {
