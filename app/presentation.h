@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "app/frame_clock.h"
+#include "app/picture_timing.h"
 #include "app/timeline_binding.h"
 #include "base/containers.h"
 #include "gpu/constant_block.h"
@@ -148,13 +149,18 @@ struct Presentation {
   TimelineDestinations destinations;
 
   // The music clock's hold: the index in SimulationData.frame has been rendered and
-  // the music has not reached the next one yet.
+  // the music has not reached the next one yet (playing in real time: the next index is
+  // chosen when the next frame starts).
   bool frameHeld;
+  bool waitedForMusic;  // an iteration was held since the last rendered frame
   double frameEndMs;     // counter at the end of the last rendered frame
   double heldMs;         // fixed clock: the periods held since then
   uint64_t fixedTicks;   // fixed clock: periods since the music started
-  double musicSeconds;   // the last music position the clock read
+  double musicSeconds;   // the music time the index was last chosen for
   MusicPosition musicPosition;  // what the music clock makes of the device's answers
+  PictureTiming pictures;       // how long the music clock's pictures take to the screen
+  bool indexChosenByClock;      // the index was chosen by the music clock, at indexChosenMs
+  double indexChosenMs;
   uint32_t lastShownFrame;  // the last index rendered with the passes
   uint64_t framesShown;     // frames rendered with the passes and presented
 
@@ -184,7 +190,7 @@ void pumpMessages();
 struct PresentationSummary {
   uint64_t framesShown;     // presented with the passes (not the black ones before the music)
   uint32_t lastShownFrame;  // the last timeline frame rendered; framesShown > 0
-  double musicSeconds;      // the music position the clock read last
+  double musicSeconds;      // the music time the last index was chosen for
 };
 
 // Iterations until the presentation is over, then the shutdown.

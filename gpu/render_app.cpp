@@ -24,6 +24,7 @@ void resetRecord() {
   renderApp.backBufferIndex = 0;
   renderApp.frameContextIndex = 0;
   renderApp.frameCounter = 0;
+  renderApp.framesFinished = 0;
   renderApp.mouseX = renderApp.mouseY = 0;
   renderApp.quit = 0;
 }
@@ -82,6 +83,7 @@ void createSwapChainAndBackBuffers(gfx::Device* device) {
       PANIC("Failed to create fence\n");
     b.fence->SetName(L"gfx::backbuffer::fence");
     b.fenceValue = 0;
+    b.framesEnded = 0;
     b.event = gfx::CreateFenceEvent();
   }
 }
@@ -219,9 +221,18 @@ void endFrame() {
   renderApp.backBufferIndex = (renderApp.backBufferIndex + 1) % kBackBufferCount;
   BackBuffer& next = currentBackBuffer();
   next.fenceValue += 1;
+  next.framesEnded = renderApp.frameCounter + 1;
   if (gfx::Failed(renderApp.queue->Signal(next.fence, next.fenceValue)))
     PANIC("Failed to signal present fence\n");
   renderApp.frameCounter += 1;
+}
+
+uint64_t framesFinished() {
+  // The queue runs in order: a passed present fence says every frame before it finished too.
+  for (const BackBuffer& b : renderApp.backBuffers)
+    if (b.fence != nullptr && b.framesEnded > renderApp.framesFinished && b.fence->GetCompletedValue() >= b.fenceValue)
+      renderApp.framesFinished = b.framesEnded;
+  return renderApp.framesFinished;
 }
 
 void destroyDevice() {
@@ -237,6 +248,7 @@ void destroyDevice() {
     gfx::CloseHandle(b.event);
     b.event = nullptr;
     b.fenceValue = 0;
+    b.framesEnded = 0;
   }
   releaseAndClear(renderApp.dsvHeap);
   releaseAndClear(renderApp.rtvHeap);

@@ -31,6 +31,10 @@ void createOffscreenDevice(uint32_t width, uint32_t height, const DeviceChoice& 
 gfx::GraphicsCommandList* beginFrame();
 // Closes, submits and presents the frame (sync interval 1).
 void endFrame();
+// How many of the frames ended so far the GPU has finished, their present included; asks the
+// present fences without waiting. With the time it is asked at, it says when a frame was
+// shown at the latest.
+uint64_t framesFinished();
 // Releases everything; the last call of the shutdown.
 void destroyDevice();
 
