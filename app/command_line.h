@@ -21,6 +21,8 @@ struct CommandLine {
   uint32_t renderWidth = 0;  // 0: the program's own render size, or one chosen for a CPU device
   uint32_t renderHeight = 0;
   bool nativeRenderSize = false;  // --render-size native: the program's own size, never chosen
+  std::string device;        // an index of the device list or part of a device's name; empty: the first that can
+  bool listDevices = false;  // list the devices and whether each can run the program, then end
 };
 
 enum class CommandLineAction : uint8_t { Run, Help, Version, Error };
