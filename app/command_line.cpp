@@ -33,13 +33,15 @@ bool parseSize(std::string_view text, uint32_t largest, uint32_t* width, uint32_
 // The options that take a value: true when `name` is one, with *value taken from after
 // '=' or from the next argument.
 bool takesValue(std::string_view name) {
-  return name == "--clock" || name == "--timeline" || name == "--edit" || name == "--render-size" || name == "--editor-port";
+  return name == "--clock" || name == "--timeline" || name == "--edit" || name == "--render-size" ||
+         name == "--editor-port" || name == "--device";
 }
 
 const char* valueHint(std::string_view name) {
   if (name == "--clock") return "music or refresh";
   if (name == "--render-size") return "a size WxH";
   if (name == "--editor-port") return "a port number";
+  if (name == "--device") return "a device's number or part of its name (--list-devices)";
   return "a timeline file";
 }
 
@@ -61,6 +63,12 @@ bool takeValueOption(std::string_view name, std::string_view value, CommandLine*
       return true;
     }
     *error = "--editor-port: '" + std::string(value) + "' is not a port number (1 to 65535)";
+  } else if (name == "--device") {
+    if (!value.empty()) {
+      result->device = std::string(value);
+      return true;
+    }
+    *error = "--device needs a device's number or part of its name (--list-devices)";
   } else if (value.empty()) {
     *error = std::string(name) + " needs a timeline file";
   } else if (!result->timelinePath.empty() && result->timelinePath != value) {
@@ -105,6 +113,10 @@ std::string commandLineUsage(const char* program) {
          "  --open                 with --edit: also open the editor's page in the browser\n"
          "  --render-size WxH      render at W x H (W a multiple of 32) and scale to the window;\n"
          "                         small sizes play fluently without a GPU\n"
+         "  --device N|TEXT        draw with device N of --list-devices, or the first whose name\n"
+         "                         contains TEXT (any case), instead of the first that can\n"
+         "  --list-devices         list the graphics devices, in the order they are tried, and\n"
+         "                         whether each can run the program; then end\n"
          "  --version              the version\n"
          "  --help                 this text\n"
          "\n"
@@ -115,9 +127,10 @@ std::string commandLineUsage(const char* program) {
          "here as keys of CM::Pos and CM::Dir; Ctrl+S also write code/tarnix_timeline.json.h;\n"
          "H show or hide the overlay; Escape quit.\n"
          "\n"
-         "Exit status: 0 the presentation ended or was closed, 1 the timeline file cannot be\n"
-         "used, 2 a bad option, 3 a fatal error, 129, 130, 143 ended by SIGHUP, SIGINT (Ctrl-C),\n"
-         "SIGTERM.\n";
+         "Exit status: 0 the presentation ended or was closed (or the devices were listed), 1 the\n"
+         "timeline file cannot be used (or there is no graphics driver to list devices of), 2 a\n"
+         "bad option (or a --device that names no device), 3 a fatal error (no device that can\n"
+         "run it among them), 129, 130, 143 ended by SIGHUP, SIGINT (Ctrl-C), SIGTERM.\n";
 }
 
 CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLine* commandLine, std::string* error) {
@@ -132,7 +145,8 @@ CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLin
       value = arg.substr(equals + 1);
       hasValue = true;
     }
-    const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--no-sound" || name == "--open";
+    const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--no-sound" ||
+                      name == "--open" || name == "--list-devices";
     if (flag && hasValue) {
       *error = "option '" + std::string(name) + "' takes no value";
       return CommandLineAction::Error;
@@ -143,6 +157,8 @@ CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLin
       result.noSound = true;
     } else if (name == "--open") {
       result.openEditor = true;
+    } else if (name == "--list-devices") {
+      result.listDevices = true;
     } else if (name == "--windowed") {
       result.windowed = true;
       if (hasValue && !parseSize(value, kLargestWindowSide, &result.windowWidth, &result.windowHeight)) {

@@ -20,6 +20,8 @@ struct CommandLine {
   bool openEditor = false;   // hand the editor page's address to the desktop's browser
   uint32_t renderWidth = 0;  // 0: the program's own render size
   uint32_t renderHeight = 0;
+  std::string device;        // an index of the device list or part of a device's name; empty: the first that can
+  bool listDevices = false;  // list the devices and whether each can run the program, then end
 };
 
 enum class CommandLineAction : uint8_t { Run, Help, Version, Error };

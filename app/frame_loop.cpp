@@ -4,8 +4,10 @@
 // The clock: while the music plays, the frame index follows the playback position at 60
 // timeline frames per second (app/frame_clock.h): a display faster than that holds each
 // index (the iterations in between render and present nothing), a slower GPU skips
-// indices to catch up. The refresh clock instead adds one per presented frame. Either
-// way the playback position feeds the music time the simulation reads, and the counter
+// indices to catch up. The position is the music heard now; each index is chosen for the
+// music that will be heard while its picture is on screen (app/picture_timing.h), which
+// each presented frame measures. The refresh clock instead adds one per presented frame.
+// Either way the music time the index stands for feeds the simulation, and the counter
 // measures frame durations.
 
 #include "app/frame_pipeline.h"
@@ -89,11 +91,11 @@ void pumpMessages() {
 
 namespace {
 
-// The music position the clock reads. A fixed clock says what a display of its rate
-// would see: on the music clock one period per iteration, on the refresh clock the
-// time of the frame after the one just rendered. The refresh clock takes the device's
-// answer as it is (a failed query is 0); the music clock cannot wait on a position that
-// stands still.
+// The music time the clock chooses the next index for. A fixed clock says what a display
+// of its rate would see: on the music clock one period per iteration, on the refresh
+// clock the time of the frame after the one just rendered. The refresh clock takes the
+// device's answer as it is (a failed query is 0); the music clock cannot wait on a
+// position that stands still, and looks ahead to when the picture will be seen.
 double readMusicSeconds(Presentation& p) {
   const PresentationOptions& o = p.options;
   if (o.fixedClock && o.clock == FrameClockMode::Refresh)
@@ -101,17 +103,24 @@ double readMusicSeconds(Presentation& p) {
   if (o.fixedClock) return double(p.fixedTicks) / o.fixedFramesPerSecond;
   const double deviceSeconds = p.audio->positionSeconds();
   if (o.clock == FrameClockMode::Refresh) return deviceSeconds;
-  return trustedMusicSeconds(p.musicPosition, deviceSeconds, counterMilliseconds());
+  return trustedMusicSeconds(p.musicPosition, deviceSeconds, counterMilliseconds()) + pictureLeadSeconds(p.pictures);
 }
 
-// Moves the index on to `next` at the music position `seconds`; an index the music has
-// not left yet is held.
+// Moves the index on to `next` at the music time `seconds`; an index the music has not
+// left yet is held.
 void setFrameIndex(Presentation& p, uint32_t next, double seconds) {
   SimulationData& sim = p.simulation.data;
   p.frameHeld = next == sim.frame;
   sim.time = float(seconds * 1000.0 - kAudioLatencyMs);
   sim.frame = next;
   p.musicSeconds = seconds;
+  p.indexChosenByClock = !p.options.fixedClock && p.options.clock == FrameClockMode::Music;
+  p.indexChosenMs = counterMilliseconds();
+}
+
+// The pictures the GPU has finished by now are on screen: their delay is measured.
+void seePicturesFinished(Presentation& p, double nowMs) {
+  if (p.pictures.inFlightCount > 0) picturesFinished(p.pictures, framesFinished(), nowMs);
 }
 
 // After the passes were recorded: the shader time and frame count, the camera's previous
@@ -125,6 +134,13 @@ void advanceClocks(Presentation& p) {
   SimulationData& sim = p.simulation.data;
   if (p.audio->streamer.playing.load()) {
     p.fixedTicks += 1;
+    // Playing in real time, the music clock chooses the next index when the next frame
+    // starts, as late as it can: then fewer frames in flight lie between choice and picture.
+    // Until then the index counts as held.
+    if (!p.options.fixedClock && p.options.clock == FrameClockMode::Music) {
+      p.frameHeld = true;
+      return;
+    }
     const double seconds = readMusicSeconds(p);
     setFrameIndex(p, nextFrameIndex(p.options.clock, sim.frame, seconds), seconds);
   } else {
@@ -148,6 +164,7 @@ bool leaveHold(Presentation& p) {
     } else {
       osWaitMicroseconds(1000);
     }
+    p.waitedForMusic = true;
     return false;
   }
   setFrameIndex(p, next, seconds);
@@ -172,6 +189,7 @@ bool runFrame(Presentation& p) {
   if (inputState.keyPressed[VK_ESCAPE]) renderApp.quit = 1;
   // Ctrl-C, SIGTERM and SIGHUP end the presentation as Escape does.
   if (osStopRequestExitStatus() != 0) renderApp.quit = 1;
+  seePicturesFinished(p, counterMilliseconds());
   if (p.frameHeld) {
     p.lastFrame = {};
     p.lastFrame.held = true;
@@ -184,6 +202,8 @@ bool runFrame(Presentation& p) {
       return false;
     }
   }
+  const bool afterHold = p.waitedForMusic;
+  p.waitedForMusic = false;
   // Evaluate the timeline and move the camera.
   updateTimeline(p.timeline, p.destinations);
   updateCamera(p.camera, false, inputState, Float2{renderApp.mouseX, renderApp.mouseY});
@@ -194,6 +214,9 @@ bool runFrame(Presentation& p) {
   DescriptorAllocator& frameHeap = *heap;
   FrameReport& report = p.lastFrame;
   // Record the frame: its passes once the music streams, the music's synthesis before.
+  // Advancing the clocks may choose the next index: this one's choice is kept for its picture.
+  const bool chosenByClock = p.indexChosenByClock;
+  const double chosenMs = p.indexChosenMs;
   if (p.audio->state == AudioState::Streaming) {
     recordFramePasses(p, commandList, frameHeap);
     report.passesRecorded = true;
@@ -209,6 +232,8 @@ bool runFrame(Presentation& p) {
   endFrame();
   // The frame's duration drives the next frame's simulation step.
   p.frameEndMs = counterMilliseconds();
+  if (report.passesRecorded && chosenByClock) picturePresented(p.pictures, renderApp.frameCounter, chosenMs, p.frameEndMs, afterHold);
+  seePicturesFinished(p, p.frameEndMs);
   double duration = p.frameEndMs - start;
   if (p.options.fixedClock) duration = 1000.0 / p.options.fixedFramesPerSecond;
   p.simulation.data.dt = float(duration) * p.timeScale;

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "app/frame_clock.h"
+#include "app/picture_timing.h"
 #include "app/timeline_binding.h"
 #include "base/containers.h"
 #include "gpu/constant_block.h"
@@ -65,6 +66,9 @@ struct PresentationOptions {
   // The scene pass tests every particle for each ray instead of walking the spheres'
   // hierarchy: the same pictures, slower; for comparisons.
   bool bruteForceScene = false;
+  // The device to draw with: an index of the device list or part of a device's name
+  // (gpu/device_choice.h); null: the first that has everything the passes use.
+  const char* device = nullptr;
 };
 
 // The textures the passes read and write, all W x H.
@@ -145,19 +149,29 @@ struct Presentation {
   TimelineDestinations destinations;
 
   // The music clock's hold: the index in SimulationData.frame has been rendered and
-  // the music has not reached the next one yet.
+  // the music has not reached the next one yet (playing in real time: the next index is
+  // chosen when the next frame starts).
   bool frameHeld;
+  bool waitedForMusic;  // an iteration was held since the last rendered frame
   double frameEndMs;     // counter at the end of the last rendered frame
   double heldMs;         // fixed clock: the periods held since then
   uint64_t fixedTicks;   // fixed clock: periods since the music started
-  double musicSeconds;   // the last music position the clock read
+  double musicSeconds;   // the music time the index was last chosen for
   MusicPosition musicPosition;  // what the music clock makes of the device's answers
+  PictureTiming pictures;       // how long the music clock's pictures take to the screen
+  bool indexChosenByClock;      // the index was chosen by the music clock, at indexChosenMs
+  double indexChosenMs;
   uint32_t lastShownFrame;  // the last index rendered with the passes
   uint64_t framesShown;     // frames rendered with the passes and presented
 
   FrameReport lastFrame;
   bool running;  // between start and shutdown
 };
+
+// What the presentation's device must offer: the needs of every pass it runs (the music's and
+// the frame's) with images of the render and output sizes (the window's back buffers are added
+// when it is open).
+gfx::DeviceRequirements presentationDeviceRequirements(const PresentationOptions& options);
 
 // Start-up: the whole first half of main, in its fixed order, up to the call of play
 // before the first iteration. `presentation` must stay at its address until shutdown
@@ -176,7 +190,7 @@ void pumpMessages();
 struct PresentationSummary {
   uint64_t framesShown;     // presented with the passes (not the black ones before the music)
   uint32_t lastShownFrame;  // the last timeline frame rendered; framesShown > 0
-  double musicSeconds;      // the music position the clock read last
+  double musicSeconds;      // the music time the last index was chosen for
 };
 
 // Iterations until the presentation is over, then the shutdown.

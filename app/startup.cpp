@@ -2,6 +2,7 @@
 // stage's release stands next to it: start-up runs the stages in their fixed order, the
 // shutdown runs their releases in the reverse order. The starting values are applied once,
 // from the parameter table, after everything exists.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +12,9 @@
 #include "app/presentation.h"
 #include "app/timeline_file.h"
 #include "audio/audio_renderer.h"
+#include "audio/music_synthesis_pass.h"
 #include "code/tarnix_timeline.json.h"
+#include "gpu/device_requirements.h"
 #include "gpu/render_app.h"
 #include "platform/window.h"
 #include "shader_blobs.h"
@@ -38,13 +41,16 @@ void sayWhenDrawingOnTheCpu() {
 // release of the shutdown, takes it down.
 void createDevice(Presentation& p) {
   const PresentationOptions& o = p.options;
+  DeviceChoice choice;
+  choice.requirements = presentationDeviceRequirements(o);
+  choice.device = o.device;
   if (o.offscreen)
     createOffscreenDevice(o.outputWidth ? o.outputWidth : o.renderWidth,
-                          o.outputHeight ? o.outputHeight : o.renderHeight);
+                          o.outputHeight ? o.outputHeight : o.renderHeight, choice);
   else if (o.windowed)
-    createWindowAndDevice(o.windowWidth, o.windowHeight, true);
+    createWindowAndDevice(o.windowWidth, o.windowHeight, true, choice);
   else
-    createWindowAndDevice();
+    createWindowAndDevice(choice);
   if (!o.offscreen) sayWhenDrawingOnTheCpu();
   p.sceneParams = SceneParams{};
 }
@@ -350,6 +356,20 @@ void loadStartupTimeline(Presentation& p) {
 }
 
 }  // namespace
+
+gfx::DeviceRequirements presentationDeviceRequirements(const PresentationOptions& o) {
+  const PassDescription* const passes[] = {
+    &kMusicSynthesisPass,  &kParticleSimulationPass, &kSphereBvhBuildPass,
+    o.bruteForceScene ? &kSceneBruteForcePass : &kScenePass,
+#ifdef TARNIX_WEB
+    &kDepthFromVelocityPass,
+#endif
+    &kTemporalPass,        &kAtrousPass,             &kDepthOfFieldPreparePass,
+    &kDepthOfFieldPass,    &kFinalPass,
+  };
+  const uint32_t imageSide = std::max({o.renderWidth, o.renderHeight, o.outputWidth, o.outputHeight});
+  return deviceRequirementsOf(passes, imageSide);
+}
 
 void startPresentation(Presentation& p, const PresentationOptions& options) {
   memset(static_cast<void*>(&p), 0, sizeof(p));

@@ -40,6 +40,7 @@ struct BackBuffer {
   gfx::Fence* fence = nullptr;    // present fence
   uint64_t fenceValue = 0;
   gfx::Event* event = nullptr;
+  uint64_t framesEnded = 0;  // the frame counter once the frame fenceValue follows was ended
 };
 
 class RenderApp {
@@ -61,6 +62,7 @@ class RenderApp {
   uint64_t backBufferIndex = 0;
   uint64_t frameContextIndex = 0;
   uint64_t frameCounter = 0;  // frames ended so far
+  uint64_t framesFinished = 0;  // of those, the frames the GPU was last seen past (presented too)
   float mouseX = 0, mouseY = 0;
   uint8_t quit = 0;
   // Objects released by other parts, indexed by frameCounter mod 3.

@@ -1,6 +1,8 @@
 // The device set-up, the frame fence protocol and teardown over RenderApp's record.
 #include "gpu/render_app.h"
 
+#include <algorithm>
+
 #include "gpu/resources.h"
 #include "platform/os.h"
 #include "platform/window.h"
@@ -22,6 +24,7 @@ void resetRecord() {
   renderApp.backBufferIndex = 0;
   renderApp.frameContextIndex = 0;
   renderApp.frameCounter = 0;
+  renderApp.framesFinished = 0;
   renderApp.mouseX = renderApp.mouseY = 0;
   renderApp.quit = 0;
 }
@@ -80,6 +83,7 @@ void createSwapChainAndBackBuffers(gfx::Device* device) {
       PANIC("Failed to create fence\n");
     b.fence->SetName(L"gfx::backbuffer::fence");
     b.fenceValue = 0;
+    b.framesEnded = 0;
     b.event = gfx::CreateFenceEvent();
   }
 }
@@ -107,12 +111,19 @@ void createViewHeaps(gfx::Device* device) {
   }
 }
 
-// Everything after the window: factory, adapter, device, queue, frame contexts, swap
-// chain, back buffers and the two unused view heaps, in this order.
-void createDeviceObjects() {
+// First of all: without a graphics driver there is nothing to open a window for (and on
+// Linux the window itself needs the driver).
+void createFactory() {
   if (gfx::Failed(gfx::CreateFactory(0, &renderApp.factory))) PANIC("Failed to create factory\n");
-  if (gfx::Failed(renderApp.factory->EnumAdapters(0, &renderApp.adapter)))
-    PANIC("Failed to aquire adapter\n");
+}
+
+// Everything after the window: adapter, device, queue, frame contexts, swap chain, back
+// buffers and the two unused view heaps, in this order.
+void createDeviceObjects(const DeviceChoice& choice) {
+  // The back buffers are images of the window's size too.
+  DeviceChoice sized = choice;
+  sized.requirements.ImageSide = std::max({sized.requirements.ImageSide, renderApp.width, renderApp.height});
+  renderApp.adapter = chooseAdapter(renderApp.factory, sized, renderApp.window);
   if (gfx::Failed(gfx::CreateDevice(renderApp.adapter, gfx::FEATURE_LEVEL_12_0, &renderApp.device)))
     PANIC("Failed to create device\n");
   gfx::Device* device = renderApp.device;
@@ -152,31 +163,33 @@ int64_t windowProc(Window* window, uint32_t message, uint64_t wParam, int64_t lP
   }
 }
 
-void createWindowAndDevice() {
+void createWindowAndDevice(const DeviceChoice& choice) {
   uint32_t width = 0, height = 0;
   if (!windowScreenSize(&width, &height)) {
     osTellMissingPrerequisite(OsPrerequisite::Display, "no display to open a window on");
     PANIC("Failed to create window: no display to open it on\n");
   }
-  createWindowAndDevice(width, height);
+  createWindowAndDevice(width, height, false, choice);
 }
 
-void createWindowAndDevice(uint32_t width, uint32_t height, bool framed) {
+void createWindowAndDevice(uint32_t width, uint32_t height, bool framed, const DeviceChoice& choice) {
   resetRecord();
   renderApp.width = width;
   renderApp.height = height;
+  createFactory();
   renderApp.window = framed ? windowCreateFramed("TARNIX", width, height, windowProc)
                             : windowCreate("TARNIX", width, height, windowProc);
   if (renderApp.window == nullptr) PANIC("Failed to create window\n");
-  createDeviceObjects();
+  createDeviceObjects(choice);
 }
 
-void createOffscreenDevice(uint32_t width, uint32_t height) {
+void createOffscreenDevice(uint32_t width, uint32_t height, const DeviceChoice& choice) {
   resetRecord();
   renderApp.width = width;
   renderApp.height = height;
   renderApp.window = nullptr;
-  createDeviceObjects();
+  createFactory();
+  createDeviceObjects(choice);
 }
 
 gfx::GraphicsCommandList* beginFrame() {
@@ -208,9 +221,18 @@ void endFrame() {
   renderApp.backBufferIndex = (renderApp.backBufferIndex + 1) % kBackBufferCount;
   BackBuffer& next = currentBackBuffer();
   next.fenceValue += 1;
+  next.framesEnded = renderApp.frameCounter + 1;
   if (gfx::Failed(renderApp.queue->Signal(next.fence, next.fenceValue)))
     PANIC("Failed to signal present fence\n");
   renderApp.frameCounter += 1;
+}
+
+uint64_t framesFinished() {
+  // The queue runs in order: a passed present fence says every frame before it finished too.
+  for (const BackBuffer& b : renderApp.backBuffers)
+    if (b.fence != nullptr && b.framesEnded > renderApp.framesFinished && b.fence->GetCompletedValue() >= b.fenceValue)
+      renderApp.framesFinished = b.framesEnded;
+  return renderApp.framesFinished;
 }
 
 void destroyDevice() {
@@ -226,6 +248,7 @@ void destroyDevice() {
     gfx::CloseHandle(b.event);
     b.event = nullptr;
     b.fenceValue = 0;
+    b.framesEnded = 0;
   }
   releaseAndClear(renderApp.dsvHeap);
   releaseAndClear(renderApp.rtvHeap);

@@ -30,6 +30,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/gfx_requirements.h"
 #include "platform/gfx_types.h"
 
 namespace gfx {
@@ -232,11 +233,19 @@ class Adapter : public Object {
  public:
   virtual HRESULT GetDescription(char* text, size_t capacity) = 0;
   virtual UINT GetFlags() = 0;  // ADAPTER_FLAG_* bits
+  virtual HRESULT GetDesc(AdapterDesc* desc) = 0;
+  // Whether a device made from this adapter can run what `requirements` describe (null:
+  // only what the backend itself needs) and, given a window, present to it: kOk, or kFalse
+  // with every reason, ", " between them, in whyNot (when given).
+  virtual HRESULT CheckRequirements(const DeviceRequirements* requirements, Window* presentTo, char* whyNot,
+                                    size_t capacity) = 0;
 };
 
 class Factory : public Object {
  public:
-  // Adapter `index` (0 = the first GPU; lavapipe on CPU-only machines). kNotFound past the end.
+  // Adapter `index` in the order devices are tried (ADAPTER_TYPE_* order: discrete GPUs
+  // first, CPU rasterisers last; the driver's own order where the user has asked a driver
+  // for one, as Mesa's MESA_VK_DEVICE_SELECT and DRI_PRIME do). kNotFound past the end.
   virtual HRESULT EnumAdapters(UINT index, Adapter** adapter) = 0;
   virtual HRESULT CreateSwapChain(CommandQueue* queue, const SwapChainDesc* desc, SwapChain** swapChain) = 0;
 };
@@ -245,6 +254,9 @@ class Factory : public Object {
 HRESULT CreateFactory(UINT flags, Factory** factory);
 // D3D12CreateDevice analogue.
 HRESULT CreateDevice(Adapter* adapter, FeatureLevel minimumFeatureLevel, Device** device);
+// What a shader relies on, from its bytecode; kNotImplemented where the backend cannot tell
+// (the shader then asks nothing).
+HRESULT ReflectShaderNeeds(const ShaderBytecode& code, ShaderNeeds* needs);
 
 // Debug layer (EnableDebugLayer analogue): every factory created afterwards turns validation
 // on and passes each validation message to callback (severity: 0 verbose/info, 1 warning,

@@ -38,8 +38,9 @@ bool osStandardErrorIsTerminal();
 void osPrint(const char* text);
 
 // What the system lacks when the program cannot run on it at all: no graphics driver
-// that offers what the program needs (Vulkan 1.3), no display to open a window on.
-enum class OsPrerequisite : uint32_t { GraphicsDriver, Display };
+// that offers what the program needs (Vulkan 1.3), drivers but no device among them that
+// has everything the program uses, no display to open a window on.
+enum class OsPrerequisite : uint32_t { GraphicsDriver, GraphicsDevice, Display };
 
 // Tells the person at the screen that a prerequisite is missing, just before the program
 // stops with its usual message (which the caller prints as ever, on standard output).

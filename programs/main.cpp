@@ -1,6 +1,7 @@
 // The program. With no arguments it runs as designed; the options (app/command_line.h)
 // change only the window, the clock and the sound. The render size is the one thing
 // that differs between the two deliverables, fixed when each is built.
+#include <algorithm>
 #include <cstdio>
 
 #include "app/command_line.h"
@@ -9,6 +10,7 @@
 #include "base/diagnostics.h"
 #include "edit/editor.h"
 #include "edit/editor_link.h"
+#include "gpu/device_choice.h"
 #include "platform/browser.h"
 #include "platform/files.h"
 #include "platform/os.h"
@@ -26,6 +28,7 @@ namespace {
 
 constexpr int kBadOptionExitStatus = 2;
 constexpr int kUnusableFileExitStatus = 1;
+constexpr int kNoDriverExitStatus = 1;
 
 // Too large for the stack and used for the whole run.
 Presentation presentation;
@@ -59,6 +62,16 @@ Timeline* timelineOfFile(const std::string& program, const CommandLine& commandL
   Timeline* timeline = readTimelineFile(path, &message);
   if (timeline == nullptr) fprintf(stderr, "%s\n", message.c_str());
   return timeline;
+}
+
+// --list-devices: every device and whether it can run the presentation at these sizes.
+int listDevicesOf(const PresentationOptions& options) {
+  gfx::DeviceRequirements requirements = presentationDeviceRequirements(options);
+  requirements.ImageSide = std::max({requirements.ImageSide, options.windowWidth, options.windowHeight});
+  std::string text;
+  const bool listed = listDevices(requirements, &text);
+  fputs(text.c_str(), listed ? stdout : stderr);
+  return listed ? 0 : kNoDriverExitStatus;
 }
 
 // The editor's page, served before anything opens so that a port in use ends the run at once;
@@ -97,6 +110,21 @@ int main(int argc, char** argv) {
     case CommandLineAction::Run:
       break;
   }
+  PresentationOptions options;
+  options.renderWidth = commandLine.renderWidth != 0 ? commandLine.renderWidth : TARNIX_RENDER_WIDTH;
+  options.renderHeight = commandLine.renderHeight != 0 ? commandLine.renderHeight : TARNIX_RENDER_HEIGHT;
+  options.windowed = commandLine.windowed;
+  options.windowWidth = commandLine.windowWidth;
+  options.windowHeight = commandLine.windowHeight;
+  options.clock = commandLine.clock;
+  options.noSound = commandLine.noSound;
+  options.device = commandLine.device.empty() ? nullptr : commandLine.device.c_str();
+  if (commandLine.listDevices) return listDevicesOf(options);
+  if (options.device != nullptr && !deviceNameFound(options.device, &error)) {
+    fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
+    return kBadOptionExitStatus;
+  }
+
   Timeline* timeline = nullptr;
   OsFileStamp loaded;
   if (!commandLine.timelinePath.empty() && (timeline = timelineOfFile(program, commandLine, &loaded)) == nullptr)
@@ -109,15 +137,7 @@ int main(int argc, char** argv) {
   // signals to us.
   osInstallStopRequestHandlers();
 
-  PresentationOptions options;
-  options.renderWidth = commandLine.renderWidth != 0 ? commandLine.renderWidth : TARNIX_RENDER_WIDTH;
-  options.renderHeight = commandLine.renderHeight != 0 ? commandLine.renderHeight : TARNIX_RENDER_HEIGHT;
   options.timeline = timeline;
-  options.windowed = commandLine.windowed;
-  options.windowWidth = commandLine.windowWidth;
-  options.windowHeight = commandLine.windowHeight;
-  options.clock = commandLine.clock;
-  options.noSound = commandLine.noSound;
   startPresentation(presentation, options);
   if (commandLine.edit) {
     printSummary(program.c_str(), runEditor(presentation, commandLine.timelinePath, loaded, &editorLink));

@@ -4,14 +4,18 @@
 //   --capture F1,F2,...    no window and no sound, a fixed clock of 60 frames per second of
 //                          music: hands the page the synthesised music and the pictures of the
 //                          listed timeline frames, and ends after the last (the web suites)
+//   --timeline PATH        play the timeline file at PATH (the page writes the one it was asked
+//                          for into the program's file system) instead of the built-in one
 // Between frames it tells the page how far it is (status line, tests); at the end, what it showed.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "app/presentation.h"
+#include "app/timeline_file.h"
 #include "programs/web_editor.h"
 #include "audio/audio_renderer.h"
 #include "base/diagnostics.h"
@@ -27,6 +31,7 @@ Presentation presentation;
 struct WebOptions {
   uint32_t width = 960, height = 540;
   std::vector<uint32_t> capture;  // empty: the show
+  const char* timelinePath = nullptr;  // null: the built-in timeline
 };
 
 bool parseRenderSize(const char* text, WebOptions& o) {
@@ -59,6 +64,8 @@ bool parseArguments(int argc, char** argv, WebOptions& o) {
       i += 1;
     } else if (strcmp(argv[i], "--capture") == 0 && hasValue && parseFrames(argv[i + 1], o)) {
       i += 1;
+    } else if (strcmp(argv[i], "--timeline") == 0 && hasValue) {
+      o.timelinePath = argv[++i];
     } else {
       printMessage("tarnix: unknown or malformed argument %s\n", argv[i]);
       return false;
@@ -115,7 +122,16 @@ int main(int argc, char** argv) {
   WebOptions web;
   if (!parseArguments(argc, argv, web)) return 2;
   PresentationOptions options = presentationOptions(web);
-  options.timeline = takeEditedTimeline();  // edited before the start: played from the first frame
+  if (web.timelinePath != nullptr) {
+    std::string message;
+    options.timeline = readTimelineFile(web.timelinePath, &message);
+    if (options.timeline == nullptr) {
+      printMessage("%s\n", message.c_str());
+      return 1;
+    }
+  } else {
+    options.timeline = takeEditedTimeline();  // edited before the start: played from the first frame
+  }
   startPresentation(presentation, options);
   bool musicSent = false;
   for (;;) {

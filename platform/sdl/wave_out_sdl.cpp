@@ -1,8 +1,11 @@
 // The wave-out device on SDL2 audio. SDL pulls samples through its audio callback;
 // that callback takes the written blocks in order, copies them into SDL's buffer and
 // reports each finished block through the done-callback. The position is the frame
-// being heard: everything taken from blocks before SDL's current buffer, plus how far
-// the device has played into that buffer by the counter.
+// being heard. A buffer the callback fills is not heard at once: SDL hands it to the sound
+// server, which plays what it holds first, about one buffer (SDL's PulseAudio driver asks
+// for that much; SDL tells no more). So the position is what the callbacks had taken one
+// buffer's time ago: everything before the buffer filled then, plus how far the device has
+// played into it by the counter.
 #include <SDL.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -21,6 +24,15 @@ constexpr uint32_t kRingCapacity = 256;       // blocks queued at once; a power 
 // SDL's buffer, ~46 ms at 44.1 kHz. SDL's PulseAudio driver asks the server to hold about one
 // buffer: at 512 frames (11.6 ms) a renderer keeping every core busy starved it.
 constexpr uint16_t kSdlBufferFrames = 2048;
+// Callbacks remembered: the one heard now lies a buffer back, a few more cover late ones.
+constexpr uint32_t kPublishedCount = 8;
+
+// One callback: the bytes taken before it, the bytes it put into SDL's buffer, and when.
+struct Published {
+  std::atomic<uint64_t> bytesBefore{0};
+  std::atomic<uint32_t> bytesInBuffer{0};
+  std::atomic<uint64_t> ticks{0};
+};
 
 }  // namespace
 
@@ -44,13 +56,13 @@ struct WaveOutDevice {
   WaveHeader* current = nullptr;  // the block being copied (audio thread)
   uint32_t currentOffset = 0;
 
-  // What the last callback put into SDL's buffer, published with a sequence lock so the
-  // position query never blocks the audio thread.
+  // What the last callbacks put into SDL's buffer, newest last, published with a sequence
+  // lock so the position query never blocks the audio thread.
   std::atomic<uint32_t> sequence{0};
-  std::atomic<uint64_t> bytesBeforeBuffer{0};
-  std::atomic<uint32_t> bytesInBuffer{0};
-  std::atomic<uint64_t> bufferTicks{0};
+  std::atomic<uint32_t> publishedCount{0};
+  Published published[kPublishedCount];
   uint64_t bytesConsumed = 0;  // audio thread (and reset, with the callback locked out)
+  uint64_t delayTicks = 0;     // from a callback to the moment its buffer is heard
 };
 
 namespace {
@@ -66,30 +78,51 @@ void markDone(WaveHeader* header) {
 
 void publishBuffer(WaveOutDevice* device, uint64_t before, uint32_t inBuffer, uint64_t ticks) {
   device->sequence.fetch_add(1, std::memory_order_acq_rel);  // odd: being written
-  device->bytesBeforeBuffer.store(before, std::memory_order_release);
-  device->bytesInBuffer.store(inBuffer, std::memory_order_release);
-  device->bufferTicks.store(ticks, std::memory_order_release);
+  const uint32_t count = device->publishedCount.load(std::memory_order_relaxed);
+  Published& entry = device->published[count % kPublishedCount];
+  entry.bytesBefore.store(before, std::memory_order_release);
+  entry.bytesInBuffer.store(inBuffer, std::memory_order_release);
+  entry.ticks.store(ticks, std::memory_order_release);
+  device->publishedCount.store(count + 1, std::memory_order_release);
   device->sequence.fetch_add(1, std::memory_order_release);  // even: complete
 }
 
-// Bytes the listener has heard so far.
-uint64_t heardBytes(WaveOutDevice* device) {
+struct Callback {
   uint64_t before, ticks;
   uint32_t inBuffer;
+};
+
+// Bytes the listener has heard so far: the callback being heard now is the newest one
+// made at least the device's delay ago.
+uint64_t heardBytes(WaveOutDevice* device) {
+  Callback callbacks[kPublishedCount];
+  uint32_t count;
   for (;;) {
     uint32_t start = device->sequence.load(std::memory_order_acquire);
     // Acquire loads keep the second sequence read after them: a value from a newer
     // publication makes that read see the newer sequence number.
-    before = device->bytesBeforeBuffer.load(std::memory_order_acquire);
-    inBuffer = device->bytesInBuffer.load(std::memory_order_acquire);
-    ticks = device->bufferTicks.load(std::memory_order_acquire);
+    count = device->publishedCount.load(std::memory_order_acquire);
+    for (uint32_t i = 0; i < kPublishedCount; ++i) {
+      const Published& entry = device->published[i];
+      callbacks[i] = {entry.bytesBefore.load(std::memory_order_acquire), entry.ticks.load(std::memory_order_acquire),
+                      entry.bytesInBuffer.load(std::memory_order_acquire)};
+    }
     if ((start & 1) == 0 && device->sequence.load(std::memory_order_relaxed) == start) break;
   }
-  if (inBuffer == 0) return before;
-  uint64_t elapsedTicks = osPerformanceCounter() - ticks;
-  double playedFrames = double(elapsedTicks) / double(osPerformanceFrequency()) * device->sampleRate;
-  uint64_t played = uint64_t(playedFrames) * device->bytesPerFrame;
-  return before + std::min<uint64_t>(played, inBuffer / device->bytesPerFrame * device->bytesPerFrame);
+  if (count == 0) return 0;
+  const uint64_t now = osPerformanceCounter();
+  const uint32_t kept = std::min(count, kPublishedCount);
+  for (uint32_t back = 1; back <= kept; ++back) {
+    const Callback& c = callbacks[(count - back) % kPublishedCount];
+    if (now < c.ticks + device->delayTicks) continue;  // not heard yet
+    if (c.inBuffer == 0) return c.before;
+    const uint64_t elapsedTicks = now - c.ticks - device->delayTicks;
+    const double playedFrames = double(elapsedTicks) / double(osPerformanceFrequency()) * device->sampleRate;
+    const uint64_t played = uint64_t(playedFrames) * device->bytesPerFrame;
+    return c.before + std::min<uint64_t>(played, c.inBuffer / device->bytesPerFrame * device->bytesPerFrame);
+  }
+  // Even the oldest callback kept is still ahead of the listener: nothing of it is heard yet.
+  return callbacks[(count - kept) % kPublishedCount].before;
 }
 
 void applyVolume(WaveOutDevice* device, Uint8* stream, uint32_t bytes) {
@@ -207,6 +240,7 @@ WaveResult sdlOpen(WaveOutHandle* handle, uint32_t deviceId, const WaveFormatExt
   device->bytesPerFrame = format->blockAlign;
   device->channels = format->channels;
   device->isFloat = format->bitsPerSample == 32;
+  device->delayTicks = uint64_t(double(obtained.samples) / double(obtained.freq) * double(osPerformanceFrequency()));
   *handle = device;
   if (device->callback) device->callback(device, kWaveMessageOpen, instance, nullptr, 0);
   SDL_PauseAudioDevice(id, 0);
@@ -262,6 +296,8 @@ WaveResult sdlReset(WaveOutHandle device) {
       returned[count++] = device->ring[i % kRingCapacity];
     device->taken.store(written, std::memory_order_relaxed);
     device->bytesConsumed = 0;
+    // The count starts again at 0: the callbacks before the reset no longer say what is heard.
+    device->publishedCount.store(0, std::memory_order_release);
     publishBuffer(device, 0, 0, osPerformanceCounter());
   }
   SDL_UnlockAudioDevice(device->id);

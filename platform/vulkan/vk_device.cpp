@@ -150,11 +150,7 @@ HRESULT CreateDevice(Adapter* adapterInterface, FeatureLevel, Device** deviceOut
   vkGetPhysicalDeviceQueueFamilyProperties(physical, &familyCount, nullptr);
   std::vector<VkQueueFamilyProperties> families(familyCount);
   vkGetPhysicalDeviceQueueFamilyProperties(physical, &familyCount, families.data());
-  uint32_t family = UINT32_MAX;
-  for (uint32_t i = 0; i < familyCount && family == UINT32_MAX; ++i)
-    if ((families[i].queueFlags & (VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT)) ==
-        (VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT))
-      family = i;
+  const uint32_t family = graphicsComputeFamily(physical);
   if (family == UINT32_MAX) {
     reportError("%s has no graphics+compute queue", properties.deviceName);
     return kFail;

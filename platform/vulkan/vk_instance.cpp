@@ -1,6 +1,8 @@
-// Factory (Vulkan instance, validation messenger) and adapters (physical devices).
+// Factory (Vulkan instance, validation messenger) and the order its adapters (physical
+// devices) are tried in.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -61,6 +63,15 @@ int adapterRank(VkPhysicalDevice physical) {
   }
 }
 
+// Mesa's device-select layer puts the device the user asked for first; sorting would undo it.
+bool driverOrderAsked() {
+  for (const char* name : {"MESA_VK_DEVICE_SELECT", "DRI_PRIME"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void EnableDebugLayer(DebugMessageCallback callback, void* user, bool requireLayer) {
@@ -75,51 +86,25 @@ void DisableDebugLayer() {
 
 namespace vk {
 
-namespace {
-
 // "gfx: " and the report, delivered as an error.
-void deliverReport(char (&text)[1024], const char* format, va_list args) {
-  std::strcpy(text, "gfx: ");
+void reportError(const char* format, ...) {
+  char text[1024] = "gfx: ";
+  va_list args;
+  va_start(args, format);
   std::vsnprintf(text + 5, sizeof(text) - 5, format, args);
+  va_end(args);
   deliver(2, text);
 }
 
-}  // namespace
-
-void reportError(const char* format, ...) {
-  char text[1024];
-  va_list args;
-  va_start(args, format);
-  deliverReport(text, format, args);
-  va_end(args);
-}
-
 void reportMissingDriver(const char* format, ...) {
-  char text[1024];
+  char text[1024], reason[768];
   va_list args;
   va_start(args, format);
-  deliverReport(text, format, args);
+  std::vsnprintf(reason, sizeof(reason), format, args);
   va_end(args);
+  std::snprintf(text, sizeof(text), "gfx: %s; %s", reason, driverInstallHint());
+  deliver(2, text);
   osTellMissingPrerequisite(OsPrerequisite::GraphicsDriver, text + 5);
-}
-
-AdapterImpl::AdapterImpl(FactoryImpl* owner, VkPhysicalDevice device) : factory(owner), physical(device) {
-  factory->AddRef();
-}
-AdapterImpl::~AdapterImpl() { factory->Release(); }
-
-HRESULT AdapterImpl::GetDescription(char* text, size_t capacity) {
-  if (!text || capacity == 0) return kInvalidArg;
-  VkPhysicalDeviceProperties properties;
-  vkGetPhysicalDeviceProperties(physical, &properties);
-  std::snprintf(text, capacity, "%s", properties.deviceName);
-  return kOk;
-}
-
-UINT AdapterImpl::GetFlags() {
-  VkPhysicalDeviceProperties properties;
-  vkGetPhysicalDeviceProperties(physical, &properties);
-  return properties.deviceType == VK_PHYSICAL_DEVICE_TYPE_CPU ? ADAPTER_FLAG_SOFTWARE : 0;
 }
 
 FactoryImpl::~FactoryImpl() {
@@ -214,7 +199,7 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
   result->debugUtils = debugUtils;
   VkResult vr = vkCreateInstance(&info, nullptr, &result->instance);
   if (vr == VK_ERROR_INCOMPATIBLE_DRIVER) {
-    reportMissingDriver("vkCreateInstance failed (%d): no Vulkan 1.3 driver is installed", vr);
+    reportMissingDriver("no Vulkan 1.3 driver was found (vkCreateInstance: %d)", vr);
     result->Release();
     return resultFromVk(vr);
   }
@@ -238,8 +223,9 @@ HRESULT CreateFactory(UINT flags, Factory** factory) {
   vkEnumeratePhysicalDevices(result->instance, &count, nullptr);
   result->adapters.resize(count);
   vkEnumeratePhysicalDevices(result->instance, &count, result->adapters.data());
-  std::stable_sort(result->adapters.begin(), result->adapters.end(),
-                   [](VkPhysicalDevice a, VkPhysicalDevice b) { return adapterRank(a) < adapterRank(b); });
+  if (!driverOrderAsked())
+    std::stable_sort(result->adapters.begin(), result->adapters.end(),
+                     [](VkPhysicalDevice a, VkPhysicalDevice b) { return adapterRank(a) < adapterRank(b); });
   *factory = result;
   return kOk;
 }

@@ -61,9 +61,16 @@ class AdapterImpl final : public ObjectBase<Adapter> {
   ~AdapterImpl() override;
   HRESULT GetDescription(char* text, size_t capacity) override;
   UINT GetFlags() override;
+  HRESULT GetDesc(AdapterDesc* desc) override;
+  HRESULT CheckRequirements(const DeviceRequirements* requirements, Window* presentTo, char* whyNot,
+                            size_t capacity) override;
   FactoryImpl* factory;
   VkPhysicalDevice physical;
 };
+
+// The first queue family that does both graphics and compute (the device's one queue);
+// UINT32_MAX where there is none.
+uint32_t graphicsComputeFamily(VkPhysicalDevice physical);
 
 class FactoryImpl final : public ObjectBase<Factory> {
  public:
@@ -73,7 +80,7 @@ class FactoryImpl final : public ObjectBase<Factory> {
   VkInstance instance = VK_NULL_HANDLE;
   VkDebugUtilsMessengerEXT messenger = VK_NULL_HANDLE;
   bool debugUtils = false;
-  std::vector<VkPhysicalDevice> adapters;  // in DXGI order: discrete, integrated, other, CPU
+  std::vector<VkPhysicalDevice> adapters;  // in the order they are tried (gfx.h, EnumAdapters)
 };
 
 // ---- Device ----
@@ -271,6 +278,8 @@ struct ShaderBinding {
   uint32_t binding = 0;
   VkDescriptorType type = VK_DESCRIPTOR_TYPE_MAX_ENUM;
   uint32_t count = 1;
+  uint32_t variable = 0;    // the module's id of the variable
+  uint64_t blockBytes = 0;  // buffers: the size of the declared block
 };
 struct ShaderReflection {
   std::vector<ShaderBinding> bindings;

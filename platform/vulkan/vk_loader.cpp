@@ -21,6 +21,7 @@ namespace {
 
 #ifdef _WIN32
 constexpr const char* kLibraryName = "vulkan-1.dll";
+constexpr const char* kInstallHint = "install the current driver for the graphics card from its maker";
 PFN_vkGetInstanceProcAddr openLibrary() {
   // Kept loaded for the life of the process, as a linked library would be.
   HMODULE library = LoadLibraryA(kLibraryName);
@@ -30,6 +31,10 @@ PFN_vkGetInstanceProcAddr openLibrary() {
 }
 #else
 constexpr const char* kLibraryName = "libvulkan.so.1";
+// mesa-vulkan-drivers brings the loader (libvulkan1) with it.
+constexpr const char* kInstallHint =
+    "on Debian install the package mesa-vulkan-drivers (AMD, Intel and other GPUs, and drawing on the CPU) or, "
+    "for an NVIDIA card, nvidia-driver";
 PFN_vkGetInstanceProcAddr openLibrary() {
   void* library = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
   if (!library) return nullptr;
@@ -40,6 +45,7 @@ PFN_vkGetInstanceProcAddr openLibrary() {
 }  // namespace
 
 const char* vulkanLibraryName() { return kLibraryName; }
+const char* driverInstallHint() { return kInstallHint; }
 
 bool loadVulkanLibrary(const char** error) {
   if (vkGetInstanceProcAddr && vkCreateInstance) return true;

@@ -31,6 +31,7 @@
   X(vkDestroyShaderModule) X(vkDeviceWaitIdle) X(vkEndCommandBuffer) X(vkEnumerateDeviceExtensionProperties)     \
   X(vkEnumeratePhysicalDevices) X(vkFreeCommandBuffers) X(vkFreeMemory) X(vkGetBufferMemoryRequirements)         \
   X(vkGetDeviceQueue) X(vkGetImageMemoryRequirements) X(vkGetPhysicalDeviceFeatures2)                            \
+  X(vkGetPhysicalDeviceFormatProperties2) X(vkGetPhysicalDeviceProperties2)                                     \
   X(vkGetPhysicalDeviceImageFormatProperties) X(vkGetPhysicalDeviceMemoryProperties)                             \
   X(vkGetPhysicalDeviceProperties) X(vkGetPhysicalDeviceQueueFamilyProperties) X(vkGetSemaphoreCounterValue)     \
   X(vkMapMemory) X(vkQueueSubmit) X(vkQueueSubmit2) X(vkQueueWaitIdle) X(vkResetCommandBuffer)                   \
@@ -65,6 +66,9 @@ bool loadInstanceFunctions(VkInstance instance, const char** missing);
 
 // The loader library's file name on this system.
 const char* vulkanLibraryName();
+
+// Where this system's people get a Vulkan driver, for the messages about a missing one.
+const char* driverInstallHint();
 
 }  // namespace vk
 }  // namespace gfx

@@ -4,9 +4,13 @@
 // (its button, Escape), which reaches the program as window messages instead of signals.
 #include <emscripten.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
+#include "platform/files.h"
 #include "platform/os.h"
 
 namespace {
@@ -54,6 +58,33 @@ bool osWriteFile(const char* path, const void* data, size_t size) {
   if (file == nullptr) return false;
   bool written = fwrite(data, 1, size, file) == size;
   return fclose(file) == 0 && written;
+}
+
+// The page's file system: a timeline the page was given (?timeline) is read from there.
+bool osReadWholeFile(const char* path, std::string* content, std::string* error) {
+  FILE* file = fopen(path, "rb");
+  if (file == nullptr) {
+    *error = strerror(errno);
+    return false;
+  }
+  content->clear();
+  char buffer[65536];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0) content->append(buffer, got);
+  const bool read = !ferror(file);
+  if (!read) *error = strerror(errno);
+  fclose(file);
+  return read;
+}
+
+// Nothing else reads the page's files while the program writes them: a rename is enough.
+bool osReplaceFile(const char* path, const void* data, size_t size, std::string* error) {
+  const std::string temporary = std::string(path) + ".new";
+  if (!osWriteFile(temporary.c_str(), data, size) || rename(temporary.c_str(), path) != 0) {
+    *error = strerror(errno);
+    return false;
+  }
+  return true;
 }
 
 // The page's console has no terminal to redraw.

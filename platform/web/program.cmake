@@ -10,7 +10,7 @@ target_link_libraries(tarnix PRIVATE tarnix_presentation tarnix_wave_out_silent 
 set(tarnix_link_options
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=268435456 -sMAXIMUM_MEMORY=2147483648
-  -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sEXPORTED_RUNTIME_METHODS=callMain -sENVIRONMENT=web
+  -sINVOKE_RUN=0 -sEXIT_RUNTIME=0 -sEXPORTED_RUNTIME_METHODS=callMain,FS -sENVIRONMENT=web
   -sEXPORTED_FUNCTIONS=_main,_malloc,_free
 )
 foreach(script ${TARNIX_WEB_PRE_JS})

@@ -1,6 +1,7 @@
 // The wave-out device of a web page: an AudioWorklet (music_worklet.js) that is handed the
-// whole piece once, plays it from its start and reports how far it has played, which is the
-// position this device answers with. The page makes the audio context when its start button
+// whole piece once, plays it from its start and reports how far it has played; the position
+// this device answers with is the frame heard now, what the browser still holds on its way
+// out left aside (web_platform.js). The page makes the audio context when its start button
 // is pressed (browsers start sound only after a gesture); without one, open fails.
 #include <emscripten.h>
 

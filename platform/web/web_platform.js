@@ -41,9 +41,11 @@ var TarnixWeb = {
     const node = new AudioWorkletNode(context, "tarnix-music", { numberOfInputs: 0, outputChannelCount: [2] });
     const gain = context.createGain();
     node.connect(gain).connect(context.destination);
-    this.audio = { context, node, gain, position: 0, ended: false };
+    this.audio = { context, node, gain };
+    this.audioReset();
     node.port.onmessage = (event) => {
       if ("position" in event.data) this.audio.position = event.data.position;
+      if ("startFrame" in event.data) this.audio.startFrame = event.data.startFrame;
       if (event.data.ended) this.audio.ended = true;
     };
     if (context.state !== "running") context.resume();
@@ -52,17 +54,38 @@ var TarnixWeb = {
   audioReady() {
     return this.audio !== null;
   },
+  // position: frames the worklet has played; startFrame: the context frame the piece began at;
+  // heard: the position audioPosition last answered; stoppedAt: where audioStop left it.
+  audioReset() {
+    Object.assign(this.audio, { position: 0, startFrame: null, heard: 0, stoppedAt: null, ended: false });
+  },
   audioPlay(samples) {
-    this.audio.position = 0;
-    this.audio.ended = false;
+    this.audioReset();
     this.audio.node.port.postMessage({ samples }, [samples.buffer]);
   },
   audioStop() {
+    this.audio.stoppedAt = this.audioPosition();
     this.audio.node.port.postMessage({ stop: true });
     this.audio.ended = true;
   },
+  // The frame of the piece heard now. What the worklet has played is still on its way out: the
+  // context's output timestamp says which context time the listener hears at which moment (its
+  // output latency where the browser gives no timestamp), and the worklet says which context
+  // frame the piece began at. Never past what the worklet has played, never backwards.
   audioPosition() {
-    return this.audio ? this.audio.position : 0;
+    const audio = this.audio;
+    if (!audio) return 0;
+    if (audio.stoppedAt !== null) return audio.stoppedAt;
+    if (audio.startFrame === null) return 0;
+    const frames = Math.floor(this.contextSecondsHeard() * audio.context.sampleRate) - audio.startFrame;
+    audio.heard = Math.max(audio.heard, Math.min(audio.position, frames));
+    return audio.heard;
+  },
+  contextSecondsHeard() {
+    const context = this.audio.context;
+    const stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
+    if (stamp && stamp.contextTime > 0) return stamp.contextTime + (performance.now() - stamp.performanceTime) / 1000;
+    return context.currentTime - (context.outputLatency || 0) - (context.baseLatency || 0);
   },
   audioEnded() {
     return this.audio ? this.audio.ended : true;

@@ -247,6 +247,18 @@ class WgAdapter final : public Counted<Adapter> {
   // Browsers do not say whether an adapter draws on the CPU (a fallback adapter is a hint
   // Chromium's software one does not give), and the page speaks of slow machines itself.
   UINT GetFlags() override { return 0; }
+  HRESULT GetDesc(AdapterDesc* desc) override {
+    if (!desc) return kInvalidArg;
+    *desc = AdapterDesc{};
+    GetDescription(desc->Description, sizeof(desc->Description));
+    snprintf(desc->Api, sizeof(desc->Api), "WebGPU");
+    return kOk;
+  }
+  // The page checks the adapter's limits and features before the program starts.
+  HRESULT CheckRequirements(const DeviceRequirements*, Window*, char* whyNot, size_t capacity) override {
+    if (whyNot && capacity) whyNot[0] = 0;
+    return kOk;
+  }
 };
 
 class WgFactory final : public Counted<Factory> {
@@ -281,6 +293,12 @@ HRESULT CreateDevice(Adapter* adapter, FeatureLevel, Device** device) {
   webgpu::device = new webgpu::WgDevice();
   *device = webgpu::device;
   return kOk;
+}
+
+// The shaders are WGSL here; the page has checked what they need.
+HRESULT ReflectShaderNeeds(const ShaderBytecode&, ShaderNeeds* needs) {
+  if (needs) *needs = ShaderNeeds{};
+  return kNotImplemented;
 }
 
 // The browser reports WebGPU's validation errors itself (TarnixGpu counts them).

@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "platform/os.h"
@@ -146,20 +147,34 @@ void osTellMissingPrerequisite(OsPrerequisite missing, const char* detail) {
   if (!isGuiProgram() || !onVisibleDesktop()) return;
   wchar_t program[MAX_PATH];
   programName(program, MAX_PATH);
-  wchar_t reason[1024];
-  if (MultiByteToWideChar(CP_UTF8, 0, detail ? detail : "", -1, reason, 1024) == 0) reason[0] = 0;
+  // A reason too long for the box is cut rather than lost (the conversion fails on a short buffer).
+  wchar_t reason[2048];
+  const int length = detail ? int(strnlen(detail, 2000)) : 0;
+  const int converted = length ? MultiByteToWideChar(CP_UTF8, 0, detail, length, reason, 2047) : 0;
+  reason[converted > 0 ? converted : 0] = 0;
   wchar_t text[4096];
+  // Where a current driver comes from, for both kinds of missing graphics.
+  const wchar_t* const makers =
+      L"    NVIDIA: www.nvidia.com/drivers\n"
+      L"    AMD: www.amd.com/support\n"
+      L"    Intel: www.intel.com/support\n";
   if (missing == OsPrerequisite::GraphicsDriver) {
     _snwprintf(text, 4096,
                L"%ls draws its pictures with Vulkan 1.3, and this computer has no graphics driver that offers "
                L"it.\n\n"
                L"Install the current driver for your graphics card from its maker, then start %ls again:\n"
-               L"    NVIDIA: www.nvidia.com/drivers\n"
-               L"    AMD: www.amd.com/support\n"
-               L"    Intel: www.intel.com/support\n"
-               L"\n"
+               L"%ls\n"
                L"Details: %ls",
-               program, program, reason);
+               program, program, makers, reason);
+  } else if (missing == OsPrerequisite::GraphicsDevice) {
+    _snwprintf(text, 4096,
+               L"%ls draws its pictures with Vulkan 1.3, and none of this computer's graphics devices offers "
+               L"everything it uses.\n\n"
+               L"A current driver for your graphics card, from its maker, may add what is missing; then start "
+               L"%ls again:\n"
+               L"%ls\n"
+               L"Details: %ls",
+               program, program, makers, reason);
   } else {
     _snwprintf(text, 4096,
                L"%ls shows its pictures in a window, and this session has no display to open one on.\n\n"

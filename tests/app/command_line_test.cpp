@@ -148,3 +148,33 @@ TEST(CommandLine, TimelineFilesEditingAndTheRenderSize) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLine, TheDeviceIsChosenOrListed) {
+  Parsed p = parse({"--device", "1", "--render-size=320x180"});
+  ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+  EXPECT_EQ(p.commandLine.device, "1");
+  EXPECT_FALSE(p.commandLine.listDevices);
+  EXPECT_EQ(parse({"--device=Radeon RX"}).commandLine.device, "Radeon RX");
+  p = parse({"--list-devices", "--render-size", "1920x1080"});
+  ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+  EXPECT_TRUE(p.commandLine.listDevices);
+  EXPECT_EQ(p.commandLine.renderWidth, 1920u) << "listed for the size asked";
+  EXPECT_EQ(parse({}).commandLine.device, "");
+
+  const std::vector<std::pair<std::vector<const char*>, const char*>> cases = {
+      {{"--device"}, "--device needs a value: a device's number or part of its name (--list-devices)"},
+      {{"--device="}, "--device needs a device's number or part of its name (--list-devices)"},
+      {{"--list-devices=all"}, "option '--list-devices' takes no value"},
+  };
+  for (const auto& [args, message] : cases) {
+    Parsed bad = parse(args);
+    EXPECT_EQ(bad.action, CommandLineAction::Error) << message;
+    EXPECT_EQ(bad.error, message);
+  }
+  const std::string usage = commandLineUsage("tarnix");
+  for (const char* option : {"--device N|TEXT", "--list-devices"}) EXPECT_NE(usage.find(option), std::string::npos);
+}
+
+}  // namespace

@@ -45,6 +45,11 @@ TEST(CaptureOptions, DefaultsSecondsAndFractionalRates) {
   EXPECT_EQ(o.renderWidth, 960u);
   EXPECT_EQ(o.outputWidth, 1280u);
   EXPECT_EQ(parse({"--fps", "24", "--help"}, &o, &error), ParseResult::Help);
+
+  ASSERT_EQ(parse({"--list-devices", "--device=swift", "--render-size", "1920x1080"}, &o, &error), ParseResult::Ok);
+  EXPECT_TRUE(o.listDevices);
+  EXPECT_EQ(o.device, "swift");
+  EXPECT_EQ(o.renderWidth, 1920u);
 }
 
 TEST(CaptureOptions, BadValuesAreRefusedWithTheReason) {
@@ -64,6 +69,8 @@ TEST(CaptureOptions, BadValuesAreRefusedWithTheReason) {
       {{"--size", "0x540"}, "--size '0x540'"},
       {{"--size", "641x360", "--out", "a.mp4"}, "even width and height"},
       {{"--out="}, "needs a path"},
+      {{"--device="}, "--device needs a device's number or part of its name"},
+      {{"--device"}, "option '--device' needs a value"},
       {{"--speed", "2"}, "unknown option '--speed'"},
   };
   for (const Case& c : cases) {

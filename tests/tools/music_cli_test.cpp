@@ -18,7 +18,7 @@ TEST(MusicCli, HelpAndBadArgumentsExitWithoutWork) {
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, std::string("tarnix-music ") + kTarnixVersion + "\n");
 
-  for (const char* arguments : {"--bogus", "-x out.wav", "a.wav b.wav", "''"}) {
+  for (const char* arguments : {"--bogus", "-x out.wav", "a.wav b.wav", "''", "--device", "--device="}) {
     ToolRun bad = music(dir, arguments);
     EXPECT_EQ(bad.status, 2) << arguments;
     EXPECT_EQ(bad.out, "") << arguments;

@@ -5,22 +5,14 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/support/made_up_tune.h"
 #include "tools/sound_match/sound_match.h"
 
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-constexpr uint32_t kRate = 8000;  // small enough for the sanitizer build; the tool runs at 44,100
-
-// Ten seconds of a tune that never repeats within a window, starting after a little silence.
-std::vector<float> music() {
-  std::vector<float> m(10 * kRate, 0.0f);
-  for (size_t i = kRate / 10; i < m.size(); ++i) {
-    double t = double(i) / kRate;
-    m[i] = float(0.3 * std::sin(kTwoPi * (220 + 30 * t) * t) + 0.2 * std::sin(kTwoPi * 331.7 * t * t));
-  }
-  return m;
-}
+constexpr uint32_t kRate = kMadeUpTuneRate;
+const auto music = madeUpTune;
 
 // The music as a 16-bit recording heard from `delay` samples on, `leading` samples of silence first.
 std::vector<float> recorded(const std::vector<float>& m, size_t delay) {

@@ -32,14 +32,16 @@ export async function startSite() {
 }
 
 // Chromium with WebGPU on its software adapter (webgpu false: as it comes), sound allowed to
-// start without a click when autoplay is set.
-export async function launch({ webgpu = true, autoplay = false } = {}) {
+// start without a click when autoplay is set. Headless, unless `screen` ({width, height}) asks
+// for a window filling a screen of that size on the display of the environment (DISPLAY).
+export async function launch({ webgpu = true, autoplay = false, screen = null } = {}) {
   const profile = mkdtempSync(join(tmpdir(), "tarnix-chromium-"));
   const args = [...kQuietFlags, `--user-data-dir=${profile}`, ...(webgpu ? kWebGpuFlags : [])];
   if (autoplay) args.push("--autoplay-policy=no-user-gesture-required");
+  if (screen) args.push("--kiosk", "--window-position=0,0", `--window-size=${screen.width},${screen.height}`);
   // A capture waits minutes for its end: no time limit on a single DevTools call.
-  const browser = await puppeteer.launch({ executablePath: "/usr/bin/chromium", headless: "new", args, protocolTimeout: 0,
-                                           defaultViewport: { width: 960, height: 540 } });
+  const browser = await puppeteer.launch({ executablePath: "/usr/bin/chromium", headless: screen ? false : "new", args,
+                                           protocolTimeout: 0, defaultViewport: screen ? null : { width: 960, height: 540 } });
   const close = browser.close.bind(browser);
   browser.close = async () => {
     await close();

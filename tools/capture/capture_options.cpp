@@ -100,6 +100,10 @@ const char* captureUsage() {
          "                       default the directory \"capture\"\n"
          "  --timeline FILE      render the timeline in FILE (as tarnix --timeline plays it);\n"
          "                       a file that cannot be used is reported before anything else\n"
+         "  --device N|TEXT      render with device N of --list-devices, or the first whose name\n"
+         "                       contains TEXT (any case), instead of the first that can\n"
+         "  --list-devices       list the graphics devices and whether each can render this\n"
+         "                       capture; then end\n"
          "  --version            the version\n"
          "  --help               this text\n"
          "\n"
@@ -141,6 +145,9 @@ bool takeOption(const std::string& name, const std::string& value, GivenOptions&
   } else if (name == "--timeline") {
     if (value.empty()) *error = "--timeline needs a timeline file";
     o.timelinePath = value;
+  } else if (name == "--device") {
+    if (value.empty()) *error = "--device needs a device's number or part of its name (--list-devices)";
+    o.device = value;
   } else if (value.empty()) {
     *error = "--out needs a path";
   } else {
@@ -192,6 +199,10 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") return ParseResult::Help;
+    if (arg == "--list-devices") {
+      given.options.listDevices = true;
+      continue;
+    }
     if (arg == "--version") return ParseResult::Version;
     std::string name = arg, value;
     bool hasValue = false;
@@ -202,7 +213,8 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
       hasValue = true;
     }
     const bool known = name == "--from" || name == "--to" || name == "--fps" || name == "--render-size" ||
-                       name == "--size" || name == "--out" || name == "--clock" || name == "--timeline";
+                       name == "--size" || name == "--out" || name == "--clock" || name == "--timeline" ||
+                       name == "--device";
     if (!known) {
       *error = "unknown option '" + arg + "'";
       return ParseResult::Error;

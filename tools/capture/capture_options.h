@@ -29,6 +29,8 @@ struct CaptureOptions {
   std::string timelinePath;  // a timeline file to render instead of the built-in timeline
   CaptureOutput output = CaptureOutput::PngSequence;
   bool help = false;
+  std::string device;        // --device: an index of the device list or part of a name
+  bool listDevices = false;  // --list-devices: list them and end
 };
 
 enum class ParseResult : uint8_t { Ok, Help, Version, Error };

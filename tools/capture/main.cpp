@@ -10,6 +10,7 @@
 #include "app/timeline_file.h"
 #include "audio/audio_renderer.h"
 #include "base/version.h"
+#include "gpu/device_choice.h"
 #include "gpu/render_app.h"
 #include "platform/wave_out.h"
 #include "tools/capture/capture_options.h"
@@ -78,6 +79,22 @@ CaptureEnd captureFrames(Presentation& p, CaptureOutputState& output, FrameWrite
   }
 }
 
+// The presentation offscreen, on the fixed clock of the capture's rate, silent.
+PresentationOptions presentationOptionsOf(const CaptureOptions& options) {
+  PresentationOptions run;
+  run.renderWidth = options.renderWidth;
+  run.renderHeight = options.renderHeight;
+  run.offscreen = true;
+  run.outputWidth = options.outputWidth;
+  run.outputHeight = options.outputHeight;
+  run.fixedClock = true;
+  run.clock = options.clock;
+  run.fixedFramesPerSecond = options.fps.perSecond();
+  run.waveOut = silentWaveOutApi();
+  run.device = options.device.empty() ? nullptr : options.device.c_str();
+  return run;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +114,18 @@ int main(int argc, char** argv) {
       break;
   }
 
+  PresentationOptions run = presentationOptionsOf(options);
+  if (options.listDevices) {
+    std::string list;
+    const bool listed = listDevices(presentationDeviceRequirements(run), &list);
+    fputs(list.c_str(), listed ? stdout : stderr);
+    return listed ? 0 : 1;
+  }
+  if (run.device != nullptr && !deviceNameFound(run.device, &error)) {
+    fprintf(stderr, "tarnix-capture: %s\n", error.c_str());
+    return 2;
+  }
+
   // The timeline file first: a file that cannot be used leaves no output behind.
   Timeline* timeline = nullptr;
   if (!options.timelinePath.empty() && (timeline = readTimelineFile(options.timelinePath, &error)) == nullptr) {
@@ -112,16 +141,6 @@ int main(int argc, char** argv) {
   }
   installStopRequestHandler();
 
-  PresentationOptions run;
-  run.renderWidth = options.renderWidth;
-  run.renderHeight = options.renderHeight;
-  run.offscreen = true;
-  run.outputWidth = options.outputWidth;
-  run.outputHeight = options.outputHeight;
-  run.fixedClock = true;
-  run.clock = options.clock;
-  run.fixedFramesPerSecond = options.fps.perSecond();
-  run.waveOut = silentWaveOutApi();
   run.timeline = timeline;
   startPresentation(presentation, run);
 

@@ -12,6 +12,7 @@
 
 #include "base/diagnostics.h"
 #include "base/version.h"
+#include "gpu/device_choice.h"
 #include "platform/os.h"
 #include "tools/music/music_synthesis.h"
 #include "tools/music/wav_writer.h"
@@ -40,18 +41,23 @@ struct Options {
   std::string path = kDefaultPath;
   WavSampleFormat format = WavSampleFormat::Float32;
   bool play = false;
+  std::string device;  // --device: an index of the device list or part of a name
+  bool listDevices = false;
 };
 
 void printUsage(FILE* stream) {
   std::fprintf(stream,
-               "Usage: %s [--pcm16] [--play] [OUTPUT.wav]\n"
+               "Usage: %s [--pcm16] [--play] [--device N|TEXT] [OUTPUT.wav]\n"
                "Synthesises the music on the GPU and writes it as a WAV file\n"
                "(32-bit float, 44100 Hz, stereo, 180 s).\n"
-               "  OUTPUT.wav  the file to write (default: %s)\n"
-               "  --pcm16     16-bit PCM samples instead of 32-bit float\n"
-               "  --play      then play it on the sound device (Ctrl-C stops)\n"
-               "  --version   show the version\n"
-               "  --help      show this text\n",
+               "  OUTPUT.wav       the file to write (default: %s)\n"
+               "  --pcm16          16-bit PCM samples instead of 32-bit float\n"
+               "  --play           then play it on the sound device (Ctrl-C stops)\n"
+               "  --device N|TEXT  synthesise on device N of --list-devices, or the first whose\n"
+               "                   name contains TEXT (any case), instead of the first that can\n"
+               "  --list-devices   list the graphics devices and whether each can synthesise it\n"
+               "  --version        show the version\n"
+               "  --help           show this text\n",
                kProgram, kDefaultPath);
 }
 
@@ -69,6 +75,15 @@ Parsed parseArguments(int argc, char** argv, Options& options) {
         options.format = WavSampleFormat::Pcm16;
       } else if (!std::strcmp(argument, "--play")) {
         options.play = true;
+      } else if (!std::strcmp(argument, "--list-devices")) {
+        options.listDevices = true;
+      } else if (!std::strncmp(argument, "--device", 8) && (argument[8] == 0 || argument[8] == '=')) {
+        const char* value = argument[8] == '=' ? argument + 9 : (i + 1 < argc ? argv[++i] : "");
+        if (!*value) {
+          std::fprintf(stderr, "%s: --device needs a device's number or part of its name (--list-devices)\n", kProgram);
+          return Parsed::Bad;
+        }
+        options.device = value;
       } else if (!std::strcmp(argument, "--")) {
         optionsEnded = true;
       } else {
@@ -186,10 +201,21 @@ int main(int argc, char** argv) {
     case Parsed::Bad: printUsage(stderr); return kExitUsage;
     case Parsed::Run: break;
   }
+  std::string error;
+  if (options.listDevices) {
+    std::string list;
+    const bool listed = listDevices(musicDeviceRequirements(), &list);
+    std::fputs(list.c_str(), listed ? stdout : stderr);
+    return listed ? 0 : kExitFailure;
+  }
+  const char* device = options.device.empty() ? nullptr : options.device.c_str();
+  if (device && !deviceNameFound(device, &error)) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+    return kExitUsage;
+  }
   std::signal(SIGINT, onInterrupt);
 
   // A path that cannot be written is reported before any GPU work is spent.
-  std::string error;
   WavFile file;
   if (!beginWavFile(file, options.path.c_str(), &error)) {
     std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
@@ -198,6 +224,7 @@ int main(int argc, char** argv) {
   setFatalHandler(removeTemporaryFile, &file);
 
   MusicSession session;
+  openMusicDevice(session, device);
   std::fprintf(stderr, "Synthesising the music on the GPU...");
   auto synthesisStart = std::chrono::steady_clock::now();
   synthesiseMusic(session);

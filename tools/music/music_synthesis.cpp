@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "audio/audio_renderer.h"
+#include "audio/music_synthesis_pass.h"
 #include "base/diagnostics.h"
 #include "gpu/descriptors.h"
+#include "gpu/device_requirements.h"
 #include "gpu/passes.h"
 #include "gpu/render_app.h"
 
@@ -13,6 +15,8 @@ namespace {
 // The renderer reaches its read-back state on the second frame; a few spare frames
 // cover nothing but a broken renderer, which is then reported rather than waited on.
 constexpr uint32_t kMaxSynthesisFrames = 8;
+// The offscreen swap chain's side: nothing is drawn.
+constexpr uint32_t kDeviceSide = 64;
 
 BarrierBatch barriers = {};
 
@@ -27,11 +31,23 @@ void musicFrame(MusicSession& session) {
 
 }  // namespace
 
-void synthesiseMusic(MusicSession& session) {
-  createOffscreenDevice(64, 64);
+gfx::DeviceRequirements musicDeviceRequirements() {
+  const PassDescription* const passes[] = {&kMusicSynthesisPass};
+  return deviceRequirementsOf(passes, kDeviceSide);
+}
+
+void openMusicDevice(MusicSession& session, const char* device) {
+  DeviceChoice choice;
+  choice.requirements = musicDeviceRequirements();
+  choice.device = device;
+  createOffscreenDevice(kDeviceSide, kDeviceSide, choice);
   session.heap = createDescriptorAllocator(kDescriptorHeapCbvSrvUav, 16, kDescriptorHeapShaderVisible);
   // Nothing is opened until the hand-over, which only startMusicPlayback asks for.
   session.renderer = AudioRenderer::create(systemWaveOutApi());
+}
+
+void synthesiseMusic(MusicSession& session) {
+  if (session.renderer == nullptr) openMusicDevice(session);
   AudioRenderer& renderer = *session.renderer;
 
   for (uint32_t frame = 0; renderer.state != AudioState::Signalled; ++frame) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/gfx_requirements.h"
+
 struct AudioRenderer;
 struct DescriptorAllocator;
 
@@ -18,8 +20,15 @@ struct MusicSession {
   std::vector<float> samples;
 };
 
-// Creates the offscreen device and the renderer, runs the synthesis and copies the piece
-// out of the read-back buffer. The device's failures stop the program (PANIC).
+// What the synthesis needs of a device (its one pass).
+gfx::DeviceRequirements musicDeviceRequirements();
+
+// Creates the offscreen device (`device`: an index of the device list or part of a name,
+// null for the first that can; one line says which) and the renderer. The device's
+// failures stop the program (PANIC), here and below.
+void openMusicDevice(MusicSession& session, const char* device = nullptr);
+
+// Runs the synthesis and copies the piece out of the read-back buffer.
 void synthesiseMusic(MusicSession& session);
 
 // Hands the piece to the wave-out streamer and starts it. False (with the streamer's

@@ -1,9 +1,10 @@
 // The page around the program: it checks for WebGPU and what the program needs of it, starts
 // the sound and the program on the start button, shows the progress while the music is
 // synthesised, then the show (full window; full screen on the button or F; Escape stops it).
-// ?render=WxH picks the render size (960x540 unless given); ?capture=F1,F2,... runs the program
-// without window or sound and keeps the pictures of those frames (the web suites read
-// window.tarnixPage); ?edit shows the timeline's editor beside the show (editor_panel.js).
+// ?render=WxH picks the render size (960x540 unless given); ?timeline=ADDRESS plays the timeline
+// file there instead of the built-in one; ?capture=F1,F2,... runs the program without window or
+// sound and keeps the pictures of those frames (the web suites read window.tarnixPage); ?edit
+// shows the timeline's editor beside the show (editor_panel.js).
 "use strict";
 
 const kNeededFeatures = ["float32-filterable"];
@@ -53,6 +54,17 @@ function renderArguments() {
   const capture = parameters.get("capture");
   if (capture) args.push("--capture", capture);
   return args;
+}
+
+// ?timeline: the file fetched and written into the program's file system, where --timeline
+// reads it and says what is wrong with it.
+async function timelineArguments() {
+  const address = parameters.get("timeline");
+  if (!address) return [];
+  const response = await fetch(address);
+  if (!response.ok) throw new Error(`the timeline ${address} could not be fetched (${response.status} ${response.statusText})`);
+  Module.FS.writeFile("/timeline.json", new Uint8Array(await response.arrayBuffer()));
+  return ["--timeline", "/timeline.json"];
 }
 
 // A sentence naming what the browser lacks, or "" when it has everything.
@@ -155,8 +167,25 @@ async function start() {
   while (!tarnixPage.runtimeReady) await new Promise((resolve) => setTimeout(resolve, 20));
   // ?profile: every pass timed on its own (TarnixGpu.profile), once the device exists.
   if (parameters.has("profile")) TarnixGpu.profileWanted = true;
+  let timeline;
+  try {
+    timeline = await timelineArguments();
+  } catch (error) {
+    cannotStart(`${error.message}.`);
+    return;
+  }
   if (!capture) element("hint").hidden = false;
-  Module.callMain(renderArguments());
+  const status = Module.callMain([...renderArguments(), ...timeline]);
+  // A program that ends before its first frame (a timeline it cannot use) has said why.
+  if (typeof status === "number" && status !== 0) cannotStart(tarnixPage.output.slice(-3).join(" "));
+}
+
+function cannotStart(reason) {
+  tarnixPage.state = "failed";
+  clearInterval(tarnixPage.timer);
+  element("progress").hidden = true;
+  element("hint").hidden = true;
+  say(`The show cannot start: ${reason}`, true);
 }
 
 // tarnix.js (loaded after this file) defines TarnixWeb and TarnixGpu.

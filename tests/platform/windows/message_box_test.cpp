@@ -3,6 +3,8 @@
 // watched for top-level windows of its own.
 //  - The program's own fatal stops (PANIC, ASSERT) show no box: the program ends by itself
 //    with status 3 and its message on standard output.
+//  - With drivers but no device that has everything the program needs, a box says what
+//    each device lacks, then the adapter PANIC follows.
 //  - Without a Vulkan loader a box says what is missing and where to get it; the suite
 //    reads it and presses OK, and the program goes on to the PANIC it always printed,
 //    with status 3. The loader goes missing the same way on Windows and under Wine: the
@@ -172,6 +174,24 @@ TEST(MissingPrerequisiteBox, ShownWithoutVulkanThenThePanicAsBefore) {
   const size_t panic = run.output.find("PANIC: Failed to create factory\r\n");
   EXPECT_NE(line, std::string::npos) << run.output;
   EXPECT_NE(panic, std::string::npos) << run.output;
+  EXPECT_LT(line, panic) << run.output;
+  EXPECT_EQ(run.status, DWORD(kOsFatalExitStatus));
+}
+
+TEST(MissingPrerequisiteBox, ShownWhenNoDeviceHasEverythingThenTheAdapterPanic) {
+  ProbeRun run = runProbe("device");
+  ASSERT_TRUE(run.ended) << "still running after 60 s";
+  ASSERT_EQ(run.boxes.size(), 1u) << run.output;
+  const Box& box = run.boxes.front();
+  EXPECT_EQ(box.title, "platform_prerequisite_probe cannot start");
+  EXPECT_NE(box.text.find("none of this computer's graphics devices offers everything it uses"), std::string::npos)
+      << box.text;
+  EXPECT_NE(box.text.find("www.amd.com/support"), std::string::npos) << box.text;
+  EXPECT_NE(box.text.find("no device has everything needed: device 0, "), std::string::npos) << box.text;
+  EXPECT_NE(box.text.find("threads per group (4294967295 needed)"), std::string::npos) << box.text;
+  const size_t line = run.output.find("gfx: no device has everything needed");
+  const size_t panic = run.output.find("PANIC: Failed to aquire adapter\r\n");
+  EXPECT_NE(line, std::string::npos) << run.output;
   EXPECT_LT(line, panic) << run.output;
   EXPECT_EQ(run.status, DWORD(kOsFatalExitStatus));
 }

@@ -4,9 +4,13 @@
 //   assert  the ASSERT of an exceeded limit
 //   driver  creates the graphics factory as createWindowAndDevice does: without
 //           vulkan-1.dll the backend tells of the missing driver, then the PANIC follows
+//   device  chooses a device as createWindowAndDevice does, for a need no device meets:
+//           what each lacks is told, then the adapter PANIC follows
+#include <cstdint>
 #include <cstring>
 
 #include "base/diagnostics.h"
+#include "gpu/device_choice.h"
 #include "platform/gfx.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +24,15 @@ int main(int argc, char** argv) {
     factory->Release();
     return 0;
   }
-  printMessage("prerequisite_probe: panic, assert or driver\n");
+  if (std::strcmp(mode, "device") == 0) {
+    gfx::Factory* factory = nullptr;
+    if (gfx::Failed(gfx::CreateFactory(0, &factory))) PANIC("Failed to create factory\n");
+    DeviceChoice beyondAnyDevice;
+    beyondAnyDevice.requirements.ComputeGroupInvocations = UINT32_MAX;
+    chooseAdapter(factory, beyondAnyDevice, nullptr)->Release();
+    factory->Release();
+    return 0;
+  }
+  printMessage("prerequisite_probe: panic, assert, driver or device\n");
   return 2;
 }

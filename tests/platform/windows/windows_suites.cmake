@@ -27,7 +27,7 @@ add_dependencies(platform_resources_test tarnix tarnix1080 tarnix-music)
 # suite drives a GUI program with tarnix.exe's resources and answers its boxes. A copy
 # of it in without-vulkan/ finds a vulkan-1.dll there that refuses to load.
 add_executable(platform_prerequisite_probe windows/prerequisite_probe.cpp)
-target_link_libraries(platform_prerequisite_probe PRIVATE tarnix_diagnostics tarnix_gfx tarnix_resources_tarnix)
+target_link_libraries(platform_prerequisite_probe PRIVATE tarnix_diagnostics tarnix_gpu tarnix_resources_tarnix)
 set_target_properties(platform_prerequisite_probe PROPERTIES WIN32_EXECUTABLE ON)
 set(tarnix_without_vulkan ${CMAKE_CURRENT_BINARY_DIR}/without-vulkan)
 add_library(platform_failing_vulkan SHARED windows/failing_vulkan.cpp)
