@@ -2,7 +2,11 @@
 // accepts that history only for the same particle with a similar normal and depth, clamps its
 // luminance to the current neighbourhood and blends. Also accumulates the first two luminance
 // moments for the a-trous filter. Rejected pixels get a 17-tap blur instead.
+//
+// Nothing that is not finite enters the history: one NaN would stay there frame after frame (and
+// the a-trous filter would spread it), and a GPU's images start with whatever their memory held.
 #include "ParticleConfig.h"
+#include "float_bits.hlsli"
 
 Texture2D<float4> CurrentFrame : register(t0);
 Texture2D<float4> velocityBuffer : register(t1);
@@ -23,6 +27,7 @@ SamplerState linearClamp : register(s0);
 SamplerState pointClamp : register(s1);
 
 float luminance(float3 c) { return dot(c, float3(0.299, 0.587, 0.114)); }
+static const float kHalfMax = 65504.0;
 
 static const int2 BLUR_TAPS[17] = {
   int2(0, 0), int2(-1, -1), int2(1, -1), int2(-1, 1), int2(1, 1), int2(0, -1), int2(1, 0),
@@ -38,6 +43,7 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
 
   int3 at = int3(px, 0);
   float3 cur = CurrentFrame.Load(at).rgb;
+  if (!allFinite(cur)) cur = 0;  // a colour the path tracer could not compute counts as black
   uint id = uint(positionBuffer.Load(at).w);
   float3 N = normalize(normalBuffer.Load(at).xyz);
   float Z = depthBuffer.Load(at);
@@ -56,7 +62,8 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     float3 Np = normalize(PrevNormalBuffer.SampleLevel(linearClamp, prevUV, 0).xyz);
     float Zp = PrevDepthBuffer.SampleLevel(linearClamp, prevUV, 0);
     float depthTolerance = max(constantData.depthThreshold * Z, constantData.depthThreshold * 0.5);
-    accepted = dot(N, Np) > constantData.normalThreshold && abs(Z - Zp) < depthTolerance;
+    accepted = dot(N, Np) > constantData.normalThreshold && abs(Z - Zp) < depthTolerance &&
+               allFinite(H) && isFiniteBits(m1) && isFiniteBits(m2);
   }
   if (accepted) {
     uint prevId = uint(PrevPositionBuffer.SampleLevel(pointClamp, prevUV, 0).w);
@@ -69,6 +76,7 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     for (int dx = -1; dx <= 1; ++dx) {
       int2 q = clamp(int2(px) + int2(dx, dy), int2(0, 0), last);
       float L = luminance(CurrentFrame.Load(int3(q, 0)).rgb);
+      if (!isFiniteBits(L)) L = 0;
       lumSum += L;
       lumSqSum += L * L;
       lumMin = min(lumMin, L);
@@ -102,6 +110,13 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     M2 = Lc * Lc;
   }
 
+  // The colour is kept in half floats: beyond their range it would become infinite there.
+  if (!allFinite(result)) result = cur;
+  result = clamp(result, -kHalfMax, kHalfMax);
+  if (!isFiniteBits(M1) || !isFiniteBits(M2)) {
+    M1 = 0;
+    M2 = 0;
+  }
   ResultTexture[px] = float4(result, 1);
   HistoryM1Out[px] = M1;
   HistoryM2Out[px] = M2;
