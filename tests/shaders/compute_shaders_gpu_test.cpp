@@ -269,7 +269,7 @@ struct SceneRenderGpu : ShaderGpuTest {
              {boundBuffer(*buffer, kParticleCapacity), boundTexture(*colour, kRgba32Float), boundTexture(*velocity),
               boundTexture(*position), boundTexture(*normal), boundTexture(*depth), boundConstants(*cameraBuffer),
               boundConstants(*sceneBuffer), boundConstants(*simBuffer), boundConstants(*bvh)},
-             1, 1);
+             groupsCovering(kSize), groupsCovering(kSize));
     releaseBuffer(bvh);
     releaseBuffer(buffer);
     releaseBuffer(cameraBuffer);
@@ -498,7 +498,7 @@ TEST_F(ShaderGpuTest, TemporalRestartsWithoutHistoryAndBlendsWithIt) {
     resources.push_back(boundTexture(*m1));
     resources.push_back(boundTexture(*m2));
     resources.push_back(boundConstants(*cb));
-    dispatch(kTemporalPass, resources, 1, 1);
+    dispatch(kTemporalPass, resources, groupsCovering(kSize), groupsCovering(kSize));
     std::vector<float> out = readFloats(*result, 4), o1 = readFloats(*m1, 1), o2 = readFloats(*m2, 1);
 
     const int taps[17][2] = {{0, 0}, {-1, -1}, {1, -1}, {-1, 1}, {1, 1}, {0, -1}, {1, 0}, {0, 1}, {-1, 0},
@@ -556,7 +556,7 @@ TEST_F(ShaderGpuTest, ATrousKeepsPixelsWithoutSimilarNeighbours) {
     dispatch(kAtrousPass,
              {boundTexture(*frame, kRgba32Float), boundTexture(*normal), boundTexture(*m1), boundTexture(*m2),
               boundTexture(*depth), boundTexture(*result, kRgba32Float)},
-             1, 1, &constantsBlock);
+             groupsCovering(kSize), groupsCovering(kSize), &constantsBlock);
     std::vector<float> out = readFloats(*result, 4);
     int wrong = 0;
     for (size_t i = 0; i < out.size(); ++i) wrong += std::fabs(out[i] - colours[i]) > 1e-5f;
