@@ -77,6 +77,7 @@ static const int UNCHARTED2 = 8;
 
 #define TARNIX_TONEMAP_FIELD int
 #define TARNIX_SHARED_CONSTANT static const
+#include "gpu_like_sine.hlsli"
 
 // Names the format of an image a shader writes when it is not the 32-bit float one its type
 // gives. Vulkan's build writes through views of any format; the web shader build reads the
