@@ -33,12 +33,13 @@ bool parseSize(std::string_view text, uint32_t largest, uint32_t* width, uint32_
 // The options that take a value: true when `name` is one, with *value taken from after
 // '=' or from the next argument.
 bool takesValue(std::string_view name) {
-  return name == "--clock" || name == "--timeline" || name == "--edit" || name == "--render-size";
+  return name == "--clock" || name == "--timeline" || name == "--edit" || name == "--render-size" || name == "--editor-port";
 }
 
 const char* valueHint(std::string_view name) {
   if (name == "--clock") return "music or refresh";
   if (name == "--render-size") return "a size WxH";
+  if (name == "--editor-port") return "a port number";
   return "a timeline file";
 }
 
@@ -52,6 +53,14 @@ bool takeValueOption(std::string_view name, std::string_view value, CommandLine*
         result->renderWidth % 32 == 0)
       return true;
     *error = "--render-size: '" + std::string(value) + "' is not a size WxH (each side 16 to 7680, the width a multiple of 32)";
+  } else if (name == "--editor-port") {
+    uint32_t port = 0;
+    for (char c : value) port = port > 65535 || c < '0' || c > '9' ? 65536 : port * 10 + uint32_t(c - '0');
+    if (!value.empty() && port >= 1 && port <= 65535) {
+      result->editorPort = uint16_t(port);
+      return true;
+    }
+    *error = "--editor-port: '" + std::string(value) + "' is not a port number (1 to 65535)";
   } else if (value.empty()) {
     *error = std::string(name) + " needs a timeline file";
   } else if (!result->timelinePath.empty() && result->timelinePath != value) {
@@ -88,8 +97,12 @@ std::string commandLineUsage(const char* program) {
          "  --no-sound             play no sound; the pictures keep the music's time\n"
          "  --timeline FILE        play the timeline in FILE (JSON) instead of the built-in one\n"
          "  --edit FILE            edit the timeline in FILE: a window, FILE reloaded whenever it\n"
-         "                         is saved, the keys below; FILE is made from the built-in\n"
+         "                         is saved, the keys below, and an editor page for the browser\n"
+         "                         (its address is printed); FILE is made from the built-in\n"
          "                         timeline if it does not exist\n"
+         "  --editor-port N        with --edit: serve the editor's page on 127.0.0.1 port N\n"
+         "                         (default: a free port); the address is printed\n"
+         "  --open                 with --edit: also open the editor's page in the browser\n"
          "  --render-size WxH      render at W x H (W a multiple of 32) and scale to the window;\n"
          "                         small sizes play fluently without a GPU\n"
          "  --version              the version\n"
@@ -119,7 +132,7 @@ CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLin
       value = arg.substr(equals + 1);
       hasValue = true;
     }
-    const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--no-sound";
+    const bool flag = name == "--help" || name == "-h" || name == "--version" || name == "--no-sound" || name == "--open";
     if (flag && hasValue) {
       *error = "option '" + std::string(name) + "' takes no value";
       return CommandLineAction::Error;
@@ -128,6 +141,8 @@ CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLin
     if (name == "--version") return CommandLineAction::Version;
     if (name == "--no-sound") {
       result.noSound = true;
+    } else if (name == "--open") {
+      result.openEditor = true;
     } else if (name == "--windowed") {
       result.windowed = true;
       if (hasValue && !parseSize(value, kLargestWindowSide, &result.windowWidth, &result.windowHeight)) {
@@ -147,6 +162,10 @@ CommandLineAction parseCommandLine(int argc, const char* const* argv, CommandLin
       *error = "unknown option '" + std::string(arg) + "'";
       return CommandLineAction::Error;
     }
+  }
+  if (!result.edit && (result.editorPort != 0 || result.openEditor)) {
+    *error = std::string(result.openEditor ? "--open" : "--editor-port") + " goes with --edit FILE";
+    return CommandLineAction::Error;
   }
   // Editing wants a window beside the editor's, not one over the whole desktop.
   if (result.edit) result.windowed = true;

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "app/frame_clock.h"
-
-inline constexpr const char* kTarnixVersion = "1.0.0";
+#include "base/version.h"
 
 struct CommandLine {
   bool windowed = false;  // a normal decorated window instead of the desktop cover
@@ -17,6 +16,8 @@ struct CommandLine {
   bool noSound = false;  // the silent real-time clock, even where a sound device exists
   std::string timelinePath;  // play this timeline file instead of the embedded timeline
   bool edit = false;         // edit timelinePath (app/edit_session.h): a window, reload on save
+  uint16_t editorPort = 0;   // the editor page's port on 127.0.0.1 (0: a free one)
+  bool openEditor = false;   // hand the editor page's address to the desktop's browser
   uint32_t renderWidth = 0;  // 0: the program's own render size
   uint32_t renderHeight = 0;
 };

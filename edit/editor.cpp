@@ -57,8 +57,19 @@ void applyEdit(Editor& e, TimelineEdit edit) {
   if (edit.written) {
     useTimeline(e, edit.timeline);
     versionWritten(e.reload, edit.stamp);
+    if (e.link != nullptr) publishFileChanged(*e.link);
   }
   say(e, edit.message);
+}
+
+// The window's changes to the file, one writer at a time with the page's.
+template <typename Change>
+void changeFile(Editor& e, Change change) {
+  if (e.link == nullptr) return applyEdit(e, change());
+  std::unique_lock lock(e.link->document.mutex);
+  TimelineEdit edit = change();
+  lock.unlock();
+  applyEdit(e, std::move(edit));
 }
 
 void saveHeader(Editor& e) {
@@ -80,8 +91,9 @@ void toggleFlight(Editor& e) {
 
 void writeCamera(Editor& e) {
   const Camera& camera = e.presentation->camera;
-  applyEdit(e, writeCameraKeys(e.path, e.transport.frame, camera.position,
-                               Float3{camera.pitch, camera.yaw, camera.roll}));
+  changeFile(e, [&] {
+    return writeCameraKeys(e.path, e.transport.frame, camera.position, Float3{camera.pitch, camera.yaw, camera.roll});
+  });
 }
 
 // The transport's keys, then the editor's own.
@@ -100,7 +112,7 @@ void handleKey(Editor& e, uint32_t key, bool shift, bool control) {
   } else if (key == 'S' && control) {
     saveHeader(e);
   } else if (key == 'B') {
-    applyEdit(e, toggleBookmark(e.path, e.transport.frame));
+    changeFile(e, [&] { return toggleBookmark(e.path, e.transport.frame); });
   } else if (key == 'C') {
     writeCamera(e);
   } else if (key == 'F') {
@@ -129,15 +141,61 @@ void checkReload(Editor& e) {
     osWaitMicroseconds(uint32_t(waitMs * 1000.0) + 1);
     result = checkForNewVersion(e.reload, counterMs());
   }
-  if (result.outcome == ReloadOutcome::Reloaded) {
+  if (result.outcome == ReloadOutcome::Reloaded && result.version == e.runningVersion && e.fileError.empty()) {
+    destroyTimeline(result.timeline);  // the page's version, read back from the file before it was handed over
+  } else if (result.outcome == ReloadOutcome::Reloaded) {
     useTimeline(e, result.timeline);
+    e.runningVersion = result.version;
     e.savedAt = result.stamp.modified;
+    e.savedVersion = result.version;
     e.reloadNote = "reloaded";
   } else if (result.outcome == ReloadOutcome::Failed) {
     e.fileError = result.message;
     printMessage("%s\n", result.message.c_str());
     e.redraw = true;
   }
+  if (result.outcome != ReloadOutcome::Nothing && e.link != nullptr) publishFileChanged(*e.link);
+}
+
+// What the page sent since the last iteration: a version it wrote (played at once, as the
+// window's own changes are), the transport keys and seeks.
+void takeFromPage(Editor& e) {
+  if (e.link == nullptr) return;
+  OsFileStamp stamp;
+  std::string version;
+  int64_t writtenAt = 0;
+  Timeline* timeline = takeWrittenTimeline(*e.link, &stamp, &version, &writtenAt);
+  if (timeline != nullptr) versionWritten(e.reload, stamp);
+  if (timeline != nullptr && version == e.runningVersion) {
+    destroyTimeline(timeline);  // read from the file already
+  } else if (timeline != nullptr) {
+    useTimeline(e, timeline);
+    e.runningVersion = version;
+    e.savedAt = writtenAt;
+    e.savedVersion = version;
+    e.reloadNote = "changed from the page";
+  }
+  for (const TransportCommand& command : takeTransportCommands(*e.link)) {
+    if (!command.seek) {
+      handleKey(e, command.key, command.shift, false);
+    } else if (command.frame != e.transport.frame) {
+      e.transport.frame = std::min(command.frame, kEndFrameIndex);
+      e.restartHistory = true;
+      moveMusic(e);
+    }
+  }
+}
+
+// Tells the pages where the show is now.
+void tellPages(Editor& e) {
+  if (e.link == nullptr) return;
+  const Transport& t = e.transport;
+  char playhead[192];
+  snprintf(playhead, sizeof(playhead),
+           "{\"frame\":%u,\"paused\":%s,\"looping\":%s,\"loopStart\":%u,\"loopEnd\":%u,\"fps\":%.1f,\"flying\":%s}", t.frame,
+           t.paused ? "true" : "false", t.looping ? "true" : "false", t.loopStart, t.loopEnd, double(e.framesPerSecond),
+           e.flying ? "true" : "false");
+  publishPlayhead(*e.link, playhead, counterMs());
 }
 
 // Where the music took the picture.
@@ -155,9 +213,11 @@ void reportReloadShown(Editor& e) {
   if (e.savedAt == 0) return;
   const double ms = double(osFileTimeNow() - e.savedAt) * 1000.0 / double(osFileTimeUnitsPerSecond());
   char text[96];
-  snprintf(text, sizeof(text), "reloaded (on screen %.0f ms after the save)", ms);
-  e.reloadNote = text;
+  snprintf(text, sizeof(text), "%s (on screen %.0f ms after the %s)", e.reloadNote.c_str(), ms,
+           e.reloadNote == "reloaded" ? "save" : "change");
   printMessage("tarnix: %s: %s\n", e.path.c_str(), text);
+  e.reloadNote = text;
+  if (e.link != nullptr) publishShown(*e.link, e.savedVersion, ms);
   e.savedAt = 0;
 }
 
@@ -195,6 +255,7 @@ bool runEditorFrame(Editor& e) {
   if (inputState.keyPressed[VK_ESCAPE] || osStopRequestExitStatus() != 0) renderApp.quit = 1;
   if (renderApp.quit != 0) return false;
   handleKeys(e);
+  takeFromPage(e);
   checkReload(e);
   followTheMusic(e);
   countFrames(e);
@@ -208,6 +269,7 @@ bool runEditorFrame(Editor& e) {
   }
   if (renderApp.window == nullptr) clearPressedInput(inputState);
   e.presentation->musicSeconds = musicSeconds(e);
+  tellPages(e);
   return true;
 }
 
@@ -221,8 +283,9 @@ void stopEditor(Editor& e) {
   e.started = false;
 }
 
-PresentationSummary runEditor(Presentation& p, const std::string& path, const OsFileStamp& loaded) {
+PresentationSummary runEditor(Presentation& p, const std::string& path, const OsFileStamp& loaded, EditorLink* link) {
   Editor editor;
+  editor.link = link;
   if (startEditor(editor, p, path, loaded))
     while (runEditorFrame(editor)) {
     }

@@ -10,10 +10,13 @@
 //    frame settles to what tarnix-capture renders, however it was reached.
 //  - F flies the camera; C writes it as keys; B toggles a bookmark; Ctrl+S writes the header
 //    that embeds the timeline; H shows or hides the overlay (edit/hud.h).
+//  - With a link (edit/editor_link.h), the editor's page in a browser changes the file too,
+//    sends the transport keys and a seek, and is told where the show is and what is on screen.
 #include <string>
 
 #include "app/frame_clock.h"
 #include "app/presentation.h"
+#include "edit/editor_link.h"
 #include "edit/hud.h"
 #include "edit/simulation_replay.h"
 #include "edit/timeline_reload.h"
@@ -22,6 +25,7 @@
 struct Editor {
   Presentation* presentation = nullptr;
   std::string path;
+  EditorLink* link = nullptr;  // the page's, when it is served
   TimelineReload reload;
   SimulationReplay replay;
   Transport transport;
@@ -46,6 +50,8 @@ struct Editor {
   std::string reloadNote;  // the last good reload
   std::string notice;      // the last thing a key did
   int64_t savedAt = 0;     // the file time of a version reloaded and not yet shown
+  std::string savedVersion;  // that version
+  std::string runningVersion;  // the version of the file the running timeline came from
   double fpsSinceMs = 0;
   uint32_t fpsFrames = 0;
   float framesPerSecond = 0;
@@ -65,7 +71,9 @@ bool runEditorFrame(Editor& editor);
 void stopEditor(Editor& editor);
 
 // The whole session: startEditor, iterations until the end, stopEditor and the shutdown.
-PresentationSummary runEditor(Presentation& presentation, const std::string& path, const OsFileStamp& loaded);
+// `link` (may be null) is the page's, opened before the presentation started.
+PresentationSummary runEditor(Presentation& presentation, const std::string& path, const OsFileStamp& loaded,
+                              EditorLink* link);
 
 // Renders `frame` now with the fixed step (edit/editor_frame.cpp).
 void renderEditorFrame(Editor& editor, uint32_t frame);

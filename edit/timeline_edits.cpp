@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/timeline_file.h"
+#include "edit/timeline_change.h"
 #include "timeline/easing.h"
 #include "timeline/writer.h"
 
@@ -52,17 +53,8 @@ TimelineEdit toggleBookmark(const std::string& path, uint32_t frame) {
   TimelineEdit edit;
   Timeline* timeline = readForChange(path, &edit);
   if (timeline == nullptr) return edit;
-  DynamicArray<uint32_t, uint32_t>& bookmarks = timeline->bookmarks;
-  uint32_t* end = bookmarks.end();
-  uint32_t* kept = std::remove(bookmarks.begin(), end, frame);
-  const bool removed = kept != end;
-  bookmarks.count = uint32_t(kept - bookmarks.begin());
-  if (!removed) {
-    // Before the first later one, so that a file in frame order stays in frame order.
-    bookmarks.push(frame);
-    std::rotate(std::upper_bound(bookmarks.begin(), bookmarks.end() - 1, frame, [](uint32_t a, uint32_t b) { return a < b; }),
-                bookmarks.end() - 1, bookmarks.end());
-  }
+  const bool removed = hasBookmark(timeline, frame);
+  setBookmark(timeline, frame, !removed);
   writeBack(path, timeline, (removed ? "bookmark removed at frame " : "bookmark added at frame ") + std::to_string(frame),
             &edit);
   return edit;

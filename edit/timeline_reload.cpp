@@ -1,6 +1,7 @@
 #include "edit/timeline_reload.h"
 
 #include "app/timeline_file.h"
+#include "edit/editor_document.h"
 
 void startWatching(TimelineReload& r, const std::string& path, const OsFileStamp& loaded) {
   r.path = path;
@@ -52,6 +53,7 @@ ReloadResult checkForNewVersion(TimelineReload& r, double nowMs) {
     return result;
   }
   result.timeline = parseTimelineFile(r.path, text, &result.message);
+  result.version = documentVersion(text);
   result.outcome = result.timeline != nullptr ? ReloadOutcome::Reloaded : ReloadOutcome::Failed;
   return result;
 }

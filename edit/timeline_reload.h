@@ -31,6 +31,7 @@ struct ReloadResult {
   Timeline* timeline = nullptr;  // Reloaded: the new timeline (the caller owns it)
   std::string message;           // Failed: "FILE:LINE:COLUMN: ..." or "FILE: reason"
   OsFileStamp stamp;             // the version read
+  std::string version;           // Reloaded: its name (edit/editor_document.h)
 };
 
 // `loaded` is the version the running timeline came from.

@@ -28,6 +28,10 @@ OsWaitTimer osWaitTimer();
 // True when a debugger is attached to this process.
 bool osDebuggerAttached();
 
+// True when standard error is a terminal: progress shown there can redraw one line in
+// place; into a file or a pipe it is written as whole lines, now and then.
+bool osStandardErrorIsTerminal();
+
 // The one way anything reports: writes text as it is (no newline added) to standard
 // output, flushed at once, and to the debugger's output. On Linux there is no debugger
 // channel; the text goes to standard error too while a debugger is attached.

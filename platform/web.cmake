@@ -12,7 +12,7 @@ add_library(tarnix_wave_out_silent STATIC silent/wave_out_silent.cpp)
 
 add_library(tarnix_window STATIC web/window_web.cpp)
 
-# The program's page, told what happens (app/main_web.cpp).
+# The program's page, told what happens (programs/main_web.cpp).
 add_library(tarnix_web_page STATIC web/page.cpp)
 target_link_libraries(tarnix_window PUBLIC tarnix_os)
 

@@ -239,21 +239,27 @@ class FileLoader {
 
   bool loadKey(const JsonFileValue& key, const char* trackName, TrackType type, bool hasPrevious, uint32_t* previousFrame,
                Timeline* timeline) {
+    uint32_t frame = 0;
+    Keyframe read;
+    if (!readKey(key, type, hasPrevious, *previousFrame, &frame, &read)) return false;
+    if (type == TrackType::FLOAT) setFloatKey(timeline, trackName, frame, &read.value.floatValue, read.easing);
+    if (type == TrackType::FLOAT3) setFloat3Key(timeline, trackName, frame, read.value.float3, read.easing);
+    if (type == TrackType::UINT) setUintKey(timeline, trackName, frame, &read.value.uintValue, read.easing);
+    *previousFrame = frame;
+    return true;
+  }
+
+ public:
+  // One key object; hasPrevious: it must come after previousFrame.
+  bool readKey(const JsonFileValue& key, TrackType type, bool hasPrevious, uint32_t previousFrame, uint32_t* frame,
+               Keyframe* result) {
     if (key.kind != JsonFileKind::Object)
       return fail(key.position, std::string("a key is ") + kindName(key.kind) + ", not an object with \"frame\", \"easing\" and \"value\"");
     const char* const names[] = {"frame", "easing", "value"};
     const JsonFileMember* found[3];
     if (!members(key, "a key", names, found)) return false;
-    uint32_t frame = 0, easing = 0;
-    FrameValue value;
-    if (!keyFrame(found[0]->value, hasPrevious, *previousFrame, &frame) || !keyEasing(found[1]->value, &easing) ||
-        !keyValue(found[2]->value, type, &value))
-      return false;
-    if (type == TrackType::FLOAT) setFloatKey(timeline, trackName, frame, &value.floatValue, easing);
-    if (type == TrackType::FLOAT3) setFloat3Key(timeline, trackName, frame, value.float3, easing);
-    if (type == TrackType::UINT) setUintKey(timeline, trackName, frame, &value.uintValue, easing);
-    *previousFrame = frame;
-    return true;
+    return keyFrame(found[0]->value, hasPrevious, previousFrame, frame) && keyEasing(found[1]->value, &result->easing) &&
+           keyValue(found[2]->value, type, &result->value);
   }
 };
 
@@ -267,4 +273,10 @@ Timeline* loadTimelineFile(const char* text, size_t length, const TimelineFileRu
   if (loader.load(root, timeline)) return timeline;
   destroyTimeline(timeline);
   return nullptr;
+}
+
+bool readTimelineFileKey(const JsonFileValue& key, TrackType type, const TimelineFileRules& rules, uint32_t* frame,
+                         Keyframe* result, TextError* error) {
+  FileLoader loader(rules, error);
+  return loader.readKey(key, type, false, 0, frame, result);
 }

@@ -35,3 +35,8 @@ struct TimelineFileRules {
 // A new timeline of rules.frameCount frames built from the text (the caller destroys it),
 // or null with *error saying what is wrong and where.
 Timeline* loadTimelineFile(const char* text, size_t length, const TimelineFileRules& rules, TextError* error);
+
+// One key object, {"frame", "easing", "value"} for a track of `type` (FLOAT, FLOAT3 or UINT),
+// checked as a file's keys are: *frame and *result, or false with *error.
+bool readTimelineFileKey(const JsonFileValue& key, TrackType type, const TimelineFileRules& rules, uint32_t* frame,
+                         Keyframe* result, TextError* error);

@@ -131,11 +131,58 @@ void setFloat3Key(Timeline* timeline, const char* name, uint32_t frame, const fl
   setKey(timeline, name, frame, key, easing);
 }
 
+void removeKey(Track* track, uint32_t frame) {
+  ASSERT(frame < track->keys.count, "Exceeded frame index. Max frame index is %u\n", track->keys.count - 1);
+  delete track->keys[frame];
+  track->keys[frame] = nullptr;
+}
+
+namespace {
+
+// The value between two keys (previous at previousFrame, holding a curve, next at nextFrame)
+// at `frame`, which lies between them: the one blend that evaluation and evaluateFrames share.
+FrameValue blendKeys(TrackType type, const Keyframe& previous, uint32_t previousFrame, const Keyframe& next,
+                     uint32_t nextFrame, uint32_t frame) {
+  FrameValue result = zeroValue(isKnownType(type) ? type : TrackType::INVALID);
+  float t = float(frame - previousFrame) / float(nextFrame - previousFrame);
+  if (t < 0.0f) t = 0.0f;
+  if (t > 1.0f) t = 1.0f;
+  const EasingFunction curve = easingFunctions[previous.easing];
+
+  switch (type) {
+    case TrackType::FLOAT: {
+      float e = curve(t);
+      result.floatValue = e * (next.value.floatValue - previous.value.floatValue) + previous.value.floatValue;
+      break;
+    }
+    case TrackType::FLOAT3:
+      for (int i = 0; i < 3; ++i) {
+        float e = curve(t);
+        result.float3[i] = e * (next.value.float3[i] - previous.value.float3[i]) + previous.value.float3[i];
+      }
+      break;
+    case TrackType::UINT:
+      result.uintValue = blendUint(previous.value.uintValue, next.value.uintValue, curve(t));
+      break;
+    default:
+      break;
+  }
+  return result;
+}
+
+// The value at `frame` given the keys around it (either may be null), as evaluate defines it.
+FrameValue valueBetween(const Track* track, const Keyframe* previous, uint32_t previousFrame, const Keyframe* next,
+                        uint32_t nextFrame, uint32_t frame) {
+  if (previous == nullptr) return zeroValue(isKnownType(track->type) ? track->type : TrackType::INVALID);
+  if (previousFrame == frame || previous->easing == 0 || next == nullptr) return previous->value;
+  return blendKeys(track->type, *previous, previousFrame, *next, nextFrame, frame);
+}
+
+}  // namespace
+
 FrameValue evaluate(const Track* track, uint32_t frame, uint32_t* easingOut) {
   const uint32_t slotCount = track->keys.count;
   ASSERT(frame < slotCount, "Exceeded frame index. Max frame index is %u\n", slotCount - 1);
-
-  FrameValue result = zeroValue(isKnownType(track->type) ? track->type : TrackType::INVALID);
   if (easingOut != nullptr) *easingOut = 0;
 
   if (const Keyframe* hit = track->keys[frame]) {
@@ -153,8 +200,7 @@ FrameValue evaluate(const Track* track, uint32_t frame, uint32_t* easingOut) {
       break;
     }
   }
-  if (previous == nullptr) return result;
-
+  if (previous == nullptr) return valueBetween(track, nullptr, 0, nullptr, 0, frame);
   if (easingOut != nullptr) *easingOut = previous->easing;
   if (previous->easing == 0) return previous->value;
 
@@ -166,32 +212,36 @@ FrameValue evaluate(const Track* track, uint32_t frame, uint32_t* easingOut) {
       break;
     }
   }
-  if (next == nullptr) return previous->value;
+  return valueBetween(track, previous, previousFrame, next, nextFrame, frame);
+}
 
-  float t = float(frame - previousFrame) / float(nextFrame - previousFrame);
-  if (t < 0.0f) t = 0.0f;
-  if (t > 1.0f) t = 1.0f;
-  const EasingFunction curve = easingFunctions[previous->easing];
-
-  switch (track->type) {
-    case TrackType::FLOAT: {
-      float e = curve(t);
-      result.floatValue = e * (next->value.floatValue - previous->value.floatValue) +
-                          previous->value.floatValue;
+void evaluateFrames(const Track* track, uint32_t first, uint32_t count, FrameValue* out) {
+  const uint32_t slotCount = track->keys.count;
+  ASSERT(first <= slotCount && count <= slotCount - first, "Exceeded frame index. Max frame index is %u\n",
+         slotCount - 1);
+  // The key at or before the frame, and the one after it, found once and moved along.
+  if (count == 0) return;
+  const Keyframe* previous = nullptr;
+  uint32_t previousFrame = 0;
+  for (uint32_t f = first + 1; f-- > 0;)
+    if (track->keys[f] != nullptr) {
+      previous = track->keys[f];
+      previousFrame = f;
       break;
     }
-    case TrackType::FLOAT3:
-      for (int i = 0; i < 3; ++i) {
-        float e = curve(t);
-        result.float3[i] =
-            e * (next->value.float3[i] - previous->value.float3[i]) + previous->value.float3[i];
-      }
-      break;
-    case TrackType::UINT:
-      result.uintValue = blendUint(previous->value.uintValue, next->value.uintValue, curve(t));
-      break;
-    default:
-      break;
+  const Keyframe* next = nullptr;
+  uint32_t nextFrame = first;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t frame = first + i;
+    if (track->keys[frame] != nullptr) {
+      previous = track->keys[frame];
+      previousFrame = frame;
+    }
+    if (nextFrame <= frame) {
+      next = nullptr;
+      for (nextFrame = frame + 1; nextFrame < slotCount && next == nullptr; ++nextFrame) next = track->keys[nextFrame];
+      if (next != nullptr) nextFrame -= 1;
+    }
+    out[i] = valueBetween(track, previous, previousFrame, next, nextFrame, frame);
   }
-  return result;
 }

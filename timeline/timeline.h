@@ -79,9 +79,18 @@ void setFloatKey(Timeline* timeline, const char* name, uint32_t frame, const flo
 void setFloat3Key(Timeline* timeline, const char* name, uint32_t frame, const float* value,
                   uint32_t easing);
 
+// Removes the key at `frame` of the track (nothing when there is none). Stops when frame is
+// not below the slot count.
+void removeKey(Track* track, uint32_t frame);
+
 // The track's value at `frame`: zero before the first key, the stored value on a key,
 // held after a "None" key and after the last key, otherwise blended between the
 // neighbouring keys with the previous key's curve. `easingOut` (optional) receives
 // the easing index in effect (0 before the first key). Stops when frame is not below
 // the slot count.
 FrameValue evaluate(const Track* track, uint32_t frame, uint32_t* easingOut = nullptr);
+
+// The values of frames first .. first + count - 1 into out[0 .. count - 1], each exactly as
+// evaluate gives it, in one walk over the keys (evaluate scans to the neighbouring keys for
+// every frame). Stops when the frames are not all below the slot count.
+void evaluateFrames(const Track* track, uint32_t first, uint32_t count, FrameValue* out);

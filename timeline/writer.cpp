@@ -51,26 +51,6 @@ void appendFloat(std::string& text, float value) {
   text.append(wide.data(), size_t(length));
 }
 
-// A name as a JSON string: quote, backslash and control characters escaped, every other
-// byte as it is. The program's own names hold none of those, and come out unchanged.
-void appendName(std::string& text, const char* name) {
-  text += '"';
-  for (const char* c = name; *c != '\0'; ++c) {
-    const unsigned char byte = static_cast<unsigned char>(*c);
-    if (byte == '"' || byte == '\\') {
-      text += '\\';
-      text += char(byte);
-    } else if (byte < 0x20) {
-      char escape[8];
-      snprintf(escape, sizeof(escape), "\\u%04x", byte);
-      text += escape;
-    } else {
-      text += char(byte);
-    }
-  }
-  text += '"';
-}
-
 void appendValue(std::string& text, TrackType type, const FrameValue& value) {
   switch (type) {
     case TrackType::FLOAT:
@@ -104,7 +84,7 @@ void appendKey(std::string& text, uint32_t frame, const Keyframe& key, TrackType
 }
 
 void appendTrack(std::string& text, const Track* track) {
-  appendName(text, track->name);
+  appendJsonString(text, track->name);
   text += ":{\"type\":\"";
   text += typeName(track->type);
   text += "\",\"frames\":[";
@@ -156,6 +136,24 @@ bool writeAll(FILE* file, const std::string& text) {
 }
 
 }  // namespace
+
+void appendJsonString(std::string& text, std::string_view name) {
+  text += '"';
+  for (char c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte == '"' || byte == '\\') {
+      text += '\\';
+      text += char(byte);
+    } else if (byte < 0x20) {
+      char escape[8];
+      snprintf(escape, sizeof(escape), "\\u%04x", byte);
+      text += escape;
+    } else {
+      text += char(byte);
+    }
+  }
+  text += '"';
+}
 
 std::string serializeTimeline(const Timeline* timeline, bool escaped) {
   std::string text = "{\"__bookmarks__\": [";

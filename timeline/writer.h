@@ -5,6 +5,7 @@
 // built back into the program. Both paths are relative to the working directory.
 // File errors print a message and are otherwise ignored: this runs as the fatal hook.
 #include <string>
+#include <string_view>
 
 #include "timeline/timeline.h"
 
@@ -16,6 +17,10 @@ inline constexpr const char* TIMELINE_FILE_NAME = "tarnix_timeline.json";
 // back bit for bit. With `escaped`, the text as the body of a C string literal: quotes
 // backslashes and question marks escaped, bytes outside printable ASCII as octal escapes.
 std::string serializeTimeline(const Timeline* timeline, bool escaped);
+
+// Appends `name` as a JSON string: a quote, backslash or control character escaped, every
+// other byte as it is (so UTF-8 stays UTF-8).
+void appendJsonString(std::string& text, std::string_view name);
 
 // The header text: "#pragma once\n", the constant's declaration, the escaped JSON
 // text and the closing quote.

@@ -121,6 +121,8 @@ bool osWriteFile(const char* path, const void* data, size_t size) {
   return ok;
 }
 
+bool osStandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
 size_t osResidentMemoryBytes() {
   // statm: total and resident size, in pages.
   FILE* file = fopen("/proc/self/statm", "r");

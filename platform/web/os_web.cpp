@@ -56,6 +56,9 @@ bool osWriteFile(const char* path, const void* data, size_t size) {
   return fclose(file) == 0 && written;
 }
 
+// The page's console has no terminal to redraw.
+bool osStandardErrorIsTerminal() { return false; }
+
 size_t osResidentMemoryBytes() { return size_t(webHeapBytes()); }
 
 bool osCreateThread(OsThread* thread, OsThreadFunction, void*, size_t) {

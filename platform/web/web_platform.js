@@ -126,6 +126,32 @@ var TarnixWeb = {
     return true;
   },
 
+  // ---- The editor panel (the page's ?edit) ----
+  // A request as the native editor's server takes it, answered by the program at once:
+  // {status, type, body (bytes)}. Callable before the program's main runs.
+  editorRequest(method, path, body) {
+    const encoder = new TextEncoder();
+    const strings = [method, path].map((text) => {
+      const bytes = encoder.encode(text + "\0");
+      const at = _malloc(bytes.length);
+      HEAPU8.set(bytes, at);
+      return at;
+    });
+    const bytes = typeof body === "string" ? encoder.encode(body) : body;
+    const at = _malloc(Math.max(1, bytes.length));
+    HEAPU8.set(bytes, at);
+    const status = _tarnixEditorRequest(strings[0], strings[1], at, bytes.length);
+    [...strings, at].forEach((pointer) => _free(pointer));
+    if (status === 503) return { status, type: "application/json", body: encoder.encode('{"ok":false,"message":"the program is not ready"}') };
+    const answer = _tarnixEditorAnswerBody();
+    return { status, type: UTF8ToString(_tarnixEditorAnswerType()), body: HEAPU8.slice(answer, answer + _tarnixEditorAnswerSize()) };
+  },
+  editorListeners: [],
+  // What the program tells the panel, handed on once the request that caused it has returned.
+  editorEvent(event, data) {
+    setTimeout(() => this.editorListeners.forEach((listener) => listener(event, data)), 0);
+  },
+
   // ---- The program's page ----
   page: {
     status() {},

@@ -7,6 +7,8 @@
 #include <mmsystem.h>
 #include <psapi.h>
 
+#include <io.h>
+
 #include <atomic>
 #include <climits>
 #include <cstdio>
@@ -232,6 +234,8 @@ bool osWriteFile(const char* path, const void* data, size_t size) {
   ok = CloseHandle(file) != FALSE && ok;
   return ok;
 }
+
+bool osStandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 size_t osResidentMemoryBytes() {
   // The working set is Windows' resident set.

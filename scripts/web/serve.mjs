@@ -8,7 +8,7 @@ import { extname, join, normalize, resolve } from "node:path";
 
 const kTypes = {
   ".html": "text/html; charset=utf-8", ".js": "text/javascript; charset=utf-8", ".wasm": "application/wasm",
-  ".ttf": "font/ttf", ".txt": "text/plain; charset=utf-8", ".png": "image/png",
+  ".ttf": "font/ttf", ".txt": "text/plain; charset=utf-8", ".png": "image/png", ".css": "text/css; charset=utf-8",
 };
 
 const [folder, port = "8000"] = process.argv.slice(2);

@@ -1,7 +1,7 @@
 # Environment for running the Windows build under Wine (sourced, with the build folder as
 # $1). Everything is private to this run, so parallel runs never meet:
 #   - a fresh Wine prefix inside the build folder (WINEARCH win64, Wine's debug output off),
-#   - an Xvfb that picks a free display number itself,
+#   - an Xvfb that picks a free display number itself and never resets (scripts/test-env.sh),
 #   - a PulseAudio with one null sink (WINMM reaches it through Wine's PulseAudio driver;
 #     its position advances in real time, which the wave-out suites need).
 # All three are stopped when the sourcing shell exits. A missing tool is an error: setup
@@ -29,7 +29,7 @@ tarnix_wine_stop() {
 trap tarnix_wine_stop EXIT
 
 # Display.
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$TARNIX_WINE_RUNTIME/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp -noreset 3>"$TARNIX_WINE_RUNTIME/display" >/dev/null 2>&1 &
 TARNIX_XVFB_PID=$!
 for _ in $(seq 100); do [ -s "$TARNIX_WINE_RUNTIME/display" ] && break; sleep 0.1; done
 [ -s "$TARNIX_WINE_RUNTIME/display" ] || { echo "wine-env: Xvfb did not start" >&2; return 1; }

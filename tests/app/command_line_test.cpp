@@ -87,7 +87,7 @@ TEST(CommandLine, UsageNamesTheProgramAsCalledAndEveryOption) {
   const std::string usage = commandLineUsage("/opt/x/tarnix1080");
   EXPECT_EQ(usage.rfind("Usage: tarnix1080 [options]\n", 0), 0u);
   for (const char* option : {"--windowed", "--clock music|refresh", "--no-sound", "--timeline FILE", "--edit FILE",
-                             "--render-size WxH", "--version", "--help"})
+                             "--editor-port N", "--open", "--render-size WxH", "--version", "--help"})
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   // The editing keys, each named.
   for (const char* key : {"Space", "Left", "Right", "Shift", "Page Up", "Page Down", "Home", "B add", "L loop", "F fly",
@@ -118,6 +118,12 @@ TEST(CommandLine, TimelineFilesEditingAndTheRenderSize) {
   EXPECT_EQ(p.commandLine.windowWidth, 800u);
   EXPECT_EQ(parse({"--edit", "b.json"}).commandLine.windowWidth, 1280u);
   EXPECT_TRUE(parse({"--timeline", "b.json", "--edit", "b.json"}).commandLine.edit);
+  // The editor's page: a free port unless one is given, the browser on --open.
+  EXPECT_EQ(parse({"--edit", "b.json"}).commandLine.editorPort, 0u);
+  p = parse({"--open", "--editor-port=65535", "--edit", "b.json"});
+  ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+  EXPECT_EQ(p.commandLine.editorPort, 65535u);
+  EXPECT_TRUE(p.commandLine.openEditor);
 
   const std::vector<std::pair<std::vector<const char*>, const char*>> cases = {
       {{"--timeline"}, "--timeline needs a value: a timeline file"},
@@ -126,6 +132,13 @@ TEST(CommandLine, TimelineFilesEditingAndTheRenderSize) {
       {{"--render-size"}, "--render-size needs a value: a size WxH"},
       {{"--render-size", "100x100"}, "--render-size: '100x100' is not a size WxH (each side 16 to 7680, the width a multiple of 32)"},
       {{"--render-size", "7712x100"}, "--render-size: '7712x100' is not a size WxH (each side 16 to 7680, the width a multiple of 32)"},
+      {{"--edit", "b.json", "--editor-port", "0"}, "--editor-port: '0' is not a port number (1 to 65535)"},
+      {{"--edit", "b.json", "--editor-port=65536"}, "--editor-port: '65536' is not a port number (1 to 65535)"},
+      {{"--edit", "b.json", "--editor-port=99999999999"}, "--editor-port: '99999999999' is not a port number (1 to 65535)"},
+      {{"--edit", "b.json", "--editor-port=8x"}, "--editor-port: '8x' is not a port number (1 to 65535)"},
+      {{"--edit", "b.json", "--open=yes"}, "option '--open' takes no value"},
+      {{"--editor-port", "8000"}, "--editor-port goes with --edit FILE"},
+      {{"--timeline", "a.json", "--open"}, "--open goes with --edit FILE"},
   };
   for (const auto& [args, message] : cases) {
     Parsed refused = parse(args);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# tarnix --edit on a real display, driven as a person would: the file is made, a save is on
+# tarnix --edit on a real display, driven as a person would: the file is made, the editor's
+# address is printed and handed to the browser (--open), a save is on
 # screen within a second (the program says so), a broken save leaves it running with the
 # error, the keys move the picture and write bookmarks into the file, Ctrl+S writes the
 # header, Escape ends it with status 0. Needs DISPLAY (scripts/test-env.sh) and xdotool.
@@ -24,9 +25,14 @@ set_brightness() {  # the value of the key at frame 579
   sed -i -E "s/\{\"frame\":579,\"easing\":\"None\",\"value\":[^}]*\}/{\"frame\":579,\"easing\":\"None\",\"value\":$1}/" show.json
 }
 
-"$program" --edit show.json --render-size 64x36 --windowed=320x180 >output.txt 2>&1 &
+# --open hands the editor's address to xdg-open: a stand-in here writes down what it was given.
+mkdir bin && printf '#!/bin/sh\necho "$@" >"%s/opened.txt"\n' "$workdir" >bin/xdg-open && chmod +x bin/xdg-open
+PATH="$workdir/bin:$PATH" "$program" --edit show.json --open --render-size 64x36 --windowed=320x180 >output.txt 2>&1 &
 pid=$!
 wait_for 'show.json did not exist; it now holds the built-in timeline' 10 || fail "no word of the new file"
+wait_for '^editor: http://127.0.0.1:[0-9]*/?token=[0-9a-f]\{32\}$' 10 || fail "no editor address"
+for _ in $(seq 50); do [ -s opened.txt ] && break; sleep 0.1; done
+[ "editor: $(cat opened.txt 2>/dev/null)" = "$(grep '^editor: ' output.txt)" ] || fail "--open handed over '$(cat opened.txt 2>/dev/null)'"
 for _ in $(seq 150); do xdotool search --name '^TARNIX$' >/dev/null 2>&1 && break; sleep 0.2; done
 sleep 3  # past the music synthesis
 

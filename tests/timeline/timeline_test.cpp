@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
 #include "tests/support/fatal.h"
 #include "timeline/easing.h"
 #include "timeline/timeline.h"
@@ -8,6 +11,8 @@
 namespace {
 
 uint32_t easing(const char* name) { return findEasingIndex(name); }
+
+bool sameBits(const FrameValue& a, const FrameValue& b) { return memcmp(&a, &b, sizeof(FrameValue)) == 0; }
 
 struct TimelineTest : ::testing::Test {
   Timeline* timeline = createTimeline(200);
@@ -183,6 +188,42 @@ TEST_F(EmbeddedTimeline, TracksFollowTheirSegments) {
   EXPECT_NEAR(at("CM::Bright", 509).floatValue, 0.5f, 1e-6);
   EXPECT_EQ(at("CM::Bright", 7215).floatValue, 0.0f);
   EXPECT_EQ(at("DF::FocusPt", 3377).floatValue, 0.0001f);
+}
+
+// evaluateFrames walks the keys once; every frame must be the one evaluate gives, bit for bit:
+// the embedded timeline's tracks, then keys of every curve on each type, with ranges that start
+// before, on and between keys.
+TEST_F(EmbeddedTimeline, EvaluatingARangeGivesEachFramesValue) {
+  std::vector<FrameValue> values(timeline->frameCount);
+  for (const Track* track : timeline->tracks) {
+    evaluateFrames(track, 0, timeline->frameCount, values.data());
+    for (uint32_t frame = 0; frame < timeline->frameCount; ++frame)
+      ASSERT_TRUE(sameBits(values[frame], evaluate(track, frame))) << track->name << " " << frame;
+  }
+}
+
+TEST_F(TimelineTest, EvaluatingARangeGivesEachFramesValueForEveryCurve) {
+  addTrack(timeline, "f", TrackType::FLOAT);
+  addTrack(timeline, "u", TrackType::UINT);
+  addTrack(timeline, "v", TrackType::FLOAT3);
+  for (uint32_t curve = 0; curve < EASING_COUNT; ++curve) {
+    const uint32_t frame = 10 + curve * 5;
+    const float f = float(curve % 3) * -40.5f + 7.25f, v[3] = {f, -f * 2.0f, 0.125f};
+    const uint32_t u = (curve * 977u) % 300u;
+    setFloatKey(timeline, "f", frame, &f, curve);
+    setFloat3Key(timeline, "v", frame, v, curve);
+    setUintKey(timeline, "u", frame, &u, curve);
+  }
+  FrameValue values[200];
+  for (const Track* track : timeline->tracks)
+    for (uint32_t first : {0u, 10u, 12u, 199u}) {
+      const uint32_t count = 200 - first;
+      evaluateFrames(track, first, count, values);
+      for (uint32_t i = 0; i < count; ++i)
+        ASSERT_TRUE(sameBits(values[i], evaluate(track, first + i))) << track->name << " " << first + i;
+    }
+  evaluateFrames(findTrack(timeline, "f"), 200, 0, values);  // an empty range at the end is no fault
+  EXPECT_FATAL(evaluateFrames(findTrack(timeline, "f"), 150, 51, values), "ASSERT: Exceeded frame index");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/version.h"
 #include "tests/tools/run_tool.h"
 #include "tools/capture/capture_options.h"
 #include "tools/capture/capture_output.h"
@@ -182,6 +183,9 @@ TEST(CaptureCli, ErrorsComeBeforeAnyRendering) {
   ToolRun help = capture(dir, "--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("without writing them"), std::string::npos);
+  ToolRun version = capture(dir, "--fps 30 --version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("tarnix-capture ") + kTarnixVersion + "\n");
 
   ToolRun range = capture(dir, "--from 7000 --to 7401 --out frames");
   EXPECT_EQ(range.status, 2);

@@ -1,6 +1,7 @@
 // tarnix-music's command line, up to the point where the GPU would be used.
 #include <gtest/gtest.h>
 
+#include "base/version.h"
 #include "tests/tools/run_tool.h"
 
 namespace {
@@ -13,6 +14,9 @@ TEST(MusicCli, HelpAndBadArgumentsExitWithoutWork) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: tarnix-music"), std::string::npos);
   EXPECT_EQ(help.err, "");
+  ToolRun version = music(dir, "--pcm16 --version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("tarnix-music ") + kTarnixVersion + "\n");
 
   for (const char* arguments : {"--bogus", "-x out.wav", "a.wav b.wav", "''"}) {
     ToolRun bad = music(dir, arguments);

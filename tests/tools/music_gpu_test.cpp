@@ -2,6 +2,7 @@
 // against the C++ reference of the music, and the 16-bit file as the streamer converts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -19,6 +20,9 @@ TEST(MusicGpu, WritesThePieceAsFloatAndAs16Bit) {
   ToolRun floats = dir.run(TARNIX_MUSIC_TOOL, "");
   ASSERT_EQ(floats.status, 0) << floats.err;
   EXPECT_NE(floats.err.find("Wrote tarnix-music.wav"), std::string::npos) << floats.err;
+  // Into a file the progress is a few whole lines, never updates joined by carriage returns.
+  EXPECT_EQ(floats.err.find('\r'), std::string::npos) << floats.err;
+  EXPECT_LE(std::count(floats.err.begin(), floats.err.end(), '\n'), 4) << floats.err;
   ToolRun pcm = dir.run(TARNIX_MUSIC_TOOL, "--pcm16 music16.wav");
   ASSERT_EQ(pcm.status, 0) << pcm.err;
   EXPECT_FALSE(dir.exists("tarnix-music.wav.tmp"));

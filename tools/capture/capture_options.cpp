@@ -100,6 +100,7 @@ const char* captureUsage() {
          "                       default the directory \"capture\"\n"
          "  --timeline FILE      render the timeline in FILE (as tarnix --timeline plays it);\n"
          "                       a file that cannot be used is reported before anything else\n"
+         "  --version            the version\n"
          "  --help               this text\n"
          "\n"
          "Output frame n is shown at music time n / F and lasts 1000 / F ms, so a capture at\n"
@@ -191,6 +192,7 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") return ParseResult::Help;
+    if (arg == "--version") return ParseResult::Version;
     std::string name = arg, value;
     bool hasValue = false;
     size_t equals = arg.find('=');

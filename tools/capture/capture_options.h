@@ -31,7 +31,7 @@ struct CaptureOptions {
   bool help = false;
 };
 
-enum class ParseResult : uint8_t { Ok, Help, Error };
+enum class ParseResult : uint8_t { Ok, Help, Version, Error };
 
 // Parses argv (argv[0] is the program). On Error, *error holds one line saying why.
 ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOptions* options, std::string* error);

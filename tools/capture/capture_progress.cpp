@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tools/capture/platform/capture_os.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ void showProgress(const CaptureProgress& progress, bool final) {
   using Clock = std::chrono::steady_clock;
   static Clock::time_point lastShown;
   static bool shownOnce = false;
-  const bool terminal = standardErrorIsTerminal();
+  const bool terminal = osStandardErrorIsTerminal();
   const auto now = Clock::now();
   const auto interval = terminal ? std::chrono::milliseconds(200) : std::chrono::milliseconds(10000);
   if (!final && shownOnce && now - lastShown < interval) return;

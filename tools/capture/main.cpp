@@ -9,6 +9,7 @@
 #include "app/presentation.h"
 #include "app/timeline_file.h"
 #include "audio/audio_renderer.h"
+#include "base/version.h"
 #include "gpu/render_app.h"
 #include "platform/wave_out.h"
 #include "tools/capture/capture_options.h"
@@ -85,6 +86,9 @@ int main(int argc, char** argv) {
   switch (parseCaptureOptions(argc, argv, &options, &error)) {
     case ParseResult::Help:
       fputs(captureUsage(), stdout);
+      return 0;
+    case ParseResult::Version:
+      printf("tarnix-capture %s\n", kTarnixVersion);
       return 0;
     case ParseResult::Error:
       fprintf(stderr, "tarnix-capture: %s\n\n%s", error.c_str(), captureUsage());

@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "base/diagnostics.h"
+#include "base/version.h"
+#include "platform/os.h"
 #include "tools/music/music_synthesis.h"
 #include "tools/music/wav_writer.h"
 
@@ -22,6 +24,8 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 constexpr auto kPlayProgressInterval = std::chrono::milliseconds(100);
+// Into a file or a pipe a progress line is written at most this often.
+constexpr double kLoggedProgressSeconds = 5.0;
 // A device whose clock stands still this long has stopped playing.
 constexpr double kStallSeconds = 5.0;
 
@@ -46,11 +50,12 @@ void printUsage(FILE* stream) {
                "  OUTPUT.wav  the file to write (default: %s)\n"
                "  --pcm16     16-bit PCM samples instead of 32-bit float\n"
                "  --play      then play it on the sound device (Ctrl-C stops)\n"
+               "  --version   show the version\n"
                "  --help      show this text\n",
                kProgram, kDefaultPath);
 }
 
-enum class Parsed { Run, Help, Bad };
+enum class Parsed { Run, Help, Version, Bad };
 
 Parsed parseArguments(int argc, char** argv, Options& options) {
   bool havePath = false, optionsEnded = false;
@@ -59,6 +64,7 @@ Parsed parseArguments(int argc, char** argv, Options& options) {
     bool isOption = !optionsEnded && argument[0] == '-' && argument[1] != 0;
     if (isOption) {
       if (!std::strcmp(argument, "--help") || !std::strcmp(argument, "-h")) return Parsed::Help;
+      if (!std::strcmp(argument, "--version")) return Parsed::Version;
       if (!std::strcmp(argument, "--pcm16")) {
         options.format = WavSampleFormat::Pcm16;
       } else if (!std::strcmp(argument, "--play")) {
@@ -89,8 +95,35 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Progress on standard error. On a terminal one line is redrawn in place; into a file or a
+// pipe a whole line is written at most every kLoggedProgressSeconds, so a log gets a few
+// readable lines instead of every update joined by carriage returns.
+struct ProgressLine {
+  bool terminal = osStandardErrorIsTerminal();
+  bool redrawing = false;  // a line on the terminal still wants its newline
+  bool logged = false;
+  std::chrono::steady_clock::time_point lastLogged;
+
+  void show(const char* text) {
+    if (terminal) {
+      std::fprintf(stderr, "\r%s", text);
+      redrawing = true;
+    } else if (!logged || secondsSince(lastLogged) >= kLoggedProgressSeconds) {
+      std::fprintf(stderr, "%s\n", text);
+      logged = true;
+      lastLogged = std::chrono::steady_clock::now();
+    }
+  }
+  // Ends the redrawn line, before a message of its own.
+  void finish() {
+    if (redrawing) std::fputc('\n', stderr);
+    redrawing = false;
+  }
+};
+
 struct WriteProgress {
   const char* path;
+  ProgressLine line{};
   int lastPercent = -1;
 };
 
@@ -99,7 +132,9 @@ bool showWriteProgress(double fraction, void* user) {
   int percent = int(fraction * 100.0);
   if (percent != progress->lastPercent) {
     progress->lastPercent = percent;
-    std::fprintf(stderr, "\rWriting %s: %3d%%", progress->path, percent);
+    char text[512];
+    std::snprintf(text, sizeof(text), "Writing %s: %3d%%", progress->path, percent);
+    progress->line.show(text);
   }
   return !interrupted;
 }
@@ -114,9 +149,12 @@ int play(MusicSession& session, uint32_t durationSeconds) {
   double lastPosition = -1.0;
   auto lastAdvance = std::chrono::steady_clock::now();
   int status = 0;
+  ProgressLine line{};
   while (true) {
     double position = musicPositionSeconds(session);
-    std::fprintf(stderr, "\rPlaying %6.1f / %u s", position, durationSeconds);
+    char text[64];
+    std::snprintf(text, sizeof(text), "Playing %6.1f / %u s", position, durationSeconds);
+    line.show(text);
     if (position >= end) break;
     if (interrupted) {
       status = kExitInterrupted;
@@ -126,13 +164,15 @@ int play(MusicSession& session, uint32_t durationSeconds) {
       lastPosition = position;
       lastAdvance = std::chrono::steady_clock::now();
     } else if (secondsSince(lastAdvance) > kStallSeconds) {
-      std::fprintf(stderr, "\n%s: the sound device stopped playing at %.1f s", kProgram, position);
+      line.finish();
+      std::fprintf(stderr, "%s: the sound device stopped playing at %.1f s\n", kProgram, position);
       status = kExitFailure;
       break;
     }
     std::this_thread::sleep_for(kPlayProgressInterval);
   }
-  std::fprintf(stderr, status == kExitInterrupted ? "\nStopped.\n" : "\n");
+  line.finish();
+  if (status == kExitInterrupted) std::fprintf(stderr, "Stopped.\n");
   return status;
 }
 
@@ -142,6 +182,7 @@ int main(int argc, char** argv) {
   Options options;
   switch (parseArguments(argc, argv, options)) {
     case Parsed::Help: printUsage(stdout); return 0;
+    case Parsed::Version: std::printf("%s %s\n", kProgram, kTarnixVersion); return 0;
     case Parsed::Bad: printUsage(stderr); return kExitUsage;
     case Parsed::Run: break;
   }
@@ -178,16 +219,17 @@ int main(int argc, char** argv) {
     WriteProgress progress{options.path.c_str()};
     auto writeStart = std::chrono::steady_clock::now();
     bool written = finishWavFile(file, layout, session.samples.data(), showWriteProgress, &progress, &error);
+    progress.line.finish();
     if (written) {
-      std::fprintf(stderr, "\rWrote %s: %u frames, %u bytes; synthesis %.2f s, writing %.2f s\n",
+      std::fprintf(stderr, "Wrote %s: %u frames, %u bytes; synthesis %.2f s, writing %.2f s\n",
                    options.path.c_str(), layout.frames, layout.headerBytes + layout.dataBytes, synthesisSeconds,
                    secondsSince(writeStart));
       if (options.play) status = play(session, session.frames / session.sampleRate);
     } else if (interrupted) {
-      std::fprintf(stderr, "\nStopped.\n");
+      std::fprintf(stderr, "Stopped.\n");
       status = kExitInterrupted;
     } else {
-      std::fprintf(stderr, "\n%s: %s\n", kProgram, error.c_str());
+      std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
       status = kExitFailure;
     }
   }

@@ -3,7 +3,7 @@
 // synthesised, then the show (full window; full screen on the button or F; Escape stops it).
 // ?render=WxH picks the render size (960x540 unless given); ?capture=F1,F2,... runs the program
 // without window or sound and keeps the pictures of those frames (the web suites read
-// window.tarnixPage).
+// window.tarnixPage); ?edit shows the timeline's editor beside the show (editor_panel.js).
 "use strict";
 
 const kNeededFeatures = ["float32-filterable"];
@@ -114,6 +114,7 @@ const pageHooks = {
   fontUrl: "fonts/title.ttf",
   status(status) {
     tarnixPage.status = status;
+    if (window.tarnixEditor && status.audioState === 3) tarnixEditor.movePlayhead({ ...tarnixEditor.playhead, frame: status.frame });
     if (status.audioState === 3 && tarnixPage.state === "starting" && !parameters.get("capture")) {
       tarnixPage.state = "running";
       clearInterval(tarnixPage.timer);
@@ -161,6 +162,12 @@ async function start() {
 // tarnix.js (loaded after this file) defines TarnixWeb and TarnixGpu.
 window.addEventListener("DOMContentLoaded", () => {
   TarnixWeb.page = pageHooks;
+  if (parameters.has("edit")) {
+    (async () => {
+      while (!tarnixPage.runtimeReady) await new Promise((resolve) => setTimeout(resolve, 20));
+      tarnixPage.editor = await startEditorPanel();
+    })().catch((error) => console.error(`editor: ${error.message}`));
+  }
   missingWebGpu().catch((error) => `This browser's WebGPU could not be asked what it offers (${error.message}).`).then((problem) => {
     tarnixPage.problem = problem;
     if (problem) {

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "base/version.h"
 
 namespace {
 

@@ -20,7 +20,7 @@ tarnix_add_test(NAME platform_timer_period_test LABEL cpu SOURCES windows/timer_
 # The manifest, version information and icon of the three programs, read back from the
 # built files.
 tarnix_add_test(NAME platform_resources_test LABEL cpu
-  SOURCES windows/resources_test.cpp LIBS version shell32)
+  SOURCES windows/resources_test.cpp LIBS version shell32 tarnix_version)
 add_dependencies(platform_resources_test tarnix tarnix1080 tarnix-music)
 
 # The message box of a missing prerequisite, and none for the program's own fatal stops: the

@@ -38,5 +38,3 @@ int finishChildProcess(ChildProcess& child);
 void installStopRequestHandler();
 bool stopRequested();
 
-// Whether standard error is a terminal (the progress bar redraws itself in place then).
-bool standardErrorIsTerminal();

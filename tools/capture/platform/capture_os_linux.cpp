@@ -129,4 +129,3 @@ void installStopRequestHandler() {
 
 bool stopRequested() { return gStopRequested.load(); }
 
-bool standardErrorIsTerminal() { return isatty(2) != 0; }

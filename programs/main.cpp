@@ -8,6 +8,8 @@
 #include "app/timeline_file.h"
 #include "base/diagnostics.h"
 #include "edit/editor.h"
+#include "edit/editor_link.h"
+#include "platform/browser.h"
 #include "platform/files.h"
 #include "platform/os.h"
 
@@ -27,6 +29,7 @@ constexpr int kUnusableFileExitStatus = 1;
 
 // Too large for the stack and used for the whole run.
 Presentation presentation;
+EditorLink editorLink;
 
 void printSummary(const char* program, const PresentationSummary& summary) {
   if (summary.framesShown == 0) {
@@ -58,6 +61,22 @@ Timeline* timelineOfFile(const std::string& program, const CommandLine& commandL
   return timeline;
 }
 
+// The editor's page, served before anything opens so that a port in use ends the run at once;
+// its address is printed (and handed to the browser with --open).
+bool serveEditorPage(const std::string& program, const CommandLine& commandLine) {
+  std::string error;
+  if (!openEditorLink(editorLink, commandLine.timelinePath, commandLine.editorPort, &error)) {
+    fprintf(stderr, "%s: editor: %s\n", program.c_str(), error.c_str());
+    return false;
+  }
+  const std::string address = editorServerAddress(editorLink.server);
+  printf("editor: %s\n", address.c_str());
+  fflush(stdout);
+  if (commandLine.openEditor && !osOpenInBrowser(address, &error))
+    fprintf(stderr, "%s: --open: %s; open the address above by hand\n", program.c_str(), error.c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,6 +101,10 @@ int main(int argc, char** argv) {
   OsFileStamp loaded;
   if (!commandLine.timelinePath.empty() && (timeline = timelineOfFile(program, commandLine, &loaded)) == nullptr)
     return kUnusableFileExitStatus;
+  if (commandLine.edit && !serveEditorPage(program, commandLine)) {
+    destroyTimeline(timeline);
+    return kUnusableFileExitStatus;
+  }
   // Before the window and the sound device exist, so that their libraries leave the
   // signals to us.
   osInstallStopRequestHandlers();
@@ -96,8 +119,10 @@ int main(int argc, char** argv) {
   options.clock = commandLine.clock;
   options.noSound = commandLine.noSound;
   startPresentation(presentation, options);
-  if (commandLine.edit)
-    printSummary(program.c_str(), runEditor(presentation, commandLine.timelinePath, loaded));
+  if (commandLine.edit) {
+    printSummary(program.c_str(), runEditor(presentation, commandLine.timelinePath, loaded, &editorLink));
+    closeEditorLink(editorLink);
+  }
   else
     printSummary(program.c_str(), runPresentation(presentation));
   return osStopRequestExitStatus();

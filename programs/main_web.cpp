@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/presentation.h"
+#include "programs/web_editor.h"
 #include "audio/audio_renderer.h"
 #include "base/diagnostics.h"
 #include "gpu/render_app.h"
@@ -98,14 +99,27 @@ bool handOver(Presentation& p, const WebOptions& web, bool& musicSent) {
   return frame < web.capture.back();
 }
 
+// A version the editor panel wrote since the last frame replaces the running timeline; a
+// track it lacks leaves its parameter at the starting value.
+void playEditedTimeline(Presentation& p) {
+  Timeline* edited = takeEditedTimeline();
+  if (edited == nullptr) return;
+  destroyTimeline(p.timeline);
+  p.timeline = edited;
+  applySceneParams(p.destinations, p.sceneParams);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   WebOptions web;
   if (!parseArguments(argc, argv, web)) return 2;
-  startPresentation(presentation, presentationOptions(web));
+  PresentationOptions options = presentationOptions(web);
+  options.timeline = takeEditedTimeline();  // edited before the start: played from the first frame
+  startPresentation(presentation, options);
   bool musicSent = false;
   for (;;) {
+    playEditedTimeline(presentation);
     const bool running = runFrame(presentation);
     pageStatus(uint32_t(presentation.audio->state), presentation.lastShownFrame, presentation.musicSeconds,
                presentation.framesShown);
