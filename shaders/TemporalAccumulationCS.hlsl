@@ -34,6 +34,28 @@ static const int2 BLUR_TAPS[17] = {
   int2(0, 1), int2(-1, 0), int2(-2, -2), int2(2, -2), int2(-2, 2), int2(2, 2), int2(0, -2),
   int2(2, 0), int2(0, 2), int2(-2, 0)};
 
+// The luminance range the history is clamped to: the 3 x 3 neighbourhood's minimum and maximum,
+// widened by the configured number of standard deviations. A value that is not finite counts as 0.
+float2 neighbourhoodRange(uint2 px, uint2 size) {
+  int2 last = int2(size) - 1;
+  float lumSum = 0, lumSqSum = 0, lumMin = 3.4028235e38, lumMax = -3.4028235e38;
+  for (int dy = -1; dy <= 1; ++dy) {
+    for (int dx = -1; dx <= 1; ++dx) {
+      int2 q = clamp(int2(px) + int2(dx, dy), int2(0, 0), last);
+      float L = luminance(CurrentFrame.Load(int3(q, 0)).rgb);
+      if (!isFiniteBits(L)) L = 0;
+      lumSum += L;
+      lumSqSum += L * L;
+      lumMin = min(lumMin, L);
+      lumMax = max(lumMax, L);
+    }
+  }
+  float mean = lumSum / 9.0;
+  float meanSq = lumSqSum / 9.0;
+  float spread = constantData.standardDeviation * sqrt(max(meanSq - mean * mean, 0.0));
+  return float2(lumMin - spread, lumMax + spread);
+}
+
 [numthreads(TARNIX_IMAGE_GROUP_SIDE, TARNIX_IMAGE_GROUP_SIDE, 1)]
 void main(uint3 dispatchId : SV_DispatchThreadID) {
   uint2 px = dispatchId.xy;
@@ -70,24 +92,8 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     accepted = prevId == id;
   }
 
-  int2 last = int2(size) - 1;
-  float lumSum = 0, lumSqSum = 0, lumMin = 3.4028235e38, lumMax = -3.4028235e38;
-  for (int dy = -1; dy <= 1; ++dy) {
-    for (int dx = -1; dx <= 1; ++dx) {
-      int2 q = clamp(int2(px) + int2(dx, dy), int2(0, 0), last);
-      float L = luminance(CurrentFrame.Load(int3(q, 0)).rgb);
-      if (!isFiniteBits(L)) L = 0;
-      lumSum += L;
-      lumSqSum += L * L;
-      lumMin = min(lumMin, L);
-      lumMax = max(lumMax, L);
-    }
-  }
-  float mean = lumSum / 9.0;
-  float meanSq = lumSqSum / 9.0;
-  float spread = constantData.standardDeviation * sqrt(max(meanSq - mean * mean, 0.0));
-  float lo = lumMin - spread;
-  float hi = lumMax + spread;
+  float2 range = neighbourhoodRange(px, size);
+  float lo = range.x, hi = range.y;
 
   float Lc = luminance(cur);
   float3 result;
