@@ -15,13 +15,15 @@
 
 namespace {
 
-// The full-screen compute passes: square groups of kImageGroupSide threads (32, or 16 on the
-// web); the width is not rounded up (it is a multiple of 32) and the height always gets one
-// extra row of groups.
-constexpr float kGroupsPerPixel = 1.0f / float(kImageGroupSide);
-uint32_t fullscreenGroupsX(const Presentation& p) { return uint32_t(p.constants.data.resolution.x * kGroupsPerPixel); }
-uint32_t fullscreenGroupsY(const Presentation& p) {
-  return uint32_t(p.constants.data.resolution.y * kGroupsPerPixel) + 1;
+// The full-screen compute passes: square groups of kImageGroupSide threads (the depth of field's
+// preparation: one group per kDepthOfFieldTile tile), as many as cover the picture; the shaders
+// skip the threads past its edges.
+uint32_t groupsCovering(float pixels, uint32_t side) { return (uint32_t(pixels) + side - 1) / side; }
+uint32_t fullscreenGroupsX(const Presentation& p, uint32_t side = kImageGroupSide) {
+  return groupsCovering(p.constants.data.resolution.x, side);
+}
+uint32_t fullscreenGroupsY(const Presentation& p, uint32_t side = kImageGroupSide) {
+  return groupsCovering(p.constants.data.resolution.y, side);
 }
 
 void transition(Presentation& p, GpuTexture* texture, uint32_t state) {
@@ -163,7 +165,7 @@ void recordDepthOfField(Presentation& p, gfx::GraphicsCommandList* cl, Descripto
       boundBuffer(*p.depthOfFieldTiles, kDepthOfFieldTileBytes / 16),
       boundConstants(p.depthOfField)};
   recordComputePass(cl, kDepthOfFieldPreparePass, *p.depthOfFieldPreparePipeline, prepared, heap, p.barriers,
-                    fullscreenGroupsX(p), fullscreenGroupsY(p));
+                    fullscreenGroupsX(p, kDepthOfFieldTile), fullscreenGroupsY(p, kDepthOfFieldTile));
   const PassResource resources[] = {boundTexture(*t.depthBuffer),        boundTexture(*filtered),
                                     boundTexture(*t.colourAndDepth),     boundConstants(p.depthOfField),
                                     boundConstants(*p.depthOfFieldSpiral), boundConstants(*p.depthOfFieldTiles)};

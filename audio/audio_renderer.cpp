@@ -7,11 +7,12 @@
 #include "gpu/render_app.h"
 #include "platform/os.h"
 #include "shader_blobs.h"
+#include "shaders/music_constants.h"
 
 namespace {
 
 constexpr uint32_t kDurationSeconds = 180;
-constexpr uint32_t kSampleRate = 44100;
+constexpr uint32_t kSampleRate = kMusicSampleRate;  // the rate the shader counts its phases at
 constexpr uint32_t kChannels = 2;
 constexpr uint32_t kBlockFrames = 256;
 constexpr uint32_t kGroupSize = 256;       // AudioProcessCS's numthreads

@@ -19,6 +19,8 @@
 namespace {
 
 constexpr uint32_t kWidth = 960, kHeight = 540;
+// Groups of an image pass that cover `pixels` (kDepthOfFieldTile: the depth of field's preparation).
+constexpr uint32_t imageGroups(uint32_t pixels, uint32_t side = kImageGroupSide) { return (pixels + side - 1) / side; }
 
 struct Bench {
   DescriptorAllocator* heap = nullptr;
@@ -181,7 +183,7 @@ double timeScenePass(benchmark::State& state, const PassDescription& pass) {
                                      boundConstants(*b.sphereBvh)};
   Pipeline* p = createComputePass(pass);
   double seconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, pass, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32);
+    recordCompute(list, pass, *p, *b.heap, b.barriers, views, imageGroups(kWidth), imageGroups(kHeight));
   });
   releasePipeline(p);
   releaseScene(s);
@@ -226,7 +228,7 @@ void BM_TemporalAccumulation(benchmark::State& state) {
       boundTexture(*b.m1),         boundTexture(*b.m2),        boundConstants(*b.cameraData)};
   Pipeline* p = createComputePass(kTemporalPass);
   timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, kTemporalPass, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32);
+    recordCompute(list, kTemporalPass, *p, *b.heap, b.barriers, views, imageGroups(kWidth), imageGroups(kHeight));
   });
   releasePipeline(p);
 }
@@ -237,7 +239,7 @@ void BM_ATrousIteration(benchmark::State& state) {
   Pipeline* p = createComputePass(kAtrousPass);
   ATrousConstants constants{2, {float(kWidth), float(kHeight), 1}};
   timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, kAtrousPass, *p, *b.heap, b.barriers, views, (kWidth + 31) / 32, (kHeight + 31) / 32,
+    recordCompute(list, kAtrousPass, *p, *b.heap, b.barriers, views, imageGroups(kWidth), imageGroups(kHeight),
                   &constants);
   });
   releasePipeline(p);
@@ -274,8 +276,8 @@ void BM_DepthOfField(benchmark::State& state) {
                                         boundTexture(*b.colourAndDepth), boundConstants(*b.dofData),
                                         boundConstants(*b.dofSpiral),    boundConstants(*b.dofTiles)};
   double seconds = timeFrames(state, [&](gfx::GraphicsCommandList* list) {
-    recordCompute(list, kDepthOfFieldPreparePass, *prepare, *b.heap, b.barriers, prepared, kWidth / 32,
-                  kHeight / 32 + 1);
+    recordCompute(list, kDepthOfFieldPreparePass, *prepare, *b.heap, b.barriers, prepared,
+                  imageGroups(kWidth, kDepthOfFieldTile), imageGroups(kHeight, kDepthOfFieldTile));
     recordFullscreen(list, kDepthOfFieldPass, pass, *b.heap, *b.targets, b.barriers, bindings,
                      b.frameInput->resource, kRgba16Float, kWidth, kHeight);
   });

@@ -90,7 +90,7 @@ function(tarnix_add_shader_library target)
     list(GET S_SHADERS ${k} symbol)
     get_filename_component(src_abs ${src} ABSOLUTE)
     set(spv ${spv_dir}/${symbol}.spv)
-    set(cpp ${out_dir}/${symbol}.cpp)
+    set(cpp ${spv_dir}/${symbol}.cpp)  # per library: two libraries may embed the same symbols
     set(embedded ${spv})
     if(TARNIX_WEB)
       set(embedded ${spv_dir}/${symbol}.wgsl)

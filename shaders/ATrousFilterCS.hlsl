@@ -2,6 +2,7 @@
 // weighted by normal, depth and luminance similarity (the last scaled by the local standard
 // deviation from the temporal moments).
 #include "ParticleConfig.h"
+#include "float_bits.hlsli"
 
 Texture2D<float4> currentFrame : register(t0);
 Texture2D<float4> normalBuffer : register(t1);
@@ -61,5 +62,9 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
       wsum += w;
     }
   }
-  resultTexture[px] = float4(sum / max(wsum, 0.000001), 1);
+  // The result may become the next frame's history: a weight that is not finite (a normal or depth
+  // that is not) leaves the pixel as it was instead of spreading.
+  float3 result = sum / max(wsum, 0.000001);
+  if (!allFinite(result)) result = Cc;
+  resultTexture[px] = float4(result, 1);
 }

@@ -1,4 +1,5 @@
-// Prepares the depth of field for one frame, one group per 32 x 32 tile:
+// Prepares the depth of field for one frame, one group per 32 x 32 tile (each thread of its
+// 16 x 16 takes the pixels a group side apart):
 // - the picture's colour and the depth in one texture, so each step of the spiral costs one
 //   bilinear read instead of two (a read interpolates every channel alike: the same bits);
 // - per tile, the nearest and farthest depth and whether every value is finite, from which a
@@ -7,6 +8,7 @@
 //   driver every pixel would otherwise pay a sine and a cosine per step).
 #include "ParticleConfig.h"
 #include "depth_of_field.hlsli"
+#include "float_bits.hlsli"
 
 Texture2D<float> depthBuffer : register(t0);
 Texture2D<float4> Frame : register(t1);
@@ -15,9 +17,11 @@ RWStructuredBuffer<float4> spiral : register(u1);  // read as constants by Depth
 RWStructuredBuffer<float4> tiles : register(u2);   // likewise: (nearest, farthest, finite, 0)
 ConstantBuffer<DepthOfFieldData> constantData : register(b0);
 
-groupshared float nearest[DOF_TILE * DOF_TILE];
-groupshared float farthest[DOF_TILE * DOF_TILE];
-groupshared uint finite[DOF_TILE * DOF_TILE];
+#define GROUP_SIDE TARNIX_IMAGE_GROUP_SIDE
+#define STEPS_PER_TILE (DOF_TILE / GROUP_SIDE)
+groupshared float nearest[GROUP_SIDE * GROUP_SIDE];
+groupshared float farthest[GROUP_SIDE * GROUP_SIDE];
+groupshared uint finite[GROUP_SIDE * GROUP_SIDE];
 
 // The radius and angle sequence exactly as the per-pixel loop walks it, with each step's
 // weight for a sample at the full blur size; a radius at or past the limit ends the table.
@@ -35,30 +39,34 @@ void writeSpiral() {
   if (steps < MAX_STEPS) spiral[steps] = float4(0.0, 0.0, DOF_INFINITY, 0.0);
 }
 
-bool isFinite(float v) { return (asuint(v) & 0x7f800000u) != 0x7f800000u; }
 
-[numthreads(DOF_TILE, DOF_TILE, 1)]
-void main(uint3 dispatchId : SV_DispatchThreadID, uint3 groupId : SV_GroupID, uint local : SV_GroupIndex) {
-  uint2 px = dispatchId.xy;
-  if (px.x == 0 && px.y == 0) writeSpiral();
-  bool inside = float(px.x) < constantData.resolution.x && float(px.y) < constantData.resolution.y;
-  float depth = 0.0;
-  bool valuesFinite = true;
-  if (inside) {
-    int3 at = int3(px, 0);
-    float3 colour = Frame.Load(at).rgb;
-    depth = depthBuffer.Load(at);
-    colourAndDepth[px] = float4(colour, depth);
-    valuesFinite = isFinite(depth) && isFinite(colour.r) && isFinite(colour.g) && isFinite(colour.b);
-  }
+[numthreads(GROUP_SIDE, GROUP_SIDE, 1)]
+void main(uint3 groupThread : SV_GroupThreadID, uint3 groupId : SV_GroupID, uint local : SV_GroupIndex) {
+  if (groupId.x == 0 && groupId.y == 0 && local == 0) writeSpiral();
   // Pixels outside the picture take no part in the tile's range.
-  nearest[local] = inside ? depth : DOF_INFINITY;
-  farthest[local] = inside ? depth : DOF_NEGATIVE_INFINITY;
+  float lo = DOF_INFINITY, hi = DOF_NEGATIVE_INFINITY;
+  bool valuesFinite = true;
+  for (uint sy = 0; sy < STEPS_PER_TILE; ++sy) {
+    for (uint sx = 0; sx < STEPS_PER_TILE; ++sx) {
+      uint2 px = groupId.xy * DOF_TILE + groupThread.xy + uint2(sx, sy) * GROUP_SIDE;
+      if (float(px.x) < constantData.resolution.x && float(px.y) < constantData.resolution.y) {
+        int3 at = int3(px, 0);
+        float3 colour = Frame.Load(at).rgb;
+        float depth = depthBuffer.Load(at);
+        colourAndDepth[px] = float4(colour, depth);
+        lo = min(lo, depth);
+        hi = max(hi, depth);
+        valuesFinite = valuesFinite && isFiniteBits(depth) && allFinite(colour);
+      }
+    }
+  }
+  nearest[local] = lo;
+  farthest[local] = hi;
   finite[local] = valuesFinite ? 1u : 0u;
   GroupMemoryBarrierWithGroupSync();
-  if (local < DOF_TILE) {  // one row each
-    uint row = local * DOF_TILE;
-    for (uint i = 1; i < DOF_TILE; ++i) {
+  if (local < GROUP_SIDE) {  // one row each
+    uint row = local * GROUP_SIDE;
+    for (uint i = 1; i < GROUP_SIDE; ++i) {
       nearest[row] = min(nearest[row], nearest[row + i]);
       farthest[row] = max(farthest[row], farthest[row + i]);
       finite[row] &= finite[row + i];
@@ -66,10 +74,10 @@ void main(uint3 dispatchId : SV_DispatchThreadID, uint3 groupId : SV_GroupID, ui
   }
   GroupMemoryBarrierWithGroupSync();
   if (local == 0) {
-    for (uint r = 1; r < DOF_TILE; ++r) {
-      nearest[0] = min(nearest[0], nearest[r * DOF_TILE]);
-      farthest[0] = max(farthest[0], farthest[r * DOF_TILE]);
-      finite[0] &= finite[r * DOF_TILE];
+    for (uint r = 1; r < GROUP_SIDE; ++r) {
+      nearest[0] = min(nearest[0], nearest[r * GROUP_SIDE]);
+      farthest[0] = max(farthest[0], farthest[r * GROUP_SIDE]);
+      finite[0] &= finite[r * GROUP_SIDE];
     }
     uint tilesPerRow = (uint(constantData.resolution.x) + DOF_TILE - 1) / DOF_TILE;
     uint tile = groupId.y * tilesPerRow + groupId.x;

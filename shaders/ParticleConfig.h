@@ -12,9 +12,9 @@
 // settings; it stops a huge blur size from stalling the GPU). The table of the steps, one float4
 // each (cos, sin, radius, 0), fills a constant buffer of 64 KiB.
 #define TARNIX_DOF_SPIRAL_STEPS 4096
-// Its tiles: one image group each (32 x 32 pixels; 16 x 16 on the web), at most 4096 records of
-// 16 bytes; a larger picture blurs every pixel the long way.
-#define DOF_TILE TARNIX_IMAGE_GROUP_SIDE
+// Its tiles: 32 x 32 pixels, one image group each (which covers a tile in steps of its side), at
+// most 4096 records of 16 bytes; a larger picture blurs every pixel the long way.
+#define DOF_TILE 32
 #define DOF_MAX_TILES 4096
 
 #ifdef __cplusplus
@@ -77,6 +77,7 @@ static const int UNCHARTED2 = 8;
 
 #define TARNIX_TONEMAP_FIELD int
 #define TARNIX_SHARED_CONSTANT static const
+#include "gpu_like_sine.hlsli"
 
 // Names the format of an image a shader writes when it is not the 32-bit float one its type
 // gives. Vulkan's build writes through views of any format; the web shader build reads the
@@ -85,15 +86,12 @@ static const int UNCHARTED2 = 8;
 #endif
 
 // The image passes (scene, temporal, a-trous, the depth of field's preparation) run in square
-// groups of this side. WebGPU allows at most 256 invocations per group, so the web build
-// (TARNIX_WEB) takes 16 x 16.
-#ifdef TARNIX_WEB
+// groups of this side: 256 invocations, which every device has (WebGPU and SwiftShader allow no
+// more), and on lavapipe as fast as 32 x 32 groups.
 #define TARNIX_IMAGE_GROUP_SIDE 16
-#else
-#define TARNIX_IMAGE_GROUP_SIDE 32
-#endif
 #ifdef __cplusplus
 inline constexpr uint32_t kImageGroupSide = TARNIX_IMAGE_GROUP_SIDE;
+inline constexpr uint32_t kDepthOfFieldTile = DOF_TILE;
 #endif
 
 // Pi in single precision (3.1415927), the one value every angle of the program uses.

@@ -7,6 +7,8 @@
 // another thread writes in the same step, so the same input always gives the same output.
 #include "ParticleConfig.h"
 #include "branch_constant.hlsli"
+#include "exact_sine.hlsli"
+#include "float_bits.hlsli"
 
 #define PARTICLE_BUFFER_WRITABLE
 #include "particle_access.hlsli"  // particles: u0
@@ -20,18 +22,20 @@ ConstantBuffer<ParticleSceneData> particleScene : register(b1);
 // Phase within the 2.4-second beat (time in milliseconds).
 float beat(float time) { return frac(time * 0.0004167); }
 float smoothCurve(float s) { return s * s * (3.0 - 2.0 * s); }
-float rand3(float u) { return frac(sin(dot(float3(u, u, u), float3(12.9898, 78.233, 37.719))) * 43758.5453); }
-float nextRandomInput(float u) { return frac(u * 1.618034 + 0.1234568); }
+// The hash and its chained inputs are `precise` and its sine the exact one: every driver draws the
+// same random numbers, so sets up the same scene.
+float rand3(float u) {
+  precise float a = u * 12.9898 + u * 78.233 + u * 37.719;
+  return fractionalPart(exactSin(a) * 43758.5453);
+}
+float nextRandomInput(float u) {
+  precise float next = u * 1.618034 + 0.1234568;
+  return fractionalPart(next);
+}
 
 float3 orbit(float a) { return float3(20.0 * sin(a), 15.0 * cos(a), -100.0 - 14.0 * sin(a)); }
 
-#ifdef TARNIX_WEB
-// WGSL has no isnan: a NaN by its bits, every exponent bit set and a mantissa.
-bool isNaN(float x) { return (asuint(x) & 0x7FFFFFFFu) > 0x7F800000u; }
 bool hasNaN(float3 v) { return isNaN(v.x) || isNaN(v.y) || isNaN(v.z); }
-#else
-bool hasNaN(float3 v) { return isnan(v.x) || isnan(v.y) || isnan(v.z); }
-#endif
 
 ParticleData zeroParticle() {
   ParticleData p;
@@ -90,9 +94,10 @@ void setUpScene1(uint i, inout ParticleData p, float u0) {
     float u2 = nextRandomInput(u1);
     float u3 = nextRandomInput(u2);
     float u4 = nextRandomInput(u3);
-    float radius = 0.8 + 4.0 * rand3(u0);
-    float3 position = float3(radius * (2.0 * rand3(u1) - 1.0), radius * (2.0 * rand3(u2) - 1.0) + 25.0,
-                             radius * (2.0 * rand3(u3) - 1.0) - 300.0);
+    // `precise`: every driver places the spheres on the same bits.
+    precise float radius = 0.8 + 4.0 * rand3(u0);
+    precise float3 position = float3(radius * (2.0 * rand3(u1) - 1.0), radius * (2.0 * rand3(u2) - 1.0) + 25.0,
+                                     radius * (2.0 * rand3(u3) - 1.0) - 300.0);
     float3 albedo = 0.5 + 0.5 * cos(6.283185 * (float(i) / float(particleScene.numParticles) +
                                                 float3(0, 0.1, 0.2)));
     setUp(p, position, radius, albedo, 0, 1, rand3(u4), 0.1, 0.5, float3(0, 0.049, 0),
@@ -254,7 +259,8 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   uint frame = branchConstant(simData.frame);
   float time = simData.time;
   float dt = simData.dt;
-  float u0 = frac((time + float(i) + 1.0) * 1.618034 + 0.1234568);
+  precise float firstInput = (time + float(i) + 1.0) * 1.618034 + 0.1234568;
+  float u0 = fractionalPart(firstInput);
 
   ParticleData p = zeroParticle();
   if (i < count) p = loadParticle(i);

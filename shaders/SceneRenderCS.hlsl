@@ -5,6 +5,7 @@
 // same hit, so the same picture.
 #include "ParticleConfig.h"
 
+#include "exact_sine.hlsli"
 #include "particle_access.hlsli"  // particles: t0
 #include "sphere_bvh.hlsli"
 
@@ -34,8 +35,17 @@ uint bvhWord(uint address) { return sphereBvh.blocks[address / 16][(address / 4)
 static const float FLOAT_MAX = 3.4028235e38;
 static const float2 SAMPLE_OFFSETS[5] = {float2(0, 0), float2(-1, -1), float2(1, -1), float2(-1, 1), float2(1, 1)};
 
-float rand(float2 s) { return frac(sin(dot(s, float2(12.9898, 78.233))) * 43758.5453); }
-float rand2(float2 s) { return frac(cos(dot(s, float2(4.898, 7.23))) * 23421.6308594); }
+// The hashes multiply a sine by tens of thousands: their arguments are formed `precise` (no
+// driver fuses them differently) and their sines are the exact ones, so that every driver draws
+// the same random numbers.
+float rand(float2 s) {
+  precise float a = s.x * 12.9898 + s.y * 78.233;
+  return fractionalPart(exactSin(a) * 43758.5453);
+}
+float rand2(float2 s) {
+  precise float a = s.x * 4.898 + s.y * 7.23;
+  return fractionalPart(exactCos(a) * 23421.6308594);
+}
 
 // Row k of a matrix as its 16 bytes lie in the constant buffer (HLSL packs matrices by column,
 // so a stored row is a column of the HLSL matrix).
@@ -211,8 +221,9 @@ Hit traceSpheres(float3 o, float3 d, uint count) {
 
 #endif  // SCENE_BRUTE_FORCE
 
-// Value noise in [0, 1] with its gradient (xyz of the result's second part).
-float hashLattice(float m) { return frac(sin(m) * 753.5); }
+// Value noise in [0, 1] with its gradient (xyz of the result's second part). The lattice's hash
+// sees whole numbers up to millions.
+float hashLattice(float m) { return fractionalPart(exactSin(m) * 753.5); }
 float noiseWithGradient(float3 q, out float3 gradient) {
   float3 i = floor(q);
   float3 f = frac(q);
@@ -391,7 +402,7 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   float2 res = constantData.resolution.xy;
   float3 cameraPos = constantData.cameraPos;
   uint count = min(particleScene.numParticles, particleCapacity());
-  // Whole 32 x 32 groups overhang an image whose size is not a multiple of 32 (540 rows):
+  // Whole groups overhang an image whose size is not a multiple of their side (540 rows):
   // those threads must not write outside the images.
   if (float(px.x) >= res.x || float(px.y) >= res.y) return;
 
@@ -427,7 +438,7 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
 
   float t = constantData.time;
   if (px.x % 4 == 0 || px.y % 4 == 0) t = fmod(t, 1.0);
-  float2 seed = float2(cos(t) + uv.x, cos(t) + uv.y);
+  float2 seed = float2(exactCos(t) + uv.x, exactCos(t) + uv.y);  // t: up to 10^5 radians
 
   // The offsets table has five entries and the sum is divided by the count: keep it in 1..4.
   uint sampleCount = clamp(constantData.sampleCount, 1u, 4u);

@@ -2,7 +2,11 @@
 // accepts that history only for the same particle with a similar normal and depth, clamps its
 // luminance to the current neighbourhood and blends. Also accumulates the first two luminance
 // moments for the a-trous filter. Rejected pixels get a 17-tap blur instead.
+//
+// Nothing that is not finite enters the history: one NaN would stay there frame after frame (and
+// the a-trous filter would spread it), and a GPU's images start with whatever their memory held.
 #include "ParticleConfig.h"
+#include "float_bits.hlsli"
 
 Texture2D<float4> CurrentFrame : register(t0);
 Texture2D<float4> velocityBuffer : register(t1);
@@ -23,11 +27,34 @@ SamplerState linearClamp : register(s0);
 SamplerState pointClamp : register(s1);
 
 float luminance(float3 c) { return dot(c, float3(0.299, 0.587, 0.114)); }
+static const float kHalfMax = 65504.0;
 
 static const int2 BLUR_TAPS[17] = {
   int2(0, 0), int2(-1, -1), int2(1, -1), int2(-1, 1), int2(1, 1), int2(0, -1), int2(1, 0),
   int2(0, 1), int2(-1, 0), int2(-2, -2), int2(2, -2), int2(-2, 2), int2(2, 2), int2(0, -2),
   int2(2, 0), int2(0, 2), int2(-2, 0)};
+
+// The luminance range the history is clamped to: the 3 x 3 neighbourhood's minimum and maximum,
+// widened by the configured number of standard deviations. A value that is not finite counts as 0.
+float2 neighbourhoodRange(uint2 px, uint2 size) {
+  int2 last = int2(size) - 1;
+  float lumSum = 0, lumSqSum = 0, lumMin = 3.4028235e38, lumMax = -3.4028235e38;
+  for (int dy = -1; dy <= 1; ++dy) {
+    for (int dx = -1; dx <= 1; ++dx) {
+      int2 q = clamp(int2(px) + int2(dx, dy), int2(0, 0), last);
+      float L = luminance(CurrentFrame.Load(int3(q, 0)).rgb);
+      if (!isFiniteBits(L)) L = 0;
+      lumSum += L;
+      lumSqSum += L * L;
+      lumMin = min(lumMin, L);
+      lumMax = max(lumMax, L);
+    }
+  }
+  float mean = lumSum / 9.0;
+  float meanSq = lumSqSum / 9.0;
+  float spread = constantData.standardDeviation * sqrt(max(meanSq - mean * mean, 0.0));
+  return float2(lumMin - spread, lumMax + spread);
+}
 
 [numthreads(TARNIX_IMAGE_GROUP_SIDE, TARNIX_IMAGE_GROUP_SIDE, 1)]
 void main(uint3 dispatchId : SV_DispatchThreadID) {
@@ -38,6 +65,7 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
 
   int3 at = int3(px, 0);
   float3 cur = CurrentFrame.Load(at).rgb;
+  if (!allFinite(cur)) cur = 0;  // a colour the path tracer could not compute counts as black
   uint id = uint(positionBuffer.Load(at).w);
   float3 N = normalize(normalBuffer.Load(at).xyz);
   float Z = depthBuffer.Load(at);
@@ -56,30 +84,16 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     float3 Np = normalize(PrevNormalBuffer.SampleLevel(linearClamp, prevUV, 0).xyz);
     float Zp = PrevDepthBuffer.SampleLevel(linearClamp, prevUV, 0);
     float depthTolerance = max(constantData.depthThreshold * Z, constantData.depthThreshold * 0.5);
-    accepted = dot(N, Np) > constantData.normalThreshold && abs(Z - Zp) < depthTolerance;
+    accepted = dot(N, Np) > constantData.normalThreshold && abs(Z - Zp) < depthTolerance &&
+               allFinite(H) && isFiniteBits(m1) && isFiniteBits(m2);
   }
   if (accepted) {
     uint prevId = uint(PrevPositionBuffer.SampleLevel(pointClamp, prevUV, 0).w);
     accepted = prevId == id;
   }
 
-  int2 last = int2(size) - 1;
-  float lumSum = 0, lumSqSum = 0, lumMin = 3.4028235e38, lumMax = -3.4028235e38;
-  for (int dy = -1; dy <= 1; ++dy) {
-    for (int dx = -1; dx <= 1; ++dx) {
-      int2 q = clamp(int2(px) + int2(dx, dy), int2(0, 0), last);
-      float L = luminance(CurrentFrame.Load(int3(q, 0)).rgb);
-      lumSum += L;
-      lumSqSum += L * L;
-      lumMin = min(lumMin, L);
-      lumMax = max(lumMax, L);
-    }
-  }
-  float mean = lumSum / 9.0;
-  float meanSq = lumSqSum / 9.0;
-  float spread = constantData.standardDeviation * sqrt(max(meanSq - mean * mean, 0.0));
-  float lo = lumMin - spread;
-  float hi = lumMax + spread;
+  float2 range = neighbourhoodRange(px, size);
+  float lo = range.x, hi = range.y;
 
   float Lc = luminance(cur);
   float3 result;
@@ -104,6 +118,13 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     M2 = Lc * Lc;
   }
 
+  // The colour is kept in half floats: beyond their range it would become infinite there.
+  if (!allFinite(result)) result = cur;
+  result = clamp(result, -kHalfMax, kHalfMax);
+  if (!isFiniteBits(M1) || !isFiniteBits(M2)) {
+    M1 = 0;
+    M2 = 0;
+  }
   ResultTexture[px] = float4(result, 1);
   HistoryM1Out[px] = M1;
   HistoryM2Out[px] = M2;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "support/reference/exact_sine.h"
 #include "support/reference/shading_math.h"
 
 namespace reference {
@@ -16,7 +17,7 @@ float3 f3(float x, float y, float z) { return {x, y, z}; }
 
 float beat(float time) { return frac(time * 0.0004167f); }
 float smoothCurve(float s) { return s * s * (3.0f - 2.0f * s); }
-float nextInput(float u) { return frac(u * 1.618034f + 0.1234568f); }
+float nextInput(float u) { return fractionalPart(u * 1.618034f + 0.1234568f); }
 Vec3 orbit(float a) { return {20.0f * std::sin(a), 15.0f * std::cos(a), -100.0f - 14.0f * std::sin(a)}; }
 
 void setAll(ParticleData& p, float3 position, float radius, float3 albedo, float emissive, float reflection,
@@ -97,7 +98,7 @@ void scene1SetUp(uint32_t i, ParticleData& p, float u0, const SimulationData& si
 void step(uint32_t i, ParticleData& p, const SimulationData& sim, const ParticleSceneData& scene) {
   const uint32_t frame = sim.frame;
   const float time = sim.time;
-  const float u0 = frac((time + static_cast<float>(i) + 1.0f) * 1.618034f + 0.1234568f);
+  const float u0 = fractionalPart((time + static_cast<float>(i) + 1.0f) * 1.618034f + 0.1234568f);
   p.id = i + 1;
   p.prevPosition = p.position;
   if (sim.scene == 0) {
@@ -167,7 +168,7 @@ void collideParticles(ParticleData* particles, uint32_t count) {
 }
 
 float rand3(float u) {
-  return frac(std::sin(u * 12.9898f + u * 78.233f + u * 37.719f) * 43758.5453f);
+  return fractionalPart(exactSin(u * 12.9898f + u * 78.233f + u * 37.719f) * 43758.5453f);
 }
 
 void simulateParticles(ParticleData* particles, uint32_t capacity, const SimulationData& sim,

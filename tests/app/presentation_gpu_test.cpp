@@ -1,10 +1,11 @@
 // The presentation end to end on the graphics device (lavapipe here), offscreen at a
 // small size, validation on: the synthesis phase, the frame clock, the descriptor use
-// per frame, the a-trous ping-pong as the history sees it, the timeline-driven switches
-// and the fatal handler.
+// per frame, the a-trous ping-pong as the history sees it, a history that keeps nothing
+// but finite values, the timeline-driven switches and the fatal handler.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -159,6 +160,36 @@ TEST(PresentationHistory, AtrousStepsDecideWhatTheHistoryReceives) {
   EXPECT_EQ(history[0], history[1]) << "one iteration leaves ResultTexture as the temporal pass wrote it";
   EXPECT_EQ(history[2], history[3]) << "the third iteration writes outputTexture, not the history";
   EXPECT_NE(history[0], history[2]) << "two iterations filter the history";
+}
+
+// Particles that are not finite (a fault upstream, or memory a GPU never cleared) make the path
+// tracer's colours NaN; the temporal history and its moments never keep such a value, so it does
+// not stay frame after frame, and the a-trous filter has none to spread into the history.
+TEST_F(PresentationTest, NonFiniteParticlesNeverReachTheHistory) {
+  start();
+  runUntilPassesRecorded();
+  jumpToFrame(p, 1200);  // the first scene: the glass sphere and its three grown lights
+  for (int i = 0; i < 3; ++i) runFrame(p);
+  std::vector<uint8_t> bytes = readBackBuffer(*p.particleBuffer);
+  ParticleData* particles = reinterpret_cast<ParticleData*>(bytes.data());
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  // The lights' colour, which the simulation keeps from their set-up and the path tracer adds to
+  // every path that meets them.
+  for (int light = 1; light <= 3; ++light) particles[light].material.albedo = {nan, nan, nan};
+  overwriteBuffer(*p.particleBuffer, bytes);
+
+  size_t nanColours = 0;
+  for (uint32_t steps : {0u, 3u}) {  // the history from the temporal pass, then from the filter
+    holdUint(p, "AT::Steps", steps);
+    for (int frame = 0; frame < 3; ++frame) {
+      runFrame(p);
+      if (steps == 0) nanColours += nonFiniteHalves(readTexture(*p.textures.outputTexture));
+      EXPECT_EQ(nonFiniteHalves(readTexture(*p.textures.HistoryBuffer)), 0u) << steps << " steps";
+      EXPECT_EQ(nonFiniteFloats(readTexture(*p.textures.HistoryM1Out)), 0u) << steps << " steps";
+      EXPECT_EQ(nonFiniteFloats(readTexture(*p.textures.HistoryM2Out)), 0u) << steps << " steps";
+    }
+  }
+  EXPECT_GT(nanColours, 0u) << "the path tracer's colours never became NaN: the particles did not reach it";
 }
 
 TEST_F(PresentationTest, TimelineWithoutTracksRunsOnTheStartUpValues) {

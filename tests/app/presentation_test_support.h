@@ -54,6 +54,17 @@ inline size_t nonFiniteHalves(const std::vector<uint8_t>& texels) {
   return count;
 }
 
+// 32-bit floats whose exponent is all ones.
+inline size_t nonFiniteFloats(const std::vector<uint8_t>& texels) {
+  size_t count = 0;
+  for (size_t i = 0; i + 3 < texels.size(); i += 4) {
+    uint32_t bits;
+    memcpy(&bits, &texels[i], 4);
+    if ((bits & 0x7F800000u) == 0x7F800000u) ++count;
+  }
+  return count;
+}
+
 // Moves a presentation on the fixed 60 Hz clock ahead to timeline frame `frame`, as if
 // the music had got there: the next rendered frame shows it, the ones after it follow
 // one by one. Call it after a rendered frame.

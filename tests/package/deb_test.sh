@@ -75,7 +75,7 @@ for page in tarnix tarnix1080 tarnix-capture tarnix-music; do
     fail "man $page: no NAME line naming $page"
 done
 
-# lintian: no error; its other tags are listed (the README says why each stays).
+# lintian: no error; its other tags are listed (docs/installing.md says why each stays).
 lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1
 grep -E '^[A-Z]: ' "$work/lintian.log" | sed 's/^/  lintian: /'
 grep -q '^E:' "$work/lintian.log" && fail "lintian reports errors"

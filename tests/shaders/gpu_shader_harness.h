@@ -13,6 +13,10 @@
 
 inline constexpr uint32_t kBackBufferSize = 32;  // the offscreen swap chain, square
 
+// Groups of an image pass that cover `pixels` in one direction (kDepthOfFieldTile for the depth of
+// field's preparation).
+inline uint32_t groupsCovering(uint32_t pixels, uint32_t side = kImageGroupSide) { return (pixels + side - 1) / side; }
+
 struct ShaderGpuTest : ::testing::Test {
   ValidationScope validation;
   DescriptorAllocator* heap = nullptr;

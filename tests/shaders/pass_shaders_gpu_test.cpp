@@ -51,7 +51,7 @@ struct DepthOfFieldGpu : ShaderGpuTest {
                {boundTexture(*depth), boundTexture(*picture, kRgba32Float), boundTexture(*packed),
                 boundBuffer(*spiral, kDepthOfFieldSpiralBytes / 16), boundBuffer(*tiles, kDepthOfFieldTileBytes / 16),
                 boundConstants(*cb)},
-               w / 32, h / 32 + 1);
+               groupsCovering(w, kDepthOfFieldTile), groupsCovering(h, kDepthOfFieldTile));
       drawFullscreen(kDepthOfFieldPass,
                      {boundTexture(*depth), boundTexture(*picture, kRgba32Float), boundTexture(*packed),
                       boundConstants(*cb), boundConstants(*spiral), boundConstants(*tiles)},

@@ -9,14 +9,14 @@
 
 namespace {
 
-// Records `copy` between a transition to the copy-source state and one back, in a frame
-// of its own, and waits until the GPU has run it.
+// Records `copy` between a transition to a copy state (the source's by default) and one back,
+// in a frame of its own, and waits until the GPU has run it.
 template <typename Copy>
-void copyInOwnFrame(TrackedResource& resource, Copy copy) {
+void copyInOwnFrame(TrackedResource& resource, Copy copy, uint32_t copyState = kStateCopySource) {
   uint32_t state = resource.state;  // beginFrame's uploads keep the tracked state
   gfx::GraphicsCommandList* list = beginFrame();
   BarrierBatch barriers = {};
-  requestTransition(barriers, resource, kStateCopySource);
+  requestTransition(barriers, resource, copyState);
   flush(barriers, list);
   copy(list);
   requestTransition(barriers, resource, state);
@@ -82,4 +82,20 @@ std::vector<uint8_t> readBackBuffer(GpuBuffer& buffer) {
   }
   releaseBuffer(readback);
   return bytes;
+}
+
+void overwriteBuffer(GpuBuffer& buffer, const std::vector<uint8_t>& bytes) {
+  ASSERT_LE(bytes.size(), buffer.size);
+  TrackedResource upload = createBufferResource(bytes.size(), kHeapUpload, kStateGenericRead, false, 0);
+  void* mapped = nullptr;
+  ASSERT_TRUE(gfx::Succeeded(upload.resource->Map(0, nullptr, &mapped)) && mapped != nullptr);
+  memcpy(mapped, bytes.data(), bytes.size());
+  upload.resource->Unmap(0, nullptr);
+  copyInOwnFrame(
+      buffer.resource,
+      [&](gfx::GraphicsCommandList* list) {
+        list->CopyBufferRegion(buffer.resource.resource, 0, upload.resource, 0, bytes.size());
+      },
+      kStateCopyDest);
+  upload.resource->Release();
 }

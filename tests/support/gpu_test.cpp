@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gpu/render_app.h"
+
 namespace {
 std::atomic<uint32_t> gMessages{0};
 std::atomic<bool> gExpecting{false};
@@ -48,6 +50,13 @@ void ValidationScope::beginExpecting() {
 uint32_t ValidationScope::endExpecting() {
   gExpecting = false;
   return gExpected.load();
+}
+
+bool deviceIsLavapipe() {
+  char name[256] = "";
+  if (renderApp.adapter == nullptr || !gfx::Succeeded(renderApp.adapter->GetDescription(name, sizeof(name))))
+    return false;
+  return strstr(name, "llvmpipe") != nullptr;
 }
 
 void GpuTest::SetUp() {

@@ -25,6 +25,12 @@ class ValidationScope {
   static uint32_t endExpecting();
 };
 
+// Whether RenderApp's device is Mesa's lavapipe (llvmpipe), the driver the suites' exact
+// expectations were taken on: two shaders that share their arithmetic give equal bits there, and
+// the golden images were drawn there. Other drivers fuse and order floating-point work their own
+// way, per shader, and are held to stated tolerances instead.
+bool deviceIsLavapipe();
+
 // A device, queue, allocator, open command list and fence on adapter 0, with helpers to
 // make resources and to run the recorded list to completion.
 class GpuTest : public ::testing::Test, protected GfxContext {

@@ -37,9 +37,9 @@ TEST(MusicGpu, WritesThePieceAsFloatAndAs16Bit) {
   EXPECT_EQ(samples[0], 0.0f);
   EXPECT_EQ(samples[1], 0.0f);
   for (uint32_t i : {44100u * 12 + 7, 44100u * 40 + 123}) {
-    reference::Vec2 expected = reference::makeSound(float(i) / 44100.0f);
-    EXPECT_NEAR(samples[2 * i], expected.x, 2e-3) << "frame " << i;
-    EXPECT_NEAR(samples[2 * i + 1], expected.y, 2e-3) << "frame " << i;
+    reference::Vec2 expected = reference::makeSoundAtSample(i);
+    EXPECT_NEAR(samples[2 * i], expected.x, 2e-5) << "frame " << i;
+    EXPECT_NEAR(samples[2 * i + 1], expected.y, 2e-5) << "frame " << i;
   }
   // The frames after the last whole group are not computed by the shader: silence.
   for (uint32_t i = kComputedFrames * 2; i < kFrames * 2; ++i) ASSERT_EQ(samples[i], 0.0f) << "sample " << i;
