@@ -18,8 +18,9 @@ struct CommandLine {
   bool edit = false;         // edit timelinePath (app/edit_session.h): a window, reload on save
   uint16_t editorPort = 0;   // the editor page's port on 127.0.0.1 (0: a free one)
   bool openEditor = false;   // hand the editor page's address to the desktop's browser
-  uint32_t renderWidth = 0;  // 0: the program's own render size
+  uint32_t renderWidth = 0;  // 0: the program's own render size, or one chosen for a CPU device
   uint32_t renderHeight = 0;
+  bool nativeRenderSize = false;  // --render-size native: the program's own size, never chosen
   std::string device;        // an index of the device list or part of a device's name; empty: the first that can
   bool listDevices = false;  // list the devices and whether each can run the program, then end
 };

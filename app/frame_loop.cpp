@@ -243,9 +243,23 @@ bool runFrame(Presentation& p) {
   return renderApp.quit == 0;
 }
 
+namespace {
+
+// On a CPU device without a size given: the size chosen for the machine, applied between frames
+// and said once chosen (app/render_size_choice.h).
+void followRenderSizeChoice(Presentation& p) {
+  if (!p.choosingRenderSize || !p.lastFrame.passesRecorded) return;
+  const ChoiceStep step = renderSizeAfterFrame(p.sizeChoice, p.frameEndMs, p.lastFrame.simulationFrame);
+  if (step.resize) resizeRenderTargets(p, step.size.width, step.size.height);
+  if (step.decided)
+    printMessage("tarnix: drawing on the CPU (%s), not a GPU: %s; --render-size WxH or native sets it\n",
+                 deviceName().c_str(), step.say.c_str());
+}
+
+}  // namespace
+
 PresentationSummary runPresentation(Presentation& p) {
-  while (runFrame(p)) {
-  }
+  while (runFrame(p)) followRenderSizeChoice(p);
   const PresentationSummary summary = {p.framesShown, p.lastShownFrame, p.musicSeconds};
   shutdownPresentation(p);
   return summary;

@@ -93,6 +93,12 @@ constexpr PassSlot kFinalSlots[] = {
 constexpr PassSampler kFinalSamplers[] = {
     {"linearSampler", gfx::FILTER_MIN_MAG_MIP_LINEAR, gfx::TEXTURE_ADDRESS_MODE_BORDER}};
 
+constexpr PassSlot kToneMapSlots[] = {texture("frameInput", kRgba16Float), storageTexture("toneMapped", kRgba16Float),
+                                      constants("finalPassData")};
+constexpr PassSlot kScaleToBackbufferSlots[] = {
+    texture("toneMapped", kRgba16Float), texture("extraTexture", gfx::FORMAT_R8G8B8A8_UNORM),
+    texture("frameInput", kRgba16Float), constants("finalPassData")};
+
 }  // namespace
 
 const PassDescription kParticleSimulationPass = {
@@ -145,11 +151,23 @@ const PassDescription kFinalPass = {
     kFinalSlots,              kFinalSamplers,   false,
     0,                        gfx::FORMAT_R8G8B8A8_UNORM};
 
-uint32_t frameDescriptorCount(uint32_t atrousSteps) {
+const PassDescription kToneMapPass = {
+    "ToneMapCS", PassStage::Compute, {kToneMapCS, kToneMapCSSize}, kToneMapSlots, {}, false, 0, 0};
+
+const PassDescription kScaleToBackbufferPass = {
+    "ScaleToBackbufferPS",   PassStage::Pixel, {kScaleToBackbufferPS, kScaleToBackbufferPSSize},
+    kScaleToBackbufferSlots, kFinalSamplers,   false,
+    0,                       gfx::FORMAT_R8G8B8A8_UNORM};
+
+uint32_t frameDescriptorCount(uint32_t atrousSteps, bool toneMappedAtRenderSize) {
   uint32_t count = descriptorCount(kAtrousPass) * atrousSteps;
   for (const PassDescription* pass : {&kParticleSimulationPass, &kSphereBvhBuildPass, &kScenePass, &kTemporalPass,
-                                      &kDepthOfFieldPreparePass, &kDepthOfFieldPass, &kFinalPass})
+                                      &kDepthOfFieldPreparePass, &kDepthOfFieldPass})
     count += descriptorCount(*pass);
+  if (toneMappedAtRenderSize)
+    count += descriptorCount(kToneMapPass) + descriptorCount(kScaleToBackbufferPass);
+  else
+    count += descriptorCount(kFinalPass);
 #ifdef TARNIX_WEB
   count += descriptorCount(kDepthFromVelocityPass);
 #endif

@@ -26,6 +26,11 @@ extern const PassDescription kDepthOfFieldPass;
 // suites' reference for the bits of the one above.
 extern const PassDescription kDepthOfFieldDirectPass;
 extern const PassDescription kFinalPass;
+// The final pass in two where the render is not the program's own size: the picture tone-mapped
+// at the render size, then scaled to the back buffer (the title still blended there).
+extern const PassDescription kToneMapPass;
+extern const PassDescription kScaleToBackbufferPass;
 
-// The descriptors one rendered frame takes from its heap.
-uint32_t frameDescriptorCount(uint32_t atrousSteps);
+// The descriptors one rendered frame takes from its heap: with the final pass, or with the
+// tone mapping at the render size and the scaling pass.
+uint32_t frameDescriptorCount(uint32_t atrousSteps, bool toneMappedAtRenderSize = false);

@@ -39,6 +39,11 @@ void updateFrameConstants(Presentation& p, gfx::GraphicsCommandList* cl) {
 }
 
 void writeFrameConstants(Presentation& p) {
+  // The blur's size and its spiral's step are in pixels: a smaller render blurs as many fewer
+  // pixels, the same part of the picture.
+  const float scale = pixelScaleOf(p.options);
+  p.depthOfField.data.blurSize = p.sceneParams.blurSize * scale;
+  p.depthOfField.data.radiusScale = p.sceneParams.radiusScale * scale;
   writeCameraConstants(p.camera, p.constants.data);
   p.finalPass.data.time = p.constants.data.time;
   p.finalPass.data.showExtraTexture = p.simulation.data.scene == 0 ? 1 : 0;
@@ -168,6 +173,8 @@ void recordDepthOfField(Presentation& p, gfx::GraphicsCommandList* cl, Descripto
                        cpuHandle(p.targetViews, 0), p.options.renderWidth, p.options.renderHeight);
 }
 
+bool toneMapsAtRenderSize(const Presentation& p) { return pixelScaleOf(p.options) != 1.0f; }
+
 void recordFinalPass(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
   FrameTextures& t = p.textures;
   // The scene's geometry back to writable for the next frame, the picture to be sampled.
@@ -178,10 +185,21 @@ void recordFinalPass(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAl
   requestTransition(p.barriers, currentBackBuffer().resource, kStateRenderTarget);
   flush(p.barriers, cl);
 
-  const PassResource resources[] = {boundTexture(*t.frameInput), boundTexture(*p.extraTexture),
-                                    boundConstants(p.finalPass)};
-  recordFullscreenPass(cl, kFinalPass, p.finalPassPass, resources, p.passBindings, heap,
-                       cpuHandle(p.targetViews, 1), renderApp.width, renderApp.height);
+  if (toneMapsAtRenderSize(p)) {
+    const PassResource toneMapping[] = {boundTexture(*t.frameInput), boundTexture(*t.toneMapped),
+                                        boundConstants(p.finalPass)};
+    recordComputePass(cl, kToneMapPass, *p.toneMapPipeline, toneMapping, heap, p.barriers, fullscreenGroupsX(p),
+                      fullscreenGroupsY(p));
+    const PassResource scaling[] = {boundTexture(*t.toneMapped), boundTexture(*p.extraTexture),
+                                    boundTexture(*t.frameInput), boundConstants(p.finalPass)};
+    recordFullscreenPass(cl, kScaleToBackbufferPass, p.scaleToBackbufferPass, scaling, p.passBindings, heap,
+                         cpuHandle(p.targetViews, 1), renderApp.width, renderApp.height);
+  } else {
+    const PassResource resources[] = {boundTexture(*t.frameInput), boundTexture(*p.extraTexture),
+                                      boundConstants(p.finalPass)};
+    recordFullscreenPass(cl, kFinalPass, p.finalPassPass, resources, p.passBindings, heap,
+                         cpuHandle(p.targetViews, 1), renderApp.width, renderApp.height);
+  }
   // Flushed with the present transition.
   transition(p, t.frameInput, kStateRenderTarget);
 }

@@ -42,5 +42,8 @@ GpuTexture* recordAtrous(Presentation& presentation, gfx::GraphicsCommandList* c
 void recordHistoryCopies(Presentation& presentation, gfx::GraphicsCommandList* commandList);
 void recordDepthOfField(Presentation& presentation, gfx::GraphicsCommandList* commandList,
                         DescriptorAllocator& frameHeap, GpuTexture* filtered);
+// Whether the final pass runs in two (app/frame_passes.h): where the render is not the program's
+// own size. At the program's own size it is the one pass, as ever.
+bool toneMapsAtRenderSize(const Presentation& presentation);
 void recordFinalPass(Presentation& presentation, gfx::GraphicsCommandList* commandList,
                      DescriptorAllocator& frameHeap);

@@ -10,6 +10,7 @@
 
 #include "app/frame_clock.h"
 #include "app/picture_timing.h"
+#include "app/render_size_choice.h"
 #include "app/timeline_binding.h"
 #include "base/containers.h"
 #include "gpu/constant_block.h"
@@ -26,15 +27,22 @@ struct AudioRenderer;
 struct WaveOutApi;
 
 inline constexpr uint32_t kFrameHeapCount = 16;
-// A frame takes 46 descriptors and 7 per a-trous step; 137 fit the thirteen steps the timeline
-// may ask for (the depth of field's preparation and its two constant tables added 9 to 128).
-inline constexpr uint32_t kFrameHeapDescriptors = 137;
+// A frame takes 46 descriptors (50 with the final pass in two) and 7 per a-trous step, and edit
+// mode adds 4 (its overlay, the simulation's re-run after a seek): 145 fit the thirteen steps the
+// timeline may ask for in every case.
+inline constexpr uint32_t kFrameHeapDescriptors = 145;
 inline constexpr double kAudioLatencyMs = 17.4;
 inline constexpr uint32_t kParticleBlock = 32;  // particles are simulated in whole blocks
 
 struct PresentationOptions {
   uint32_t renderWidth = 960;  // W x H of every frame texture; W a multiple of 32
   uint32_t renderHeight = 540;
+  // The program's own render height, whose picture any render size keeps: parameters measured
+  // in pixels (the depth of field's blur, the filters' reach) scale by renderHeight /
+  // lookHeight, so a smaller render shows the same blur over the same part of the scene. 0: the
+  // render height itself (nothing scales; the suites' small renders keep the passes' own
+  // arithmetic).
+  uint32_t lookHeight = 0;
   // Offscreen: a swap chain of outputWidth x outputHeight in memory instead of a window
   // (0 means the render size). Nothing is read from the message pump then.
   bool offscreen = false;
@@ -66,6 +74,9 @@ struct PresentationOptions {
   // The scene pass tests every particle for each ray instead of walking the spheres'
   // hierarchy: the same pictures, slower; for comparisons.
   bool bruteForceScene = false;
+  // On a CPU device, render at a size chosen for the machine (app/render_size_choice.h) from
+  // the ladder below the render size given (the program's own); runPresentation follows it.
+  bool chooseRenderSize = false;
   // The device to draw with: an index of the device list or part of a device's name
   // (gpu/device_choice.h); null: the first that has everything the passes use.
   const char* device = nullptr;
@@ -89,6 +100,7 @@ struct FrameTextures {
   GpuTexture* ResultTexture;
   GpuTexture* frameInput;
   GpuTexture* colourAndDepth;  // the depth of field's input: the filtered picture with the depth
+  GpuTexture* toneMapped;      // the picture tone-mapped, where the final pass only scales it
 };
 
 // What the last iteration did (the passes fill in their dispatches), for tests and tools.
@@ -138,6 +150,8 @@ struct Presentation {
   Pipeline* depthOfFieldPreparePipeline;
   FullscreenPass depthOfFieldPass;
   FullscreenPass finalPassPass;
+  Pipeline* toneMapPipeline;            // the final pass in two (app/frame_passes.h)
+  FullscreenPass scaleToBackbufferPass;
   FrameTextures textures;
   DescriptorTable targetViews;           // this frame's views: 0 frameInput, 1 back buffer
   DynamicArray<PassBinding> passBindings;  // reused by the two full-screen passes
@@ -166,6 +180,9 @@ struct Presentation {
 
   FrameReport lastFrame;
   bool running;  // between start and shutdown
+
+  bool choosingRenderSize;  // a CPU device and PresentationOptions::chooseRenderSize
+  RenderSizeChoice sizeChoice;
 };
 
 // What the presentation's device must offer: the needs of every pass it runs (the music's and
@@ -199,10 +216,25 @@ PresentationSummary runPresentation(Presentation& presentation);
 // Waits for the GPU and releases everything in the shutdown order.
 void shutdownPresentation(Presentation& presentation);
 
+// Renders at width x height from the next frame on: the frame's textures made anew at that size
+// (the temporal history starts over), the passes' resolutions and pixel scale with them.
+void resizeRenderTargets(Presentation& presentation, uint32_t width, uint32_t height);
+
 // Particles the simulation moves: whole blocks of 32, never more than the buffer's 128
 // records hold. The shader derives the same count from numParticles.
 constexpr uint32_t simulatedParticleCount(uint32_t numParticles) {
   return (numParticles < kParticleCapacity ? numParticles : kParticleCapacity) / kParticleBlock * kParticleBlock;
 }
+
+// The factor of every parameter measured in pixels: the render height over the program's own
+// (PresentationOptions::lookHeight), 1 at the program's own size.
+inline float pixelScaleOf(const PresentationOptions& options) {
+  if (options.lookHeight == 0) return 1.0f;
+  return float(options.renderHeight) / float(options.lookHeight);
+}
+
+// Whose picture a render of another size shows where no program's own size is given (the
+// capture tool, the web page): tarnix's (540 rows) below 1080 rows, tarnix1080's from there.
+inline uint32_t lookHeightFor(uint32_t renderHeight) { return renderHeight >= 1080 ? 1080 : 540; }
 
 // What each frame records is in app/frame_pipeline.h.

@@ -27,20 +27,29 @@ namespace {
 
 constexpr float kCameraSpeed = 0.15f;
 
-// Once, before anything is drawn: a CPU device shows a picture every second or so at the
-// render sizes of the two programs.
-void sayWhenDrawingOnTheCpu() {
-  if ((renderApp.adapter->GetFlags() & gfx::ADAPTER_FLAG_SOFTWARE) == 0) return;
-  char name[256] = "";
-  renderApp.adapter->GetDescription(name, sizeof(name));
-  printMessage("tarnix: drawing on the CPU (%s), not a GPU: expect about a picture a second; "
-               "a smaller --render-size gives a smoother one\n", name);
+// A CPU device shows about a picture a second at the programs' own sizes. Unless a size was
+// given, the presentation starts at the smallest size of the ladder and the frame loop chooses
+// one for the machine (app/render_size_choice.h), which it says then; a size given is said now.
+void fitRenderSizeToTheDevice(Presentation& p) {
+  if (!deviceIsCpu()) return;
+  PresentationOptions& o = p.options;
+  if (!o.chooseRenderSize) {
+    printMessage("tarnix: drawing on the CPU (%s), not a GPU, at %ux%u\n", deviceName().c_str(), o.renderWidth,
+                 o.renderHeight);
+    return;
+  }
+  p.choosingRenderSize = true;
+  p.sizeChoice = startRenderSizeChoice({o.renderWidth, o.renderHeight});
+  const RenderSize first = p.sizeChoice.ladder[p.sizeChoice.rung];
+  o.renderWidth = first.width;
+  o.renderHeight = first.height;
 }
 
 // The device: on a full-screen window, a framed one, or offscreen. destroyDevice, the last
 // release of the shutdown, takes it down.
 void createDevice(Presentation& p) {
-  const PresentationOptions& o = p.options;
+  // A copy: the size chosen for a CPU device changes p.options.
+  const PresentationOptions o = p.options;
   DeviceChoice choice;
   choice.requirements = presentationDeviceRequirements(o);
   choice.device = o.device;
@@ -51,7 +60,7 @@ void createDevice(Presentation& p) {
     createWindowAndDevice(o.windowWidth, o.windowHeight, true, choice);
   else
     createWindowAndDevice(choice);
-  if (!o.offscreen) sayWhenDrawingOnTheCpu();
+  if (!o.offscreen) fitRenderSizeToTheDevice(p);
   p.sceneParams = SceneParams{};
 }
 void destroyDeviceAndBatch(Presentation& p) {
@@ -195,6 +204,13 @@ constexpr FrameTextureSpec kDepthOfFieldInput[] = {
 constexpr FrameTextureSpec kDepthOfFieldTarget[] = {
     {&FrameTextures::frameInput, kRgba16, kStateRenderTarget, kResourceAllowRenderTarget},
 };
+constexpr FrameTextureSpec kToneMapTarget[] = {
+    {&FrameTextures::toneMapped, kRgba16, kUav, kUavFlag},
+};
+
+// Every group, in the order start-up makes them.
+const std::span<const FrameTextureSpec> kFrameTextureGroups[] = {kSceneOutputs, kHistoryTextures, kDepthOfFieldInput,
+                                                                 kDepthOfFieldTarget, kToneMapTarget};
 
 void createFrameTextures(Presentation& p, std::span<const FrameTextureSpec> specs) {
   for (const FrameTextureSpec& spec : specs)
@@ -262,8 +278,19 @@ void destroyDepthOfFieldBlock(Presentation& p) { destroyConstantBlock(p.depthOfF
 void createDepthOfFieldTarget(Presentation& p) { createFrameTextures(p, kDepthOfFieldTarget); }
 void destroyDepthOfFieldTarget(Presentation& p) { releaseFrameTextures(p, kDepthOfFieldTarget); }
 
-void createFinalPass(Presentation& p) { buildPixelPass(p.finalPassPass, kFinalPass); }
-void destroyFinalPass(Presentation& p) { destroyFullscreenPass(p.finalPassPass); }
+// The final pass, and the same in two for renders that are not the program's own size.
+void createFinalPass(Presentation& p) {
+  buildPixelPass(p.finalPassPass, kFinalPass);
+  p.toneMapPipeline = buildComputePipeline(kToneMapPass);
+  createFrameTextures(p, kToneMapTarget);
+  buildPixelPass(p.scaleToBackbufferPass, kScaleToBackbufferPass);
+}
+void destroyFinalPass(Presentation& p) {
+  destroyFullscreenPass(p.scaleToBackbufferPass);
+  releaseFrameTextures(p, kToneMapTarget);
+  releasePipeline(p.toneMapPipeline);
+  destroyFullscreenPass(p.finalPassPass);
+}
 
 void createFinalBlock(Presentation& p) { createConstantBlock(p.finalPass); }
 void destroyFinalBlock(Presentation& p) { destroyConstantBlock(p.finalPass); }
@@ -315,17 +342,21 @@ void bindDestinations(Presentation& p) {
 
 // What no parameter drives: the render and window sizes, the clocks at zero, and the
 // camera's matrices, which are also the first frame's previous ones.
-void setFrameStartValues(Presentation& p) {
+void setResolutions(Presentation& p) {
   const float W = float(p.options.renderWidth), H = float(p.options.renderHeight);
+  p.constants.data.resolution = {W, H, pixelScaleOf(p.options)};
+  p.depthOfField.data.resolution = {W, H};
+  p.finalPass.data.resolution = {W, H};
+}
+
+void setFrameStartValues(Presentation& p) {
+  setResolutions(p);
   ConstantBufferData& c = p.constants.data;
-  c.resolution = {W, H, 1.0f};
   c.time = 0.0f;
   c.frame = 0.0f;
   writeCameraConstants(p.camera, c);
   keepCameraConstantsAsPrevious(c);
-  p.depthOfField.data.resolution = {W, H};
   FinalPassData& f = p.finalPass.data;
-  f.resolution = {W, H};
   f.nativeResolution = {float(renderApp.width), float(renderApp.height)};
   f.time = 0.0f;
   f.showExtraTexture = 1;
@@ -394,6 +425,19 @@ void startPresentation(Presentation& p, const PresentationOptions& options) {
   p.simulation.data.frame = 0;
   p.simulation.data.time = 0.0f;
   p.running = true;
+}
+
+void resizeRenderTargets(Presentation& p, uint32_t width, uint32_t height) {
+  ASSERT(width >= 32 && width % 32 == 0 && height > 0, "Render size %ux%u: the width must be a positive multiple of 32\n",
+         width, height);
+  waitForGpuIdle();
+  for (size_t i = std::size(kFrameTextureGroups); i-- > 0;) releaseFrameTextures(p, kFrameTextureGroups[i]);
+  p.options.renderWidth = width;
+  p.options.renderHeight = height;
+  // New textures are zero-filled: no pixel finds its particle in the previous positions, so the
+  // temporal history starts over.
+  for (std::span<const FrameTextureSpec> group : kFrameTextureGroups) createFrameTextures(p, group);
+  setResolutions(p);
 }
 
 void shutdownPresentation(Presentation& p) {

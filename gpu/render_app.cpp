@@ -262,3 +262,11 @@ void destroyDevice() {
     renderApp.window = nullptr;
   }
 }
+
+std::string deviceName() {
+  char name[256] = "";
+  renderApp.adapter->GetDescription(name, sizeof(name));
+  return name;
+}
+
+bool deviceIsCpu() { return (renderApp.adapter->GetFlags() & gfx::ADAPTER_FLAG_SOFTWARE) != 0; }

@@ -8,6 +8,7 @@
 // present fence of the back buffer, which is signalled right after the previous Present,
 // so presentation never runs more than one frame ahead of the GPU.
 #include <cstdint>
+#include <string>
 
 #include "gpu/device_choice.h"
 #include "gpu/frame_contexts.h"
@@ -37,4 +38,8 @@ void endFrame();
 uint64_t framesFinished();
 // Releases everything; the last call of the shutdown.
 void destroyDevice();
+
+// The device's name as its driver gives it, and whether it draws on the CPU (lavapipe).
+std::string deviceName();
+bool deviceIsCpu();
 

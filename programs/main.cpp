@@ -113,6 +113,9 @@ int main(int argc, char** argv) {
   PresentationOptions options;
   options.renderWidth = commandLine.renderWidth != 0 ? commandLine.renderWidth : TARNIX_RENDER_WIDTH;
   options.renderHeight = commandLine.renderHeight != 0 ? commandLine.renderHeight : TARNIX_RENDER_HEIGHT;
+  options.lookHeight = TARNIX_RENDER_HEIGHT;
+  // The editor renders at the seeks and pauses of its user, not at a steady rate to measure.
+  options.chooseRenderSize = commandLine.renderWidth == 0 && !commandLine.nativeRenderSize && !commandLine.edit;
   options.windowed = commandLine.windowed;
   options.windowWidth = commandLine.windowWidth;
   options.windowHeight = commandLine.windowHeight;

@@ -78,6 +78,7 @@ PresentationOptions presentationOptions(const WebOptions& web) {
   PresentationOptions options;
   options.renderWidth = web.width;
   options.renderHeight = web.height;
+  options.lookHeight = lookHeightFor(web.height);
   if (!web.capture.empty()) {
     options.offscreen = true;
     options.fixedClock = true;

@@ -156,6 +156,8 @@ struct ConstantBufferData {
   float4x4 viewMtx;
   float4x4 viewProjMtx;
   float4x4 prevViewProjMtx;
+  // The render width and height, and the pixel scale: the render height over the program's own
+  // (1 at the program's own size), by which the passes scale what they measure in pixels.
   float3 resolution;
   float time;
   float frame;

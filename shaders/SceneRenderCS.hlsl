@@ -409,7 +409,11 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
 #ifndef SCENE_BRUTE_FORCE
   keepLargeSpheres();
 #endif
-  float2 uv = float2(px) / res;
+  // The picture keeps the program's own look at any render size: a ray leaves the spot of a
+  // pixel that the program's own pixel's ray leaves (half an own pixel before its centre), and
+  // the samples spread over as much of the picture as they do there.
+  float pixelScale = constantData.resolution.z;
+  float2 uv = (float2(px) + (0.5 - 0.5 * pixelScale)) / res;
   float2 ndc = 2.0 * uv - 1.0;
   float3 dir = normalize(unproject(ndc) - cameraPos);
 
@@ -440,7 +444,7 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   uint sampleCount = clamp(constantData.sampleCount, 1u, 4u);
   float3 total = 0;
   for (uint s = 0; s <= sampleCount; ++s) {
-    float2 sampleUv = uv + SAMPLE_OFFSETS[s] / res;
+    float2 sampleUv = uv + SAMPLE_OFFSETS[s] * pixelScale / res;
     float3 sampleDir = normalize(unproject(2.0 * sampleUv - 1.0) - cameraPos);
     total += tracePath(cameraPos, sampleDir, seed, count);
   }

@@ -107,8 +107,10 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
     M2 = Lc * Lc + keep * (m2 - Lc * Lc);
   } else {
     float3 sum = 0;
+    // Taps as far apart as on the program's own picture (resolution.z: the pixel scale).
+    float blurScale = constantData.resolution.z;
     for (int k = 0; k < 17; ++k) {
-      float2 tc = (float2(px) + 0.5 + float2(BLUR_TAPS[k])) / res;
+      float2 tc = (float2(px) + 0.5 + float2(BLUR_TAPS[k]) * blurScale) / res;
       sum += CurrentFrame.SampleLevel(linearClamp, tc, 0).rgb;
     }
     result = sum * 0.0588235;

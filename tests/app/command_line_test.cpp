@@ -87,7 +87,7 @@ TEST(CommandLine, UsageNamesTheProgramAsCalledAndEveryOption) {
   const std::string usage = commandLineUsage("/opt/x/tarnix1080");
   EXPECT_EQ(usage.rfind("Usage: tarnix1080 [options]\n", 0), 0u);
   for (const char* option : {"--windowed", "--clock music|refresh", "--no-sound", "--timeline FILE", "--edit FILE",
-                             "--editor-port N", "--open", "--render-size WxH", "--version", "--help"})
+                             "--editor-port N", "--open", "--render-size WxH|native", "--version", "--help"})
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   // The editing keys, each named.
   for (const char* key : {"Space", "Left", "Right", "Shift", "Page Up", "Page Down", "Home", "B add", "L loop", "F fly",
@@ -108,6 +108,15 @@ TEST(CommandLine, TimelineFilesEditingAndTheRenderSize) {
   EXPECT_FALSE(p.commandLine.windowed);
   EXPECT_EQ(p.commandLine.renderWidth, 320u);
   EXPECT_EQ(p.commandLine.renderHeight, 180u);
+  EXPECT_FALSE(p.commandLine.nativeRenderSize);
+  // native: the program's own size, not one chosen for the machine; the last one given counts.
+  p = parse({"--render-size=320x180", "--render-size", "native"});
+  ASSERT_EQ(p.action, CommandLineAction::Run) << p.error;
+  EXPECT_TRUE(p.commandLine.nativeRenderSize);
+  EXPECT_EQ(p.commandLine.renderWidth, 0u);
+  p = parse({"--render-size=native", "--render-size", "64x36"});
+  EXPECT_FALSE(p.commandLine.nativeRenderSize);
+  EXPECT_EQ(p.commandLine.renderWidth, 64u);
 
   // Editing is in a normal window, of the size --windowed gives.
   p = parse({"--edit=b.json", "--windowed=800x450"});
@@ -129,9 +138,13 @@ TEST(CommandLine, TimelineFilesEditingAndTheRenderSize) {
       {{"--timeline"}, "--timeline needs a value: a timeline file"},
       {{"--edit="}, "--edit needs a timeline file"},
       {{"--timeline", "a.json", "--edit", "b.json"}, "--edit: one timeline file at a time ('a.json' already)"},
-      {{"--render-size"}, "--render-size needs a value: a size WxH"},
-      {{"--render-size", "100x100"}, "--render-size: '100x100' is not a size WxH (each side 16 to 7680, the width a multiple of 32)"},
-      {{"--render-size", "7712x100"}, "--render-size: '7712x100' is not a size WxH (each side 16 to 7680, the width a multiple of 32)"},
+      {{"--render-size"}, "--render-size needs a value: a size WxH or native"},
+      {{"--render-size", "100x100"},
+       "--render-size: '100x100' is not a size WxH (each side 16 to 7680, the width a multiple of 32) or native"},
+      {{"--render-size", "7712x100"},
+       "--render-size: '7712x100' is not a size WxH (each side 16 to 7680, the width a multiple of 32) or native"},
+      {{"--render-size", "Native"},
+       "--render-size: 'Native' is not a size WxH (each side 16 to 7680, the width a multiple of 32) or native"},
       {{"--edit", "b.json", "--editor-port", "0"}, "--editor-port: '0' is not a port number (1 to 65535)"},
       {{"--edit", "b.json", "--editor-port=65536"}, "--editor-port: '65536' is not a port number (1 to 65535)"},
       {{"--edit", "b.json", "--editor-port=99999999999"}, "--editor-port: '99999999999' is not a port number (1 to 65535)"},

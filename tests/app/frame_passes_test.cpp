@@ -31,6 +31,8 @@ TEST(FramePasses, GiveTheRootSignaturesAndCountsTheFrameUses) {
       {&kDepthOfFieldPreparePass, {{srv, 2}, {uav, 3}, {cbv, 1}}, 0, false, 6},
       {&kDepthOfFieldPass, {{srv, 3}, {cbv, 3}}, 1, false, 6},
       {&kFinalPass, {{srv, 2}, {cbv, 1}}, 1, false, 3},
+      {&kToneMapPass, {{srv, 1}, {uav, 1}, {cbv, 1}}, 0, false, 3},
+      {&kScaleToBackbufferPass, {{srv, 3}, {cbv, 1}}, 1, false, 4},
   };
   for (const Expected& e : expected) {
     RootSignatureBuilder builder = rootSignatureOf(*e.pass);
@@ -49,6 +51,7 @@ TEST(FramePasses, GiveTheRootSignaturesAndCountsTheFrameUses) {
   }
   EXPECT_EQ(frameDescriptorCount(0), 46u);
   EXPECT_EQ(frameDescriptorCount(2), 46u + 14u);
+  EXPECT_EQ(frameDescriptorCount(2, true), 50u + 14u);
 }
 
 TEST(FramePasses, ARegisterClassSplitInTwoIsRefused) {

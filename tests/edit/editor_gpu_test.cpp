@@ -149,6 +149,18 @@ TEST_F(EditorGpu, TheOverlayChangesOnlyItsBand) {
 }
 
 // Each key's effect on the picture, the music and the file.
+// The most a-trous steps the timeline may ask for, with the overlay drawn and a seek that re-runs
+// the simulation: the frame still fits its descriptor heap (it stopped the program before).
+TEST_F(EditorGpu, TheMostAtrousStepsFitWithTheOverlayAndASeek) {
+  start();
+  editor.hud.visible = true;
+  holdUint(p, "AT::Steps", 13);
+  playTo(30);
+  press(VK_RIGHT, true);
+  EXPECT_EQ(p.lastFrame.atrousIterations, 13u);
+  EXPECT_GT(editor.replay.stepsRerun, 0u);
+}
+
 TEST_F(EditorGpu, EachKeyMovesThePictureTheMusicOrTheFile) {
   start();
   playTo(10);

@@ -244,4 +244,71 @@ TEST_F(FinalPassGpu, TitleTextBlendsInOnlyDuringItsWindow) {
   EXPECT_EQ(wrongPixels(draw(colour, data, opaqueRed, true), colour, red, data, 0.6f / 255), 0);
 }
 
+// The final pass in two, as frames not at the program's own size draw it: the picture tone-mapped
+// once per rendered pixel (ToneMapCS), then scaled to the back buffer (ScaleToBackbufferPS).
+struct FinalPassInTwoGpu : FinalPassGpu {
+  std::vector<uint8_t> drawInTwo(reference::Vec3 colour, const FinalPassData& data, uint32_t textRgba) {
+    GpuTexture* frame = texture(8, 4, kRgba32Float, uniform(8, 4, colour.x, colour.y, colour.z), false);
+    GpuTexture* toneMapped = texture(8, 4, gfx::FORMAT_R16G16B16A16_FLOAT, {}, true);
+    GpuTexture* extra = text(textRgba);
+    GpuBuffer* cb = constants(data);
+    dispatch(kToneMapPass, {boundTexture(*frame, kRgba32Float), boundTexture(*toneMapped), boundConstants(*cb)}, 1, 1);
+    drawFullscreen(kScaleToBackbufferPass,
+                   {boundTexture(*toneMapped), boundTexture(*extra), boundTexture(*frame, kRgba32Float),
+                    boundConstants(*cb)},
+                   nullptr, kRgba8Unorm, kSize, kSize);
+    std::vector<uint8_t> out;
+    for (uint32_t p : readBackBuffer())
+      for (int k = 0; k < 4; ++k) out.push_back(uint8_t(p >> (8 * k)));
+    releaseTexture(frame);
+    releaseTexture(toneMapped);
+    releaseTexture(extra);
+    releaseBuffer(cb);
+    return out;
+  }
+};
+
+// Without the title, each pixel is the picture's tone-mapped colour as the one pass makes it,
+// faded at the picture's border by the sampler after the tone mapping instead of before; the
+// bars stay black.
+TEST_F(FinalPassInTwoGpu, ToneMapsEachRenderedPixelThenScales) {
+  const float noText[4] = {0, 0, 0, 0};
+  const reference::Letterbox box = reference::fitRender({8, 4}, {float(kSize), float(kSize)});
+  for (int op = 0; op <= 8; ++op) {
+    for (reference::Vec3 colour : {reference::Vec3{0.2f, 0.4f, 0.6f}, reference::Vec3{3.0f, 1.5f, 0.25f}}) {
+      const FinalPassData data = settings(static_cast<TonemapFunction>(op), 0.8f);
+      const reference::Vec3 toneMapped = reference::finalColour(colour, noText, data);
+      const std::vector<uint8_t> out = drawInTwo(colour, data, 0);
+      int wrong = 0;
+      for (uint32_t y = 0; y < kSize; ++y) {
+        for (uint32_t x = 0; x < kSize; ++x) {
+          float f = 0;
+          if (reference::insideLetterbox(box, {x + 0.5f, y + 0.5f}))
+            f = insideWeight((x + 0.5f - box.topLeft.x) / box.displayed.x, 8) *
+                insideWeight((y + 0.5f - box.topLeft.y) / box.displayed.y, 4);
+          const float expected[3] = {std::min(toneMapped.x, 1.0f) * f, std::min(toneMapped.y, 1.0f) * f,
+                                     std::min(toneMapped.z, 1.0f) * f};
+          for (int k = 0; k < 3; ++k)
+            wrong += std::abs(int(out[4 * (size_t(y) * kSize + x) + k]) - int(std::lround(expected[k] * 255))) > 1;
+        }
+      }
+      EXPECT_EQ(wrong, 0) << "operator " << op << " colour " << colour.x;
+    }
+  }
+}
+
+// Where the title shows, the pixel is made as the one pass makes it, byte for byte.
+TEST_F(FinalPassInTwoGpu, TheTitleIsBlendedAtTheWindowsResolution) {
+  const reference::Vec3 colour{0.2f, 0.4f, 0.6f};
+  FinalPassData data = settings(TonemapFunction::WHITE_PRESERVING_LUMA_BASED_REINHARD, 1.0f);
+  data.frame = 1650;
+  const uint32_t opaqueRed = 0xFF0000FFu;
+  const std::vector<float> one = draw(colour, data, opaqueRed, true);
+  const std::vector<uint8_t> two = drawInTwo(colour, data, opaqueRed);
+  ASSERT_EQ(one.size(), two.size());
+  int differing = 0;
+  for (size_t i = 0; i < one.size(); ++i) differing += int(std::lround(one[i] * 255)) != two[i];
+  EXPECT_EQ(differing, 0);
+}
+
 }  // namespace

@@ -92,6 +92,8 @@ std::vector<ShaderInterface> shaderInterfaces() {
        {{"constantData", &kDepthOfFieldData}, {"Spiral", &kDepthOfFieldSpiral}, {"Tiles", &kDepthOfFieldTiles}}},
       {"kDepthOfFieldDirectPS", "frag", {0, 0, 0}, {{"constantData", &kDepthOfFieldData}}},
       {"kTransferToBackbufferPS", "frag", {0, 0, 0}, {{"finalPassData", &kFinalPassData}}},
+      {"kToneMapCS", "comp", {kImageGroupSide, kImageGroupSide, 1}, {{"finalPassData", &kFinalPassData}}},
+      {"kScaleToBackbufferPS", "frag", {0, 0, 0}, {{"finalPassData", &kFinalPassData}}},
       {"kHudOverlayPS", "frag", {0, 0, 0}, {}},
   };
 }
@@ -186,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DescribedPass{&kSceneBruteForcePass, {"sphereBvh"}}, DescribedPass{&kTemporalPass, {}},
                       DescribedPass{&kAtrousPass, {}}, DescribedPass{&kDepthOfFieldPreparePass, {}},
                       DescribedPass{&kDepthOfFieldPass, {}}, DescribedPass{&kDepthOfFieldDirectPass, {}},
-                      DescribedPass{&kFinalPass, {}}, DescribedPass{&kHudOverlayPass, {}}),
+                      DescribedPass{&kFinalPass, {}}, DescribedPass{&kToneMapPass, {}},
+                      DescribedPass{&kScaleToBackbufferPass, {}}, DescribedPass{&kHudOverlayPass, {}}),
     [](const auto& info) { return std::string(info.param.pass->name); });
 
 // A description that drifted from its shader is caught, whichever side moved.
@@ -252,7 +255,8 @@ TEST(ShaderLayout, FullScreenStagesPassPositionsAndWriteOneColour) {
   ASSERT_EQ(vs["inputs"].items.size(), 1u);
   EXPECT_EQ(vs["inputs"][0]["type"].text, "vec3");
   EXPECT_EQ(vs["inputs"][0]["location"].asInt(), 0);
-  for (const char* symbol : {"kDepthOfFieldPS", "kDepthOfFieldDirectPS", "kTransferToBackbufferPS"}) {
+  for (const char* symbol :
+       {"kDepthOfFieldPS", "kDepthOfFieldDirectPS", "kTransferToBackbufferPS", "kScaleToBackbufferPS"}) {
     JsonNode ps = reflect(symbol);
     ASSERT_EQ(ps["outputs"].items.size(), 1u) << symbol;
     EXPECT_EQ(ps["outputs"][0]["type"].text, "vec4") << symbol;

@@ -40,6 +40,10 @@ TEST(CaptureOptions, DefaultsSecondsAndFractionalRates) {
   EXPECT_EQ(o.toFrame, 614u);    // 20.5 x 29.97 = 614.4
   EXPECT_EQ(o.outputWidth, 1920u);
   EXPECT_EQ(o.output, CaptureOutput::Mp4);
+  EXPECT_EQ(o.lookHeight, 0u);  // by the render height
+
+  ASSERT_EQ(parse({"--render-size", "256x144", "--look-height", "1080"}, &o, &error), ParseResult::Ok) << error;
+  EXPECT_EQ(o.lookHeight, 1080u);
 
   ASSERT_EQ(parse({"--size", "1280x720"}, &o, &error), ParseResult::Ok);
   EXPECT_EQ(o.renderWidth, 960u);
@@ -66,6 +70,8 @@ TEST(CaptureOptions, BadValuesAreRefusedWithTheReason) {
       {{"--fps", "0"}, "--fps '0'"},
       {{"--fps", "29.97"}, "--fps '29.97'"},
       {{"--render-size", "1000x540"}, "multiple of 32"},
+      {{"--look-height", "0"}, "--look-height '0' is not a height"},
+      {{"--look-height", "540x"}, "--look-height '540x' is not a height"},
       {{"--size", "0x540"}, "--size '0x540'"},
       {{"--size", "641x360", "--out", "a.mp4"}, "even width and height"},
       {{"--out="}, "needs a path"},

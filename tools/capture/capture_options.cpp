@@ -92,7 +92,12 @@ const char* captureUsage() {
          "  --clock music|refresh  music (default): output frame n shows the timeline frame of\n"
          "                       music time n / F, as the presentation does on any display;\n"
          "                       refresh: output frame n is timeline frame n at any rate\n"
-         "  --render-size WxH    the render size: 960x540 (default) or 1920x1080\n"
+         "  --render-size WxH    the render size: 960x540 (default) or 1920x1080, the two\n"
+         "                       programs' own, or any other (W a multiple of 32), which shows\n"
+         "                       the same picture with fewer or more pixels\n"
+         "  --look-height H      whose picture another render size shows: 540 (tarnix's, the\n"
+         "                       default below 1080 rows) or 1080 (tarnix1080's, from 1080 rows);\n"
+         "                       the render height itself renders as if it were a program's own\n"
          "  --size WxH           the size of the written images; default the render size (the\n"
          "                       picture is scaled and letterboxed as on a screen of that size)\n"
          "  --out PATH           a directory (frame_NNNN.png for each frame, music.wav), or a\n"
@@ -139,6 +144,9 @@ bool takeOption(const std::string& name, const std::string& value, GivenOptions&
   } else if (name == "--render-size") {
     if (!parseSize(value, &o.renderWidth, &o.renderHeight) || o.renderWidth % 32 != 0)
       *error = "--render-size '" + value + "' is not WxH with a width that is a multiple of 32";
+  } else if (name == "--look-height") {
+    uint32_t width = 0;
+    if (!parseSize("1x" + value, &width, &o.lookHeight)) *error = "--look-height '" + value + "' is not a height (1 to 7680)";
   } else if (name == "--size") {
     if (!parseSize(value, &o.outputWidth, &o.outputHeight)) *error = "--size '" + value + "' is not WxH (1 to 7680 each)";
     given.sizeGiven = true;
@@ -213,8 +221,8 @@ ParseResult parseCaptureOptions(int argc, const char* const* argv, CaptureOption
       hasValue = true;
     }
     const bool known = name == "--from" || name == "--to" || name == "--fps" || name == "--render-size" ||
-                       name == "--size" || name == "--out" || name == "--clock" || name == "--timeline" ||
-                       name == "--device";
+                       name == "--look-height" || name == "--size" || name == "--out" || name == "--clock" ||
+                       name == "--timeline" || name == "--device";
     if (!known) {
       *error = "unknown option '" + arg + "'";
       return ParseResult::Error;

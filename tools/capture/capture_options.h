@@ -24,6 +24,7 @@ struct CaptureOptions {
   FrameRate fps;
   FrameClockMode clock = FrameClockMode::Music;
   uint32_t renderWidth = 960, renderHeight = 540;
+  uint32_t lookHeight = 0;  // the program's own height whose picture the render keeps; 0: by the render height
   uint32_t outputWidth = 0, outputHeight = 0;  // 0: the render size
   std::string out = "capture";
   std::string timelinePath;  // a timeline file to render instead of the built-in timeline

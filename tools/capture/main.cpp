@@ -84,6 +84,7 @@ PresentationOptions presentationOptionsOf(const CaptureOptions& options) {
   PresentationOptions run;
   run.renderWidth = options.renderWidth;
   run.renderHeight = options.renderHeight;
+  run.lookHeight = options.lookHeight != 0 ? options.lookHeight : lookHeightFor(options.renderHeight);
   run.offscreen = true;
   run.outputWidth = options.outputWidth;
   run.outputHeight = options.outputHeight;
