@@ -14,6 +14,9 @@
 
 namespace {
 
+// M_PI is POSIX, not C++: mingw's <cmath> has none.
+constexpr double kTwoPi = 6.283185307179586476925286766559;
+
 constexpr PassSlot kExactSineSlots[] = {{SlotKind::StorageBuffer, "values", 0, 16}};
 const PassDescription kExactSinePass = {
     "ExactSineCS", PassStage::Compute, {kExactSineCS, kExactSineCSSize}, kExactSineSlots, {}, false, 0, 0};
@@ -82,8 +85,8 @@ TEST_F(ShaderGpuTest, OwnSinesGiveTheirMirrorsBitsAndTheSine) {
     // of x below 2^24 radians (whose fraction of a turn, rounded to a float, is 2e-7 radians off).
     const double product = double(v.rate) * double(v.n);
     EXPECT_NEAR(mirror[2], product - std::floor(product), 1.2e-7) << "turnsAt " << v.rate << " x " << v.n;
-    EXPECT_NEAR(mirror[3], std::sin(2 * M_PI * double(v.r)), 2e-7) << "sinTurns " << v.r;
-    EXPECT_NEAR(mirror[4], std::cos(2 * M_PI * double(v.r)), 2e-7) << "cosTurns " << v.r;
+    EXPECT_NEAR(mirror[3], std::sin(kTwoPi * double(v.r)), 2e-7) << "sinTurns " << v.r;
+    EXPECT_NEAR(mirror[4], std::cos(kTwoPi * double(v.r)), 2e-7) << "cosTurns " << v.r;
     if (std::fabs(v.x) < 16777216.0f) {
       EXPECT_NEAR(mirror[0], std::sin(double(v.x)), 6e-7) << "exactSin " << v.x;
       EXPECT_NEAR(mirror[1], std::cos(double(v.x)), 6e-7) << "exactCos " << v.x;
