@@ -85,7 +85,7 @@ export function fixWgsl(wgsl, hlsl) {
 }
 
 function translate(spvPath, hlsl) {
-  const text = execFileSync("spirv-dis", ["--raw-id", spvPath], { encoding: "utf8" });
+  const text = execFileSync("spirv-dis", ["--raw-id", spvPath], { encoding: "utf8", maxBuffer: 256 * 1024 * 1024 });
   const fixedPath = spvPath.replace(/\.spv$/, ".signed.spv");
   execFileSync("spirv-as", ["--target-env", "vulkan1.1", "--preserve-numeric-ids", "-o", fixedPath, "-"],
     { input: fixSignedness(text) });
