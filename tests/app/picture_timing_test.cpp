@@ -52,7 +52,9 @@ TEST(PictureTiming, ASlowLoopThatSeesSomePicturesOneFrameLateKeepsTheLead) {
     const bool seenLate = frame > 30 && frame % 3 != 0;  // two of three from frame 31 on
     picturesFinished(timing, frame - (seenLate ? 1 : 0), now + 100.0);
     now += 100.0;
-    if (frame >= 20) EXPECT_NEAR(pictureLeadSeconds(timing), 0.100 + 0.050, 0.001) << frame;
+    if (frame >= 20) {
+      EXPECT_NEAR(pictureLeadSeconds(timing), 0.100 + 0.050, 0.001) << frame;
+    }
   }
 }
 
