@@ -9,14 +9,16 @@ void addSample(double (&ring)[kPictureSamples], uint32_t& count, double value) {
   count += 1;
 }
 
-// The median of the samples kept (the upper one of an even count); 0 without any.
-double median(const double (&ring)[kPictureSamples], uint32_t count) {
+// The sample that `fraction` of those kept lie below (the median at 1/2, the upper one of an
+// even count); 0 without any.
+double quantile(const double (&ring)[kPictureSamples], uint32_t count, double fraction) {
   const uint32_t kept = std::min(count, kPictureSamples);
   if (kept == 0) return 0.0;
   double sorted[kPictureSamples];
   std::copy(ring, ring + kept, sorted);
-  std::nth_element(sorted, sorted + kept / 2, sorted + kept);
-  return sorted[kept / 2];
+  const uint32_t at = uint32_t(fraction * kept);
+  std::nth_element(sorted, sorted + at, sorted + kept);
+  return sorted[at];
 }
 
 // The mean of the samples kept; 0 without any.
@@ -55,6 +57,10 @@ void picturesFinished(PictureTiming& timing, uint64_t framesFinished, double now
 double pictureLeadSeconds(const PictureTiming& timing) {
   if (timing.delayCount == 0) return 0.0;
   const double unheld = 1.0 - mean(timing.afterHolds, timing.afterHoldCount);
-  const double centreMs = unheld * median(timing.intervalsMs, timing.intervalCount) / 2.0;
-  return (median(timing.delaysMs, timing.delayCount) + centreMs) / 1000.0;
+  const double centreMs = unheld * quantile(timing.intervalsMs, timing.intervalCount, 0.5) / 2.0;
+  // The GPU's progress is seen only when the loop asks, after a frame or before the next one:
+  // a delay is measured late by up to a loop's iteration, never early. A slow loop's samples
+  // then fall in two groups a picture apart, and a median would jump between them; the lower
+  // quartile keeps to what the GPU took.
+  return (quantile(timing.delaysMs, timing.delayCount, 0.25) + centreMs) / 1000.0;
 }

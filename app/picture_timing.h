@@ -2,8 +2,8 @@
 // When a picture the music clock chooses will be seen. Its timeline frame is chosen a while
 // before the picture reaches the screen: the frame is recorded, waits behind the frames in
 // flight, runs on the GPU and is presented. Every presented frame measures that while, from
-// the choice to the moment the GPU was first seen past the frame's present; the median of the
-// last few is the delay the clock expects. A picture then stays until the next one replaces
+// the choice to the moment the GPU was first seen past the frame's present; the lower quartile
+// of the last few is the delay the clock expects (a sample is seen late, never early). A picture then stays until the next one replaces
 // it, so the clock chooses each for the middle of its time on screen: the music heard now,
 // plus the delay, plus half the time between pictures. Not so for a loop faster than the
 // music: it holds each index until the music reaches the next, which centres it already; the
