@@ -9,6 +9,8 @@
 // of steps.
 #include "app/frame_pipeline.h"
 
+#include <cmath>
+
 #include "app/frame_passes.h"
 #include "audio/audio_renderer.h"
 #include "gpu/render_app.h"
@@ -110,6 +112,15 @@ void recordTemporal(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAll
                     fullscreenGroupsY(p));
 }
 
+uint32_t atrousIterationsFor(uint32_t steps, float pixelScale) {
+  if (steps == 0 || !(pixelScale < 1.0f)) return steps;
+  const float reach = pixelScale * float(steps * (steps + 1));
+  uint32_t best = 1;
+  for (uint32_t m = 2; m <= steps; ++m)
+    if (std::fabs(float(m * (m + 1)) - reach) <= std::fabs(float(best * (best + 1)) - reach)) best = m;
+  return best;
+}
+
 // Ping-pong between ResultTexture and outputTexture with a step width of 1, 2, 3, ...
 GpuTexture* recordAtrous(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAllocator& heap) {
   FrameTextures& t = p.textures;
@@ -118,7 +129,8 @@ GpuTexture* recordAtrous(Presentation& p, gfx::GraphicsCommandList* cl, Descript
   flush(p.barriers, cl);
 
   GpuTexture* filtered = t.ResultTexture;
-  for (uint32_t i = 0; i < p.atrousSteps; ++i) {
+  const uint32_t iterations = atrousIterationsFor(p.atrousSteps, pixelScaleOf(p.options));
+  for (uint32_t i = 0; i < iterations; ++i) {
     GpuTexture* source = (i % 2 == 0) ? t.ResultTexture : t.outputTexture;
     GpuTexture* target = (i % 2 == 0) ? t.outputTexture : t.ResultTexture;
     const PassResource resources[] = {boundTexture(*source),         boundTexture(*t.normalBuffer),

@@ -35,6 +35,11 @@ void recordScene(Presentation& presentation, gfx::GraphicsCommandList* commandLi
                  DescriptorAllocator& frameHeap);
 void recordTemporal(Presentation& presentation, gfx::GraphicsCommandList* commandList,
                     DescriptorAllocator& frameHeap);
+// The a-trous iterations a frame runs for the `steps` the timeline asks: iteration k spreads its
+// taps k pixels apart, so n iterations reach n(n+1) pixels either side. A render smaller than the
+// program's own (pixelScale < 1) runs the count whose reach is nearest the scaled one, at least
+// one: the same part of the picture filtered, with fewer passes. Otherwise `steps` itself.
+uint32_t atrousIterationsFor(uint32_t steps, float pixelScale);
 // Returns the filtered image: the last iteration's target, or ResultTexture without any.
 GpuTexture* recordAtrous(Presentation& presentation, gfx::GraphicsCommandList* commandList,
                          DescriptorAllocator& frameHeap);

@@ -9,9 +9,16 @@
 // 4500, with the particles of scene 1 as its set-up frames lay them out (they are not animated
 // on to 4500). The "Direct" variants draw the depth of field with the shader it replaced
 // (DepthOfFieldDirectPS), so each pair gives the ratio of one run: "speedup".
+//
+// TARNIX_BENCH_RENDER_SIZE=WxH renders at another size with the program's look (its pixel
+// measures scaled, the picture tone-mapped at the render size and scaled to the back buffer);
+// TARNIX_BENCH_OUTPUT_SIZE=WxH sets the back buffer (the render size unless given), e.g. 256x144
+// in 1280x720 as a machine without a GPU shows it.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/frame_passes.h"
@@ -22,11 +29,30 @@
 
 namespace {
 
+// WxH from the variable `name` where it is set; a malformed one ends the run with a message.
+void sizeFromEnvironment(const char* name, uint32_t& width, uint32_t& height) {
+  const char* text = std::getenv(name);
+  if (text == nullptr || *text == '\0') return;
+  unsigned w = 0, h = 0;
+  char end = 0;
+  if (std::sscanf(text, "%ux%u%c", &w, &h, &end) != 2 || w == 0 || h == 0 || w % 32 != 0) {
+    std::fprintf(stderr, "presentation_bench: %s=%s is not WxH with W a multiple of 32\n", name, text);
+    std::exit(2);
+  }
+  width = w, height = h;
+}
+
 Presentation& presentation() {
   static std::unique_ptr<Presentation> p = [] {
     auto created = std::make_unique<Presentation>();
     PresentationOptions options;  // 960 x 540
     options.offscreen = true;
+    sizeFromEnvironment("TARNIX_BENCH_RENDER_SIZE", options.renderWidth, options.renderHeight);
+    if (options.renderHeight != 540) options.lookHeight = 540;
+    sizeFromEnvironment("TARNIX_BENCH_OUTPUT_SIZE", options.outputWidth, options.outputHeight);
+    std::printf("render %ux%u, back buffer %ux%u\n", options.renderWidth, options.renderHeight,
+                options.outputWidth ? options.outputWidth : options.renderWidth,
+                options.outputHeight ? options.outputHeight : options.renderHeight);
     startPresentation(*created, options);
     return created;
   }();

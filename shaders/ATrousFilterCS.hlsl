@@ -27,6 +27,16 @@ ConstantBuffer<ATrousRootConstants> rootConstants : register(b0);
 
 float luminance(float3 c) { return dot(c, float3(0.299, 0.587, 0.114)); }
 
+// The normal and the depth at `at`. Outside the web the scene pass leaves the depth in the normal
+// image's fourth channel as well (the same bits): one read instead of two.
+float4 normalAndDepth(int3 at) {
+#ifdef TARNIX_WEB
+  return float4(normalBuffer.Load(at).xyz, depthBuffer.Load(at));
+#else
+  return normalBuffer.Load(at);
+#endif
+}
+
 [numthreads(TARNIX_IMAGE_GROUP_SIDE, TARNIX_IMAGE_GROUP_SIDE, 1)]
 void main(uint3 dispatchId : SV_DispatchThreadID) {
   int iterStep = asint(rootConstants.packed.x);
@@ -36,8 +46,9 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
 
   int3 at = int3(px, 0);
   float3 Cc = currentFrame.Load(at).rgb;
-  float3 Nc = normalBuffer.Load(at).xyz;
-  float Zc = depthBuffer.Load(at);
+  float4 NZc = normalAndDepth(at);
+  float3 Nc = NZc.xyz;
+  float Zc = NZc.w;
   float Lc = luminance(Cc);
   float m1 = M1.Load(at);
   float sigma = sqrt(max(M2.Load(at) - m1 * m1, 0.0));
@@ -51,8 +62,9 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
       int2 q = clamp(int2(px) + int2(dx, dy) * iterStep, int2(0, 0), last);
       int3 qa = int3(q, 0);
       float3 Cq = currentFrame.Load(qa).rgb;
-      float3 Nq = normalBuffer.Load(qa).xyz;
-      float Zq = depthBuffer.Load(qa);
+      float4 NZq = normalAndDepth(qa);
+      float3 Nq = NZq.xyz;
+      float Zq = NZq.w;
       float Lq = luminance(Cq);
       float wn = pow(saturate(dot(Nc, Nq)), 48.0);
       float wz = exp(-abs(Zc - Zq) / 0.002);

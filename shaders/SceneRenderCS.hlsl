@@ -458,8 +458,12 @@ void main(uint3 dispatchId : SV_DispatchThreadID) {
   velocityBuffer[px] = float4(velocity, 0, 1);
 #endif
   positionBuffer[px] = float4(primaryPoint, float(id));
+#ifdef TARNIX_WEB
   normalBuffer[px] = float4(normal, 1);
-#ifndef TARNIX_WEB
+#else
+  // The depth also rides in the normal's fourth channel, which nothing else reads: the a-trous
+  // filter then fetches both in one read per tap (on a CPU driver each read is a call).
+  normalBuffer[px] = float4(normal, depth);
   depthBuffer[px] = depth;
 #endif
 }

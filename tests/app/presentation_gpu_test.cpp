@@ -3,12 +3,14 @@
 // per frame, the a-trous ping-pong as the history sees it, a history that keeps nothing
 // but finite values, the timeline-driven switches and the fatal handler.
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
 
+#include "app/frame_pipeline.h"
 #include "code/tarnix_timeline.json.h"
 #include "tests/app/presentation_test_support.h"
 #include "tests/support/fatal.h"
@@ -160,6 +162,39 @@ TEST(PresentationHistory, AtrousStepsDecideWhatTheHistoryReceives) {
   EXPECT_EQ(history[0], history[1]) << "one iteration leaves ResultTexture as the temporal pass wrote it";
   EXPECT_EQ(history[2], history[3]) << "the third iteration writes outputTexture, not the history";
   EXPECT_NE(history[0], history[2]) << "two iterations filter the history";
+}
+
+// A smaller render runs as many a-trous iterations as reach the same part of the picture (n
+// iterations reach n(n+1) pixels), never none where some were asked and never more than asked.
+TEST(AtrousIterations, ReachTheSamePartOfThePicture) {
+  for (uint32_t steps = 0; steps <= 13; ++steps) {
+    EXPECT_EQ(atrousIterationsFor(steps, 1.0f), steps) << "the program's own size runs what the timeline asks";
+    EXPECT_EQ(atrousIterationsFor(steps, 2.0f), steps) << "a larger render runs what the timeline asks";
+    for (float scale : {0.05f, 0.27f, 0.5f, 0.99f}) {
+      uint32_t n = atrousIterationsFor(steps, scale);
+      EXPECT_LE(n, steps) << scale;
+      EXPECT_EQ(n == 0, steps == 0) << scale;
+    }
+  }
+  EXPECT_EQ(atrousIterationsFor(3, 144.0f / 540.0f), 1u);  // reach 12 -> 3.2: one iteration's 2
+  EXPECT_EQ(atrousIterationsFor(3, 0.5f), 2u);              // 12 -> 6: two iterations' 6
+  EXPECT_EQ(atrousIterationsFor(2, 0.5f), 1u);              // 6 -> 3: one iteration's 2
+  EXPECT_EQ(atrousIterationsFor(13, 0.5f), 9u);             // 182 -> 91: nine iterations' 90
+}
+
+// The a-trous filter reads each pixel's depth from the normal image's fourth channel: it must be
+// the depth image's value, bit for bit, on every pixel (those showing nothing included).
+TEST_F(PresentationTest, NormalImageCarriesTheDepthBits) {
+  start();
+  runUntilPassesRecorded();
+  jumpToFrame(p, 1200);
+  for (int i = 0; i < 2; ++i) runFrame(p);
+  std::vector<uint8_t> normals = readTexture(*p.textures.normalBuffer);
+  std::vector<uint8_t> depths = readTexture(*p.textures.depthBuffer);
+  ASSERT_EQ(normals.size(), depths.size() * 4);
+  size_t differing = 0, pixels = depths.size() / 4;
+  for (size_t i = 0; i < pixels; ++i) differing += std::memcmp(&normals[16 * i + 12], &depths[4 * i], 4) != 0;
+  EXPECT_EQ(differing, 0u) << "of " << pixels << " pixels";
 }
 
 // Particles that are not finite (a fault upstream, or memory a GPU never cleared) make the path

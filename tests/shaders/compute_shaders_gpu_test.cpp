@@ -544,6 +544,7 @@ TEST_F(ShaderGpuTest, ATrousKeepsPixelsWithoutSimilarNeighbours) {
     colours[4 * i + 3] = 1;
     normals[4 * i + 2] = 1;
     depths[i] = float(i);  // every neighbour far away in depth
+    normals[4 * i + 3] = depths[i];  // where the scene pass leaves it too
   }
   for (int iterStep : {0, 1}) {
     GpuTexture* frame = texture(kSize, kSize, kRgba32Float, colours, false);
