@@ -148,7 +148,9 @@ void checkReload(Editor& e) {
     e.runningVersion = result.version;
     e.savedAt = result.stamp.modified;
     e.savedVersion = result.version;
-    e.reloadNote = "reloaded";
+    // The page's write, seen in the file before its timeline was handed over.
+    const bool fromPage = e.link != nullptr && isPageVersion(*e.link, result.version);
+    e.reloadNote = fromPage ? "changed from the page" : "reloaded";
   } else if (result.outcome == ReloadOutcome::Failed) {
     e.fileError = result.message;
     printMessage("%s\n", result.message.c_str());

@@ -38,13 +38,15 @@ bool writeVersion(EditorDocument& d, const std::string& text, const char* refuse
     *result = outcome(DocumentOutcome::Refused, std::string(refused) + ", the result would not load: " + error);
     return false;
   }
+  const std::string version = documentVersion(text);
+  if (d.store.writing) d.store.writing(version);
   if (!d.store.write(text, &error)) {
     destroyTimeline(timeline);
     *result = outcome(DocumentOutcome::Failed, std::string(refused) + ": " + error);
     return false;
   }
   if (d.store.written)
-    d.store.written(timeline, documentVersion(text));
+    d.store.written(timeline, version);
   else
     destroyTimeline(timeline);
   return true;

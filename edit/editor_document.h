@@ -22,6 +22,9 @@ struct DocumentStore {
   std::function<bool(std::string* text, std::string* error)> read;
   // Replaces the bytes whole and atomically; false with *error, the old bytes untouched.
   std::function<bool(const std::string& text, std::string* error)> write;
+  // Before a write: the version about to be written, so that a reader who sees the file change
+  // first can tell it from an edit made elsewhere. Called with the mutex held.
+  std::function<void(const std::string& version)> writing;
   // After a write: the new version's timeline, which the program then plays (the callee owns
   // it). Called with the mutex held.
   std::function<void(Timeline* timeline, const std::string& version)> written;

@@ -12,6 +12,10 @@ constexpr double kPlayheadPeriodMs = 50.0;
 bool openEditorLink(EditorLink& link, const std::string& path, uint16_t port, std::string* error) {
   link.document.name = path;
   link.document.store = documentStoreForFile(path);
+  link.document.store.writing = [&link](const std::string& version) {
+    std::lock_guard lock(link.mutex);
+    link.pageVersion = version;
+  };
   link.document.store.written = [&link, path](Timeline* timeline, const std::string& version) {
     std::lock_guard lock(link.mutex);
     destroyTimeline(link.written);  // a newer version replaces one not played yet
@@ -46,6 +50,11 @@ Timeline* takeWrittenTimeline(EditorLink& link, OsFileStamp* stamp, std::string*
   *version = link.writtenVersion;
   *writtenAt = link.writtenAt;
   return timeline;
+}
+
+bool isPageVersion(EditorLink& link, const std::string& version) {
+  std::lock_guard lock(link.mutex);
+  return !version.empty() && version == link.pageVersion;
 }
 
 std::vector<TransportCommand> takeTransportCommands(EditorLink& link) {

@@ -23,6 +23,7 @@ struct EditorLink {
   std::string writtenVersion;
   OsFileStamp writtenStamp;
   int64_t writtenAt = 0;  // osFileTimeNow() when it was written
+  std::string pageVersion;  // the last version the page wrote or is writing
   std::vector<TransportCommand> commands;
 
   // Main thread only.
@@ -38,6 +39,9 @@ void closeEditorLink(EditorLink& link);
 // The timeline the page last wrote (null when none is waiting; the caller owns it).
 Timeline* takeWrittenTimeline(EditorLink& link, OsFileStamp* stamp, std::string* version, int64_t* writtenAt);
 std::vector<TransportCommand> takeTransportCommands(EditorLink& link);
+// Whether `version` of the file is the page's: the file watcher may see the page's write before
+// the page's timeline is handed over.
+bool isPageVersion(EditorLink& link, const std::string& version);
 
 // Where the show is, as {"frame", "paused", "looping", "loopStart", "loopEnd", "fps"}: sent
 // when it changes, at most every 50 ms while the frame moves.

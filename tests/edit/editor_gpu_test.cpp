@@ -254,6 +254,45 @@ TEST_F(EditorGpu, ReloadOnSaveKeepsTheRunningTimelineThroughAnError) {
   EXPECT_EQ(findTrack(p.timeline, "CM::Bright")->keys[579]->value.floatValue, 1.0f);
 }
 
+// The page's change reaches the file before its timeline reaches the editor's loop, so the file
+// watcher may read it first: it is still said to be the page's, and a save elsewhere is not.
+TEST_F(EditorGpu, ThePagesChangeReadFromTheFileFirstIsStillThePages) {
+  EditorLink link;
+  ASSERT_TRUE(openEditorLink(link, file, 0, &error)) << error;
+  const std::unique_ptr<EditorLink, void (*)(EditorLink*)> closing(&link, [](EditorLink* l) { closeEditorLink(*l); });
+  start();
+  editor.link = &link;
+  playTo(5);
+  std::string text;
+  ASSERT_TRUE(osReadWholeFile(file.c_str(), &text, &error));
+  const std::string key = "{\"frame\":579,\"easing\":\"None\",\"value\":1.000000}";
+  auto changed = [&](const char* value) {
+    std::string result = text;
+    return result.replace(result.find(key), key.size(), std::string("{\"frame\":579,\"easing\":\"None\",\"value\":") + value + "}");
+  };
+  auto runUntilBright = [&](float value) {
+    for (int i = 0; i < 200 && findTrack(p.timeline, "CM::Bright")->keys[579]->value.floatValue != value; ++i) {
+      osSleepMs(5);
+      ASSERT_TRUE(runEditorFrame(editor));
+    }
+    ASSERT_EQ(findTrack(p.timeline, "CM::Bright")->keys[579]->value.floatValue, value);
+  };
+
+  // The server thread's write, its hand-over not made yet.
+  const std::string fromPage = changed("0.5");
+  {
+    std::lock_guard lock(link.document.mutex);
+    link.document.store.writing(documentVersion(fromPage));
+    ASSERT_TRUE(link.document.store.write(fromPage, &error)) << error;
+  }
+  runUntilBright(0.5f);
+  EXPECT_EQ(editor.reloadNote.rfind("changed from the page", 0), 0u) << editor.reloadNote;
+
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << changed("2.5");
+  runUntilBright(2.5f);
+  EXPECT_EQ(editor.reloadNote.rfind("reloaded", 0), 0u) << editor.reloadNote;
+}
+
 // A save while the program starts (after the file was read) is not lost: the first frames
 // reload it.
 TEST_F(EditorGpu, ASaveDuringStartUpIsReloaded) {
