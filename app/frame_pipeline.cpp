@@ -45,8 +45,8 @@ void writeFrameConstants(Presentation& p) {
   // pixels, the same part of the picture. A spiral reaching radius R in steps of k takes about
   // R^2 / 2k samples, the program's own size 200 over its disc (one per 6 pixels). Scaling the
   // step like the blur would keep 200 * scale samples on a disc scale^2 as large, four times as
-  // dense at 256x144; the square root of the scale keeps them twice as dense there, with half
-  // the samples of the depth of field, its largest cost on a CPU driver.
+  // dense at 256x144; the square root of the scale keeps them twice as dense there with half
+  // the samples (the depth of field is one of a small frame's largest passes on a CPU driver).
   const float scale = pixelScaleOf(p.options);
   p.depthOfField.data.blurSize = p.sceneParams.blurSize * scale;
   p.depthOfField.data.radiusScale = p.sceneParams.radiusScale * (scale < 1.0f ? std::sqrt(scale) : scale);
