@@ -146,6 +146,8 @@ const PassDescription kDepthOfFieldDirectPass = {
     kDepthOfFieldDirectSlots, kDepthOfFieldSamplers, false,
     0,                      kRgba16Float};
 
+// The two passes that draw into the back buffer are built for its format (the window's
+// channel order); R8G8B8A8 is what they are described, and tested, with.
 const PassDescription kFinalPass = {
     "TransferToBackbufferPS", PassStage::Pixel, {kTransferToBackbufferPS, kTransferToBackbufferPSSize},
     kFinalSlots,              kFinalSamplers,   false,

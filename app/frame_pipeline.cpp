@@ -228,7 +228,7 @@ void recordFrameSetup(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorA
   requestTransition(p.barriers, backBuffer, kStateRenderTarget);
   flush(p.barriers, cl);
   writeTextureRtv(p.targetViews, p.textures.frameInput->resource, kDepthOfFieldPass.renderTargetFormat);
-  writeTextureRtv(p.targetViews, backBuffer, kFinalPass.renderTargetFormat);
+  writeTextureRtv(p.targetViews, backBuffer, renderApp.backBufferFormat);
   // Draw to the back buffer, clear both targets to black, bind the frame's heap.
   gfx::CpuDescriptorHandle backBufferView = {cpuHandle(p.targetViews, 1)};
   cl->OMSetRenderTargets(1, &backBufferView, true, nullptr);

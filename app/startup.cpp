@@ -246,9 +246,10 @@ void destroyFilterPipelines(Presentation& p) {
   releasePipeline(p.temporalPipeline);
 }
 
-// A full-screen pass on the shared triangle's vertex shader.
-void buildPixelPass(FullscreenPass& pass, const PassDescription& description) {
-  buildFullscreenPass(pass, description, {kRenderToScreenVS, kRenderToScreenVSSize});
+// A full-screen pass on the shared triangle's vertex shader, drawing into the description's
+// format (renderTargetFormat 0) or another.
+void buildPixelPass(FullscreenPass& pass, const PassDescription& description, uint32_t renderTargetFormat = 0) {
+  buildFullscreenPass(pass, description, {kRenderToScreenVS, kRenderToScreenVSSize}, renderTargetFormat);
   if (pass.pipeline == nullptr) PANIC("Failed to create graphics pipeline\n");
 }
 
@@ -280,10 +281,10 @@ void destroyDepthOfFieldTarget(Presentation& p) { releaseFrameTextures(p, kDepth
 
 // The final pass, and the same in two for renders that are not the program's own size.
 void createFinalPass(Presentation& p) {
-  buildPixelPass(p.finalPassPass, kFinalPass);
+  buildPixelPass(p.finalPassPass, kFinalPass, renderApp.backBufferFormat);
   p.toneMapPipeline = buildComputePipeline(kToneMapPass);
   createFrameTextures(p, kToneMapTarget);
-  buildPixelPass(p.scaleToBackbufferPass, kScaleToBackbufferPass);
+  buildPixelPass(p.scaleToBackbufferPass, kScaleToBackbufferPass, renderApp.backBufferFormat);
 }
 void destroyFinalPass(Presentation& p) {
   destroyFullscreenPass(p.scaleToBackbufferPass);

@@ -288,13 +288,13 @@ void BM_DepthOfField(benchmark::State& state) {
 
 void BM_FinalPass(benchmark::State& state) {
   FullscreenPass pass;
-  buildFullscreenPass(pass, kFinalPass, {kRenderToScreenVS, kRenderToScreenVSSize});
+  buildFullscreenPass(pass, kFinalPass, {kRenderToScreenVS, kRenderToScreenVSSize}, renderApp.backBufferFormat);
   std::vector<PassResource> bindings = {boundTexture(*b.frameInput), boundTexture(*b.text),
                                         boundConstants(*b.finalData)};
   timeFrames(state, [&](gfx::GraphicsCommandList* list) {
     TrackedResource& backBuffer = currentBackBuffer().resource;
-    recordFullscreen(list, kFinalPass, pass, *b.heap, *b.targets, b.barriers, bindings, backBuffer, kRgba8Unorm,
-                     1920, 1080);
+    recordFullscreen(list, kFinalPass, pass, *b.heap, *b.targets, b.barriers, bindings, backBuffer,
+                     renderApp.backBufferFormat, 1920, 1080);
     requestTransition(b.barriers, backBuffer, kStatePresent);
     flush(b.barriers, list);
   });

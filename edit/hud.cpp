@@ -55,7 +55,7 @@ void createHud(Hud& hud, uint32_t windowWidth, uint32_t windowHeight) {
   hud.texture = createTexture(width, height, clear.data(), kStatePixelShaderResource, kRgba8, 0);
   for (GpuBuffer*& upload : hud.uploads)
     upload = createBuffer(textureStagingSize(width, height, 4), BufferType::Upload, nullptr, false, 0);
-  buildFullscreenPass(hud.pass, kHudOverlayPass, {kRenderToScreenVS, kRenderToScreenVSSize});
+  buildFullscreenPass(hud.pass, kHudOverlayPass, {kRenderToScreenVS, kRenderToScreenVSSize}, renderApp.backBufferFormat);
   if (hud.pass.pipeline == nullptr) PANIC("Failed to create graphics pipeline\n");
 }
 

@@ -60,7 +60,8 @@ void createSwapChainAndBackBuffers(gfx::Device* device) {
   swapDesc.BufferDesc.Width = renderApp.width;
   swapDesc.BufferDesc.Height = renderApp.height;
   swapDesc.BufferDesc.RefreshRate = {0, 0};
-  swapDesc.BufferDesc.Format = gfx::FORMAT_R8G8B8A8_UNORM;
+  renderApp.backBufferFormat = gfx::PreferredBackBufferFormat();
+  swapDesc.BufferDesc.Format = gfx::Format(renderApp.backBufferFormat);
   swapDesc.BufferDesc.ScanlineOrdering = 0;
   swapDesc.BufferDesc.Scaling = 0;
   swapDesc.SampleDesc = {1, 0};

@@ -221,7 +221,8 @@ class SwapChain : public Object {
   virtual UINT GetCurrentBackBufferIndex() = 0;
   virtual HRESULT GetDesc(SwapChainDesc* desc) = 0;
   // Copies back buffer `buffer`'s pixels (tightly packed rows of width * 4 bytes, rowPitch
-  // apart) into pixels, after waiting for all queued GPU work. The buffer must be in the
+  // apart) into pixels as R, G, B, A bytes whatever the buffer's channel order, after
+  // waiting for all queued GPU work. The buffer must be in the
   // PRESENT (COMMON) state. Works on windowed and offscreen swap chains.
   virtual HRESULT ReadBackBuffer(UINT buffer, void* pixels, UINT64 rowPitch) = 0;
 };
@@ -249,6 +250,10 @@ class Factory : public Object {
   virtual HRESULT EnumAdapters(UINT index, Adapter** adapter) = 0;
   virtual HRESULT CreateSwapChain(CommandQueue* queue, const SwapChainDesc* desc, SwapChain** swapChain) = 0;
 };
+
+// The back buffer format this backend's windows show without converting each pixel (a
+// surface's own channel order): what a swap chain should be asked for.
+Format PreferredBackBufferFormat();
 
 // CreateDXGIFactory2 analogue. flags may hold CREATE_FACTORY_DEBUG (validation on).
 HRESULT CreateFactory(UINT flags, Factory** factory);

@@ -3,6 +3,7 @@
 #include "platform/vulkan/vk_swap_chain.h"
 
 #include <cstring>
+#include <utility>
 
 #include "platform/window.h"
 
@@ -86,9 +87,12 @@ HRESULT SwapChainImpl::ReadBackBuffer(UINT index, void* pixels, UINT64 rowPitch)
     vkCmdPipelineBarrier2(cmd, &toHost);
   });
   if (Succeeded(hr))
-    for (uint32_t y = 0; y < height; ++y)
-      std::memcpy(static_cast<uint8_t*>(pixels) + y * rowPitch, static_cast<uint8_t*>(staging->mapped) + y * rowBytes,
-                  rowBytes);
+    for (uint32_t y = 0; y < height; ++y) {
+      uint8_t* row = static_cast<uint8_t*>(pixels) + y * rowPitch;
+      std::memcpy(row, static_cast<uint8_t*>(staging->mapped) + y * rowBytes, rowBytes);
+      if (image->desc.Format == FORMAT_B8G8R8A8_UNORM)
+        for (uint64_t x = 0; x < rowBytes; x += 4) std::swap(row[x], row[x + 2]);
+    }
   staging->Release();
   return hr;
 }
@@ -132,4 +136,9 @@ HRESULT FactoryImpl::CreateSwapChain(CommandQueue* queue, const SwapChainDesc* d
 }
 
 }  // namespace vk
+
+// Desktop surfaces (X11, Wayland, Windows) all offer B8G8R8A8; some offer nothing else. A
+// back buffer in the surface's order reaches the window by a plain copy.
+Format PreferredBackBufferFormat() { return FORMAT_B8G8R8A8_UNORM; }
+
 }  // namespace gfx

@@ -56,6 +56,7 @@ class SwapChainImpl final : public ObjectBase<SwapChain> {
   bool surfaceLost = false;  // made again from the window before the next chain
   VkSwapchainKHR chain = VK_NULL_HANDLE;
   VkExtent2D chainExtent{};
+  VkFormat chainFormat = VK_FORMAT_UNDEFINED;
   VkSurfaceTransformFlagBitsKHR chainTransform = VK_SURFACE_TRANSFORM_IDENTITY_BIT_KHR;
   bool rebuildFailing = false;  // said once per run of failed rebuilds
   std::vector<VkImage> chainImages;

@@ -72,9 +72,14 @@ HRESULT SwapChainImpl::createSurfaceChain() {
   std::vector<VkSurfaceFormatKHR> formats(count);
   vkGetPhysicalDeviceSurfaceFormatsKHR(device->physical, surface, &count, formats.data());
   if (formats.empty()) return kFail;
+  // The back buffer's own format where the surface has it (the present is then a copy),
+  // else another 8-bit UNORM one (a converting blit), else whatever it offers.
   VkSurfaceFormatKHR chosen = formats[0];
   for (const auto& f : formats)
     if (f.format == VK_FORMAT_B8G8R8A8_UNORM || f.format == VK_FORMAT_R8G8B8A8_UNORM) chosen = f;
+  for (const auto& f : formats)
+    if (f.format == toVkFormat(desc.BufferDesc.Format)) chosen = f;
+  chainFormat = chosen.format;
   chainExtent = caps.currentExtent.width != UINT32_MAX
                     ? caps.currentExtent
                     : VkExtent2D{desc.BufferDesc.Width, desc.BufferDesc.Height};
@@ -173,21 +178,21 @@ HRESULT SwapChainImpl::presentToWindow(ResourceImpl* source) {
   return vr == VK_SUBOPTIMAL_KHR ? kOk : resultFromVk(vr);
 }
 
-// The back buffer scaled into the chain image, and both left as the program and the display
-// expect them.
+// The back buffer copied (or scaled) into the chain image, and both left as the program and
+// the display expect them.
 void SwapChainImpl::recordCopy(VkCommandBuffer cmd, ResourceImpl* source, VkImage target) {
   VkImageMemoryBarrier2 barriers[2] = {{VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2},
                                        {VK_STRUCTURE_TYPE_IMAGE_MEMORY_BARRIER_2}};
   barriers[0].srcStageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
   barriers[0].srcAccessMask = VK_ACCESS_2_MEMORY_WRITE_BIT;
-  barriers[0].dstStageMask = VK_PIPELINE_STAGE_2_BLIT_BIT;
+  barriers[0].dstStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
   barriers[0].dstAccessMask = VK_ACCESS_2_TRANSFER_READ_BIT;
   barriers[0].oldLayout = source->layout;
   barriers[0].newLayout = VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL;
   barriers[0].image = source->image;
   barriers[0].subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 1, 0, 1};
-  barriers[1].srcStageMask = VK_PIPELINE_STAGE_2_BLIT_BIT;  // chained to the acquire semaphore's wait
-  barriers[1].dstStageMask = VK_PIPELINE_STAGE_2_BLIT_BIT;
+  barriers[1].srcStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;  // chained to the acquire semaphore's wait
+  barriers[1].dstStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
   barriers[1].dstAccessMask = VK_ACCESS_2_TRANSFER_WRITE_BIT;
   barriers[1].oldLayout = VK_IMAGE_LAYOUT_UNDEFINED;
   barriers[1].newLayout = VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL;
@@ -198,15 +203,25 @@ void SwapChainImpl::recordCopy(VkCommandBuffer cmd, ResourceImpl* source, VkImag
   dependency.imageMemoryBarrierCount = 2;
   dependency.pImageMemoryBarriers = barriers;
   vkCmdPipelineBarrier2(cmd, &dependency);
-  VkImageBlit blit{};
-  blit.srcSubresource = blit.dstSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
-  blit.srcOffsets[1] = {static_cast<int32_t>(source->desc.Width), static_cast<int32_t>(source->desc.Height), 1};
-  blit.dstOffsets[1] = {static_cast<int32_t>(chainExtent.width), static_cast<int32_t>(chainExtent.height), 1};
-  vkCmdBlitImage(cmd, source->image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, target,
-                 VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &blit, VK_FILTER_LINEAR);
+  // A software driver copies bytes for a copy but draws every pixel for a converting blit.
+  if (chainFormat == toVkFormat(source->desc.Format) && chainExtent.width == source->desc.Width &&
+      chainExtent.height == source->desc.Height) {
+    VkImageCopy copy{};
+    copy.srcSubresource = copy.dstSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    copy.extent = {chainExtent.width, chainExtent.height, 1};
+    vkCmdCopyImage(cmd, source->image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, target,
+                   VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &copy);
+  } else {
+    VkImageBlit blit{};
+    blit.srcSubresource = blit.dstSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, 0, 0, 1};
+    blit.srcOffsets[1] = {static_cast<int32_t>(source->desc.Width), static_cast<int32_t>(source->desc.Height), 1};
+    blit.dstOffsets[1] = {static_cast<int32_t>(chainExtent.width), static_cast<int32_t>(chainExtent.height), 1};
+    vkCmdBlitImage(cmd, source->image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, target,
+                   VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &blit, VK_FILTER_LINEAR);
+  }
   // The back buffer returns to the layout the program left it in; the chain image is shown.
   std::swap(barriers[0].oldLayout, barriers[0].newLayout);
-  barriers[0].srcStageMask = VK_PIPELINE_STAGE_2_BLIT_BIT;
+  barriers[0].srcStageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
   barriers[0].srcAccessMask = 0;
   barriers[0].dstStageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;
   barriers[0].dstAccessMask = VK_ACCESS_2_MEMORY_READ_BIT | VK_ACCESS_2_MEMORY_WRITE_BIT;
@@ -231,7 +246,7 @@ VkResult SwapChainImpl::submitAndPresent(Slot& s, ResourceImpl* source, uint32_t
 
   VkSemaphoreSubmitInfo wait{VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO};
   wait.semaphore = s.acquired;
-  wait.stageMask = VK_PIPELINE_STAGE_2_BLIT_BIT;
+  wait.stageMask = VK_PIPELINE_STAGE_2_ALL_TRANSFER_BIT;
   VkSemaphoreSubmitInfo signal{VK_STRUCTURE_TYPE_SEMAPHORE_SUBMIT_INFO};
   signal.semaphore = renderDone[index];
   signal.stageMask = VK_PIPELINE_STAGE_2_ALL_COMMANDS_BIT;

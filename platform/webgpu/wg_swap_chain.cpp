@@ -1,6 +1,7 @@
 // The swap chain: three back buffers of its own; Present copies the current one to the
 // window's canvas and waits for the display's next frame. Offscreen, Present only moves on.
 #include <cstring>
+#include <utility>
 
 #include "platform/web/window_web.h"
 #include "platform/webgpu/webgpu_glue.h"
@@ -77,8 +78,12 @@ HRESULT WgSwapChain::ReadBackBuffer(UINT buffer, void* pixels, UINT64 rowPitch) 
   void* mapped = nullptr;
   HRESULT result = readback->Map(0, nullptr, &mapped);
   if (Succeeded(result))
-    for (uint32_t y = 0; y < height; ++y)
-      std::memcpy(static_cast<uint8_t*>(pixels) + y * rowPitch, static_cast<uint8_t*>(mapped) + y * aligned, packed);
+    for (uint32_t y = 0; y < height; ++y) {
+      uint8_t* row = static_cast<uint8_t*>(pixels) + y * rowPitch;
+      std::memcpy(row, static_cast<uint8_t*>(mapped) + y * aligned, packed);
+      if (desc_.BufferDesc.Format == FORMAT_B8G8R8A8_UNORM)
+        for (uint64_t x = 0; x < packed; x += 4) std::swap(row[x], row[x + 2]);
+    }
   readback->Release();
   return result;
 }
@@ -97,3 +102,8 @@ HRESULT createSwapChain(CommandQueue*, const SwapChainDesc* desc, SwapChain** sw
 }
 
 }  // namespace gfx::webgpu
+
+namespace gfx {
+// The canvas is configured R8G8B8A8 and the present copies the back buffer into it.
+Format PreferredBackBufferFormat() { return FORMAT_R8G8B8A8_UNORM; }
+}  // namespace gfx

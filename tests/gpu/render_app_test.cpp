@@ -56,7 +56,7 @@ TEST_F(RenderAppTest, FullscreenPassDrawsWithBindingsAndAlphaBlend) {
 
   FullscreenPass pass = {};
   pass.pixelShader = {kTintTexturePS, kTintTexturePSSize};
-  pass.renderTargetFormats.push(28);
+  pass.renderTargetFormats.push(renderApp.backBufferFormat);
   addTable(pass.builder, makeRangeList2(makeRange(kRangeSrv, 1), makeRange(kRangeCbv, 1)), kVisibilityPixel);
   addStaticSampler(pass.builder, 0, 3, 0, kVisibilityPixel);  // point, clamp
   buildFullscreenPass(pass, {kFullscreenTestVS, kFullscreenTestVSSize});
@@ -74,7 +74,7 @@ TEST_F(RenderAppTest, FullscreenPassDrawsWithBindingsAndAlphaBlend) {
   requestTransition(barriers, backBuffer, kStateRenderTarget);
   flush(barriers, list);
   DescriptorTable rtv = allocateDescriptors(*targets, 1);
-  writeTextureRtv(rtv, backBuffer, 28);
+  writeTextureRtv(rtv, backBuffer, renderApp.backBufferFormat);
   list->SetDescriptorHeaps(1, &heap->heap);
   executeFullscreenPass(pass, kWidth, kHeight, list, rtv.cpuStart, *heap, bindings);
   EXPECT_EQ(source->resource.state, kStatePixelShaderResource);

@@ -5,6 +5,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -40,6 +41,10 @@ class WindowTest : public ::testing::Test {
     }
     ASSERT_TRUE(opened) << "cannot open DISPLAY " << display;
     gProcedureMessages.clear();
+    // A test's window ends with the WM_QUIT its destruction posts: not the next test's.
+    WindowMessage stale;
+    while (windowPeekMessage(&stale)) {
+    }
     window = windowCreate("TARNIX", width, height, recordingProcedure);
     ASSERT_NE(window, nullptr);
   }
@@ -74,11 +79,12 @@ struct WindowSwapChain : GfxContext {
   GraphicsCommandList* lists[3] = {};
   uint64_t contextValues[3] = {};
 
-  void create(Window* window, uint32_t width, uint32_t height) {
+  void create(Window* window, uint32_t width, uint32_t height, Format format = FORMAT_R8G8B8A8_UNORM) {
     ASSERT_TRUE(GfxContext::create());
     SwapChainDesc desc;
     desc.BufferDesc.Width = width;
     desc.BufferDesc.Height = height;
+    desc.BufferDesc.Format = format;
     desc.BufferUsage = USAGE_RENDER_TARGET_OUTPUT | USAGE_SHADER_INPUT;
     desc.BufferCount = 3;
     desc.OutputWindow = window;
@@ -171,6 +177,46 @@ TEST_F(WindowTest, CoversTheScreenPresentsFramesAndQuitsOnClose) {
 
 // Win32 delivers these messages itself; only the SDL backend translates them.
 #ifndef _WIN32
+// The X server's colour of the screen's pixel (x, y) as 0xRRGGBB, read with xwd and
+// ImageMagick; -1 where they are missing.
+long screenPixel(uint32_t x, uint32_t y) {
+  char command[160];
+  std::snprintf(command, sizeof(command),
+                "xwd -root -silent 2>/dev/null | convert xwd:- -crop 1x1+%u+%u -depth 8 -format '%%[hex:p{0,0}]' info:",
+                x, y);
+  FILE* pipe = popen(command, "r");
+  if (!pipe) return -1;
+  char text[32] = {};
+  const bool read = std::fgets(text, sizeof(text), pipe) != nullptr;
+  const int status = pclose(pipe);
+  return read && status == 0 ? std::strtol(text, nullptr, 16) & 0xFFFFFF : -1;
+}
+
+// The window shows the colours drawn, in its own channel order (a copy) and in the other
+// (a converting blit): red stays red.
+TEST_F(WindowTest, TheWindowShowsTheColoursDrawnInEitherChannelOrder) {
+  for (Format format : {PreferredBackBufferFormat(), FORMAT_R8G8B8A8_UNORM, FORMAT_B8G8R8A8_UNORM}) {
+    SCOPED_TRACE(format);
+    ValidationScope validation;
+    WindowSwapChain chain;
+    chain.create(window, width, height, format);
+    if (!HasFatalFailure()) chain.presentClears(3);  // the last frame clears to (2/3, 0.2, 0.4)
+    if (!HasFatalFailure()) {
+      std::vector<uint32_t> pixels(size_t(width) * height);
+      ASSERT_TRUE(Succeeded(chain.swapChain->ReadBackBuffer(2, pixels.data(), width * 4)));
+      EXPECT_EQ(pixels[0] & 0xFFFFFF, 0x6633AAu);  // read back as R, G, B bytes whatever the order
+      long shown = -1;
+      for (int attempt = 0; attempt < 20 && shown != 0xAA3366; ++attempt) {
+        osSleepMs(50);
+        shown = screenPixel(width / 2, height / 2);
+      }
+      if (shown == -1) GTEST_SKIP() << "xwd or ImageMagick missing: the screen cannot be read";
+      EXPECT_EQ(shown, 0xAA3366) << std::hex << "the screen shows " << shown;
+    }
+    chain.release();
+  }
+}
+
 TEST_F(WindowTest, InputBecomesWin32MessagesWithVirtualKeys) {
   auto push = [](SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1); };
   SDL_Event event{};

@@ -154,7 +154,7 @@ struct FinalPassGpu : ShaderGpuTest {
         toBackBuffer ? nullptr
                      : createTexture(kSize, kSize, nullptr, kStateRenderTarget, kRgba32Float, kResourceAllowRenderTarget);
     drawFullscreen(kFinalPass, {boundTexture(*frame, kRgba32Float), boundTexture(*extra), boundConstants(*cb)}, target,
-                   toBackBuffer ? kRgba8Unorm : kRgba32Float, kSize, kSize);
+                   toBackBuffer ? renderApp.backBufferFormat : kRgba32Float, kSize, kSize);
     std::vector<float> out;
     if (target) {
       out = readFloats(*target, 4);
@@ -256,7 +256,7 @@ struct FinalPassInTwoGpu : FinalPassGpu {
     drawFullscreen(kScaleToBackbufferPass,
                    {boundTexture(*toneMapped), boundTexture(*extra), boundTexture(*frame, kRgba32Float),
                     boundConstants(*cb)},
-                   nullptr, kRgba8Unorm, kSize, kSize);
+                   nullptr, renderApp.backBufferFormat, kSize, kSize);
     std::vector<uint8_t> out;
     for (uint32_t p : readBackBuffer())
       for (int k = 0; k < 4; ++k) out.push_back(uint8_t(p >> (8 * k)));
