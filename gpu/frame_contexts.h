@@ -59,7 +59,7 @@ class RenderApp {
   BackBuffer backBuffers[kBackBufferCount] = {};
   Window* window = nullptr;  // null for an offscreen swap chain
   uint32_t width = 0, height = 0;
-  uint32_t backBufferFormat = 0;  // the window's own channel order: passes that draw into it use it
+  uint32_t backBufferFormat = 0;  // the backend's window order (offscreen too): passes into it use it
   uint64_t backBufferIndex = 0;
   uint64_t frameContextIndex = 0;
   uint64_t frameCounter = 0;  // frames ended so far

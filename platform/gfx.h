@@ -222,8 +222,8 @@ class SwapChain : public Object {
   virtual HRESULT GetDesc(SwapChainDesc* desc) = 0;
   // Copies back buffer `buffer`'s pixels (tightly packed rows of width * 4 bytes, rowPitch
   // apart) into pixels as R, G, B, A bytes whatever the buffer's channel order, after
-  // waiting for all queued GPU work. The buffer must be in the
-  // PRESENT (COMMON) state. Works on windowed and offscreen swap chains.
+  // waiting for all queued GPU work. The buffer must be in the PRESENT (COMMON) state.
+  // Works on windowed and offscreen swap chains.
   virtual HRESULT ReadBackBuffer(UINT buffer, void* pixels, UINT64 rowPitch) = 0;
 };
 
