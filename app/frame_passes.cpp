@@ -93,10 +93,13 @@ constexpr PassSlot kFinalSlots[] = {
 constexpr PassSampler kFinalSamplers[] = {
     {"linearSampler", gfx::FILTER_MIN_MAG_MIP_LINEAR, gfx::TEXTURE_ADDRESS_MODE_BORDER}};
 
-constexpr PassSlot kToneMapSlots[] = {texture("frameInput", kRgba16Float), storageTexture("toneMapped", kRgba16Float),
+// The tone-mapped picture is clamped to 0..1 (what the back buffer keeps): 8 bits a channel, which
+// a device scales into the window faster than half floats.
+constexpr PassSlot kToneMapSlots[] = {texture("frameInput", kRgba16Float),
+                                      storageTexture("toneMapped", gfx::FORMAT_R8G8B8A8_UNORM),
                                       constants("finalPassData")};
 constexpr PassSlot kScaleToBackbufferSlots[] = {
-    texture("toneMapped", kRgba16Float), texture("extraTexture", gfx::FORMAT_R8G8B8A8_UNORM),
+    texture("toneMapped", gfx::FORMAT_R8G8B8A8_UNORM), texture("extraTexture", gfx::FORMAT_R8G8B8A8_UNORM),
     texture("frameInput", kRgba16Float), constants("finalPassData")};
 
 }  // namespace

@@ -52,3 +52,8 @@ void recordDepthOfField(Presentation& presentation, gfx::GraphicsCommandList* co
 bool toneMapsAtRenderSize(const Presentation& presentation);
 void recordFinalPass(Presentation& presentation, gfx::GraphicsCommandList* commandList,
                      DescriptorAllocator& frameHeap);
+// Whether the final pass blends the title text in at this frame: scene 0 inside the title's frames.
+bool titleShows(const FinalPassData& finalPass);
+// The back-buffer pixels a render of width x height covers in a window of that size, fitted
+// with black bars as the final pass fits it: those whose centres lie inside the fit.
+gfx::Rect fittedRect(float width, float height, float windowWidth, float windowHeight);

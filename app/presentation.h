@@ -152,6 +152,7 @@ struct Presentation {
   FullscreenPass finalPassPass;
   Pipeline* toneMapPipeline;            // the final pass in two (app/frame_passes.h)
   FullscreenPass scaleToBackbufferPass;
+  bool noScalingCopy;  // the backend has no filtered copy: the scaling is drawn
   FrameTextures textures;
   DescriptorTable targetViews;           // this frame's views: 0 frameInput, 1 back buffer
   DynamicArray<PassBinding> passBindings;  // reused by the two full-screen passes

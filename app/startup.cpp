@@ -205,7 +205,7 @@ constexpr FrameTextureSpec kDepthOfFieldTarget[] = {
     {&FrameTextures::frameInput, kRgba16, kStateRenderTarget, kResourceAllowRenderTarget},
 };
 constexpr FrameTextureSpec kToneMapTarget[] = {
-    {&FrameTextures::toneMapped, kRgba16, kUav, kUavFlag},
+    {&FrameTextures::toneMapped, gfx::FORMAT_R8G8B8A8_UNORM, kUav, kUavFlag},
 };
 
 // Every group, in the order start-up makes them.
@@ -362,6 +362,7 @@ void setFrameStartValues(Presentation& p) {
   f.time = 0.0f;
   f.showExtraTexture = 1;
   f.frame = 0;
+  p.noScalingCopy = false;
   p.previousFrameDurationMs = 0.0;
 }
 

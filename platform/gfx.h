@@ -152,6 +152,13 @@ class GraphicsCommandList : public Object {
   virtual void DrawIndexedInstanced(UINT indexCountPerInstance, UINT instanceCount, UINT startIndex,
                                     int32_t baseVertex, UINT startInstance) = 0;
 
+  // Not in Direct3D 12: the whole of src (COPY_SOURCE) scaled into dstRect of dst (COPY_DEST) with
+  // bilinear filtering, converting the format as a draw would. kNotImplemented, and nothing
+  // recorded, where the backend has no such copy; a caller then draws the scaling itself.
+  virtual HRESULT ScaleTexture(Resource* /*dst*/, const Rect& /*dstRect*/, Resource* /*src*/) {
+    return kNotImplemented;
+  }
+
   // Timestamps: EndQuery writes the time at which all earlier commands have finished;
   // ResolveQueryData copies `count` of them as UINT64s into a buffer in the COPY_DEST state
   // (offset a multiple of 8). Backends without queries ignore both.

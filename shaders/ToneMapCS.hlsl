@@ -6,7 +6,7 @@
 #include "tone_map.hlsli"
 
 Texture2D<float4> frameInput : register(t0);
-STORAGE_FORMAT(rgba16float) RWTexture2D<float4> toneMapped : register(u0);
+STORAGE_FORMAT(rgba8unorm) RWTexture2D<float4> toneMapped : register(u0);
 ConstantBuffer<FinalPassData> finalPassData : register(b0);
 
 [numthreads(TARNIX_IMAGE_GROUP_SIDE, TARNIX_IMAGE_GROUP_SIDE, 1)]

@@ -280,6 +280,39 @@ void CommandListImpl::CopyTextureRegion(const TextureCopyLocation* dst, UINT dst
   }
 }
 
+HRESULT CommandListImpl::ScaleTexture(Resource* dstInterface, const Rect& dstRect, Resource* srcInterface) {
+  if (!recording("ScaleTexture")) return kFail;
+  auto* dst = static_cast<ResourceImpl*>(dstInterface);
+  auto* src = static_cast<ResourceImpl*>(srcInterface);
+  if (!dst || !src || dst == src || dst->isBuffer() || src->isBuffer() || dstRect.left < 0 || dstRect.top < 0 ||
+      dstRect.right <= dstRect.left || dstRect.bottom <= dstRect.top ||
+      uint64_t(dstRect.right) > dst->desc.Width || uint32_t(dstRect.bottom) > dst->desc.Height) {
+    reportError("ScaleTexture: needs two different textures and a rectangle inside the destination");
+    return kInvalidArg;
+  }
+  if (!checkCopyStates(dst, src, "ScaleTexture")) return kInvalidArg;
+  // Every device blits and filters the 8-bit formats; others it may not.
+  auto featuresOf = [&](Format format) {
+    VkFormatProperties2 properties{VK_STRUCTURE_TYPE_FORMAT_PROPERTIES_2};
+    vkGetPhysicalDeviceFormatProperties2(device->physical, toVkFormat(format), &properties);
+    return properties.formatProperties.optimalTilingFeatures;
+  };
+  const VkFormatFeatureFlags source =
+      VK_FORMAT_FEATURE_BLIT_SRC_BIT | VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT;
+  if ((featuresOf(src->desc.Format) & source) != source ||
+      !(featuresOf(dst->desc.Format) & VK_FORMAT_FEATURE_BLIT_DST_BIT))
+    return kNotImplemented;
+  endRendering();
+  VkImageBlit blit{};
+  blit.srcSubresource = {src->aspect, 0, 0, 1};
+  blit.dstSubresource = {dst->aspect, 0, 0, 1};
+  blit.srcOffsets[1] = {static_cast<int32_t>(src->desc.Width), static_cast<int32_t>(src->desc.Height), 1};
+  blit.dstOffsets[0] = {dstRect.left, dstRect.top, 0};
+  blit.dstOffsets[1] = {dstRect.right, dstRect.bottom, 1};
+  vkCmdBlitImage(cmd, src->image, src->layout, dst->image, dst->layout, 1, &blit, VK_FILTER_LINEAR);
+  return kOk;
+}
+
 void CommandListImpl::SetPipelineState(PipelineState* state) {
   if (!recording("SetPipelineState")) return;
   pipeline = static_cast<PipelineStateImpl*>(state);

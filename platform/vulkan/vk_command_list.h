@@ -22,6 +22,7 @@ class CommandListImpl final : public ObjectBase<GraphicsCommandList> {
   void CopyBufferRegion(Resource* dst, UINT64 dstOffset, Resource* src, UINT64 srcOffset, UINT64 numBytes) override;
   void CopyTextureRegion(const TextureCopyLocation* dst, UINT dstX, UINT dstY, UINT dstZ,
                          const TextureCopyLocation* src, const Box* srcBox) override;
+  HRESULT ScaleTexture(Resource* dst, const Rect& dstRect, Resource* src) override;
   void SetPipelineState(PipelineState* pipelineState) override;
   void SetDescriptorHeaps(UINT numHeaps, DescriptorHeap* const* heaps) override;
   void SetComputeRootSignature(RootSignature* rootSignature) override;

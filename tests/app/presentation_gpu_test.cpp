@@ -1,7 +1,10 @@
 // The presentation end to end on the graphics device (lavapipe here), offscreen at a
 // small size, validation on: the synthesis phase, the frame clock, the descriptor use
 // per frame, the a-trous ping-pong as the history sees it, a history that keeps nothing
-// but finite values, the timeline-driven switches and the fatal handler.
+// but finite values, the timeline-driven switches, a smaller render scaled into the window and
+// the fatal handler.
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +15,7 @@
 
 #include "app/frame_pipeline.h"
 #include "code/tarnix_timeline.json.h"
+#include "support/reference/final_pass.h"
 #include "tests/app/presentation_test_support.h"
 #include "tests/support/fatal.h"
 
@@ -180,6 +184,88 @@ TEST(AtrousIterations, ReachTheSamePartOfThePicture) {
   EXPECT_EQ(atrousIterationsFor(3, 0.5f), 2u);              // 12 -> 6: two iterations' 6
   EXPECT_EQ(atrousIterationsFor(2, 0.5f), 1u);              // 6 -> 3: one iteration's 2
   EXPECT_EQ(atrousIterationsFor(13, 0.5f), 9u);             // 182 -> 91: nine iterations' 90
+}
+
+// The filtered copy fills exactly the window pixels the final pass's letterbox holds (their
+// centres inside the fitted picture), for renders wider, narrower and as wide as the window.
+TEST(ScaledPicture, FillsThePixelsTheFinalPassFits) {
+  struct Case {
+    float width, height, windowWidth, windowHeight;
+  };
+  for (Case c : {Case{256, 144, 1280, 720}, Case{32, 18, 48, 20}, Case{32, 18, 80, 60}, Case{96, 54, 1366, 768},
+                 Case{64, 36, 1001, 999}, Case{480, 270, 853, 480}}) {
+    const gfx::Rect rect = fittedRect(c.width, c.height, c.windowWidth, c.windowHeight);
+    const reference::Letterbox box = reference::fitRender({c.width, c.height}, {c.windowWidth, c.windowHeight});
+    int wrong = 0;
+    for (int y = 0; y < int(c.windowHeight); ++y)
+      for (int x = 0; x < int(c.windowWidth); ++x)
+        wrong += reference::insideLetterbox(box, {x + 0.5f, y + 0.5f}) !=
+                 (x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom);
+    EXPECT_EQ(wrong, 0) << c.width << "x" << c.height << " in " << c.windowWidth << "x" << c.windowHeight;
+  }
+}
+
+// Every frame at which the title text has any weight is drawn by the final pass, not copied.
+TEST(ScaledPicture, TheTitleIsNeverCopied) {
+  FinalPassData data{};
+  data.brightness = 1.0f;
+  data.tonemapping = TonemapFunction::NONE;
+  const float red[4] = {1, 0, 0, 1};
+  int titleFrames = 0;
+  for (uint32_t frame = 0; frame <= 7400; ++frame) {
+    data.frame = frame;
+    data.showExtraTexture = 1;
+    const bool weighted = reference::finalColour({0, 0, 0}, red, data).x > 0.0f;
+    titleFrames += weighted;
+    if (weighted) EXPECT_TRUE(titleShows(data)) << frame;
+    data.showExtraTexture = 0;
+    EXPECT_FALSE(titleShows(data)) << frame << ": the second scene has no title";
+  }
+  EXPECT_GT(titleFrames, 400);
+}
+
+// A render smaller than the window, as a machine without a GPU draws it: the window shows the
+// tone-mapped picture scaled with bilinear filtering (its edges clamped) between black bars.
+TEST_F(PresentationTest, SmallerRenderIsScaledIntoTheWindow) {
+  PresentationOptions options = smallOffscreenOptions(32, 18);
+  options.lookHeight = 540;
+  options.outputWidth = 80;
+  options.outputHeight = 60;
+  start(options);
+  runUntilPassesRecorded();
+  jumpToFrame(p, 1000);
+  for (int i = 0; i < 2; ++i) runFrame(p);
+  EXPECT_FALSE(p.noScalingCopy) << "the Vulkan backend scales by a copy";
+  const std::vector<uint8_t> picture = readTexture(*p.textures.toneMapped);
+  const std::vector<uint8_t> window = readPresentedFrame(p);
+  ASSERT_EQ(picture.size(), 32u * 18 * 4);
+  const gfx::Rect rect = fittedRect(32, 18, 80, 60);
+  auto texel = [&](int x, int y, int k) {
+    return float(picture[4 * (size_t(std::clamp(y, 0, 17)) * 32 + std::clamp(x, 0, 31)) + k]);
+  };
+  int wrong = 0, lit = 0;
+  for (int y = 0; y < 60; ++y) {
+    for (int x = 0; x < 80; ++x) {
+      const uint8_t* shown = &window[4 * (size_t(y) * 80 + x)];
+      const bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+      const float u = (x + 0.5f - rect.left) * 32.0f / float(rect.right - rect.left) - 0.5f;
+      const float v = (y + 0.5f - rect.top) * 18.0f / float(rect.bottom - rect.top) - 0.5f;
+      const int x0 = int(std::floor(u)), y0 = int(std::floor(v));
+      const float fu = u - float(x0), fv = v - float(y0);
+      for (int k = 0; k < 3; ++k) {
+        float expected = 0.0f;
+        if (inside) {
+          const float top = texel(x0, y0, k) * (1 - fu) + texel(x0 + 1, y0, k) * fu;
+          const float bottom = texel(x0, y0 + 1, k) * (1 - fu) + texel(x0 + 1, y0 + 1, k) * fu;
+          expected = top * (1 - fv) + bottom * fv;
+        }
+        wrong += std::abs(float(shown[k]) - expected) > 2.0f;
+        lit += shown[k] > 0;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0) << "of 80 x 60 pixels' channels";
+  EXPECT_GT(lit, 1000) << "the picture shows";
 }
 
 // The a-trous filter reads each pixel's depth from the normal image's fourth channel: it must be

@@ -1,5 +1,8 @@
 // Texture uploads and read-backs through placed footprints, sampling with a static
-// sampler into a storage image, and a texture carried through every state the program uses.
+// sampler into a storage image, a texture carried through every state the program uses, and
+// the filtered copy that scales a picture into part of another.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform_test_shaders.h"
@@ -192,6 +195,50 @@ TEST_F(TextureTest, WrongStateBeforeIsReported) {
   EXPECT_EQ(ValidationScope::endExpecting(), 1u);
   // The layout it really had was used, so the following copy is sound.
   EXPECT_EQ(readTexture(texture), std::vector<uint8_t>(64, 0));
+}
+
+// Two RGBA texels scaled into columns 1-8 of rows 1-2 of a BGRA target: bilinear between them
+// with the edges clamped, the channels reordered, and every pixel outside the rectangle kept.
+TEST_F(TextureTest, ScaledCopyFiltersIntoItsRectangleOnly) {
+  const std::vector<uint8_t> texels = {0, 0, 0, 255, 200, 100, 40, 255};
+  Resource* source = uploadTexture(2, 1, FORMAT_R8G8B8A8_UNORM, texels, RESOURCE_STATE_COPY_SOURCE);
+  const std::vector<uint8_t> before = pattern(10 * 4 * 4);
+  Resource* target = uploadTexture(10, 4, FORMAT_B8G8R8A8_UNORM, before, RESOURCE_STATE_COPY_SOURCE);
+  transition(target, RESOURCE_STATE_COPY_SOURCE, RESOURCE_STATE_COPY_DEST);  // after the upload's write
+  ASSERT_EQ(list->ScaleTexture(target, Rect{1, 1, 9, 3}, source), kOk);
+  transition(target, RESOURCE_STATE_COPY_DEST, RESOURCE_STATE_COPY_SOURCE);
+  const std::vector<uint8_t> after = readTexture(target);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 10; ++x) {
+      const size_t at = 4 * (size_t(y) * 10 + x);
+      if (x < 1 || x >= 9 || y < 1 || y >= 3) {
+        EXPECT_EQ(std::vector<uint8_t>(after.begin() + at, after.begin() + at + 4),
+                  std::vector<uint8_t>(before.begin() + at, before.begin() + at + 4))
+            << x << "," << y;
+        continue;
+      }
+      // The second texel's share at this pixel's centre, four target pixels per texel.
+      const float share = std::clamp((x - 1 + 0.5f) / 4.0f - 0.5f, 0.0f, 1.0f);
+      const int blue = int(std::lround(40 * share)), green = int(std::lround(100 * share)),
+                red = int(std::lround(200 * share));
+      EXPECT_NEAR(after[at], blue, 1) << x << "," << y;
+      EXPECT_NEAR(after[at + 1], green, 1) << x << "," << y;
+      EXPECT_NEAR(after[at + 2], red, 1) << x << "," << y;
+      EXPECT_EQ(after[at + 3], 255) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(TextureTest, ScaledCopyOutsideItsTargetOrStatesIsReported) {
+  Resource* source = createTexture(2, 2, FORMAT_R8G8B8A8_UNORM, RESOURCE_STATE_COPY_SOURCE, RESOURCE_FLAG_NONE);
+  Resource* target = createTexture(4, 4, FORMAT_R8G8B8A8_UNORM, RESOURCE_STATE_COPY_DEST, RESOURCE_FLAG_NONE);
+  ValidationScope::beginExpecting();
+  EXPECT_EQ(list->ScaleTexture(target, Rect{0, 0, 5, 4}, source), kInvalidArg);
+  EXPECT_EQ(list->ScaleTexture(target, Rect{2, 0, 2, 4}, source), kInvalidArg);
+  EXPECT_EQ(list->ScaleTexture(source, Rect{0, 0, 2, 2}, target), kInvalidArg);  // the states swapped
+  EXPECT_EQ(ValidationScope::endExpecting(), 3u);
+  transition(target, RESOURCE_STATE_COPY_DEST, RESOURCE_STATE_COPY_SOURCE);
+  EXPECT_EQ(readTexture(target), std::vector<uint8_t>(64, 0)) << "nothing was copied";
 }
 
 }  // namespace

@@ -249,7 +249,7 @@ TEST_F(FinalPassGpu, TitleTextBlendsInOnlyDuringItsWindow) {
 struct FinalPassInTwoGpu : FinalPassGpu {
   std::vector<uint8_t> drawInTwo(reference::Vec3 colour, const FinalPassData& data, uint32_t textRgba) {
     GpuTexture* frame = texture(8, 4, kRgba32Float, uniform(8, 4, colour.x, colour.y, colour.z), false);
-    GpuTexture* toneMapped = texture(8, 4, gfx::FORMAT_R16G16B16A16_FLOAT, {}, true);
+    GpuTexture* toneMapped = texture(8, 4, gfx::FORMAT_R8G8B8A8_UNORM, {}, true);
     GpuTexture* extra = text(textRgba);
     GpuBuffer* cb = constants(data);
     dispatch(kToneMapPass, {boundTexture(*frame, kRgba32Float), boundTexture(*toneMapped), boundConstants(*cb)}, 1, 1);
