@@ -197,15 +197,54 @@ bool titleShows(const FinalPassData& f) {
   return f.showExtraTexture != 0 && f.frame >= 1430 && f.frame <= 1900;
 }
 
-gfx::Rect fittedRect(float width, float height, float windowWidth, float windowHeight) {
-  // As the final pass fits it (tone_map.hlsli): the window pixels whose centres lie inside.
+namespace {
+
+struct Fit {
+  float left, top, width, height;
+};
+
+// As the final pass fits the picture into the window (fitOf in tone_map.hlsli).
+Fit fitOf(float width, float height, float windowWidth, float windowHeight) {
   const float aspect = width / std::max(height, 0.000001f);
   const float windowAspect = windowWidth / std::max(windowHeight, 0.000001f);
   const float shownWidth = aspect > windowAspect ? windowWidth : windowHeight * aspect;
   const float shownHeight = aspect > windowAspect ? windowWidth / aspect : windowHeight;
-  const float left = 0.5f * (windowWidth - shownWidth), top = 0.5f * (windowHeight - shownHeight);
-  return {int32_t(std::ceil(left - 0.5f)), int32_t(std::ceil(top - 0.5f)),
-          int32_t(std::ceil(left + shownWidth - 0.5f)), int32_t(std::ceil(top + shownHeight - 0.5f))};
+  return {0.5f * (windowWidth - shownWidth), 0.5f * (windowHeight - shownHeight), shownWidth, shownHeight};
+}
+
+}  // namespace
+
+gfx::Rect fittedRect(float width, float height, float windowWidth, float windowHeight) {
+  const Fit f = fitOf(width, height, windowWidth, windowHeight);
+  return {int32_t(std::ceil(f.left - 0.5f)), int32_t(std::ceil(f.top - 0.5f)),
+          int32_t(std::ceil(f.left + f.width - 0.5f)), int32_t(std::ceil(f.top + f.height - 0.5f))};
+}
+
+gfx::Rect coveredTexels(const uint8_t* rgba, uint32_t width, uint32_t height) {
+  gfx::Rect r = {int32_t(width), int32_t(height), 0, 0};
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      if (rgba[4 * (size_t(y) * width + x) + 3] == 0) continue;
+      r.left = std::min(r.left, int32_t(x)), r.right = std::max(r.right, int32_t(x) + 1);
+      r.top = std::min(r.top, int32_t(y)), r.bottom = std::max(r.bottom, int32_t(y) + 1);
+    }
+  }
+  return r.right > r.left ? r : gfx::Rect{};
+}
+
+gfx::Rect textWindowRect(const gfx::Rect& texels, uint32_t textWidth, uint32_t textHeight, float width, float height,
+                         float windowWidth, float windowHeight) {
+  if (texels.right <= texels.left || texels.bottom <= texels.top || textWidth == 0 || textHeight == 0) return {};
+  const Fit f = fitOf(width, height, windowWidth, windowHeight);
+  const float perTexelX = f.width / float(textWidth), perTexelY = f.height / float(textHeight);
+  // A filtered read blends the texels on either side of it: a texel and a pixel of margin all round.
+  const gfx::Rect fitted = fittedRect(width, height, windowWidth, windowHeight);
+  const gfx::Rect r = {
+      std::max(fitted.left, int32_t(std::floor(f.left + float(texels.left - 1) * perTexelX - 1.0f))),
+      std::max(fitted.top, int32_t(std::floor(f.top + float(texels.top - 1) * perTexelY - 1.0f))),
+      std::min(fitted.right, int32_t(std::ceil(f.left + float(texels.right + 1) * perTexelX + 1.0f))),
+      std::min(fitted.bottom, int32_t(std::ceil(f.top + float(texels.bottom + 1) * perTexelY + 1.0f)))};
+  return r.right > r.left && r.bottom > r.top ? r : gfx::Rect{};
 }
 
 namespace {
@@ -248,11 +287,17 @@ void recordFinalPass(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAl
                                         boundConstants(p.finalPass)};
     recordComputePass(cl, kToneMapPass, *p.toneMapPipeline, toneMapping, heap, p.barriers, fullscreenGroupsX(p),
                       fullscreenGroupsY(p));
-    if (titleShows(p.finalPass.data) || !scaleByCopy(p, cl)) {
+    // Copied, the picture still needs the title drawn over it where the text's reads reach.
+    const bool copied = scaleByCopy(p, cl);
+    const FinalPassData& f = p.finalPass.data;
+    const gfx::Rect text = textWindowRect(p.titleTexels, p.textWidth, p.textHeight, f.resolution.x, f.resolution.y,
+                                          f.nativeResolution.x, f.nativeResolution.y);
+    if (!copied || (titleShows(f) && text.right > text.left)) {
       const PassResource scaling[] = {boundTexture(*t.toneMapped), boundTexture(*p.extraTexture),
                                       boundTexture(*t.frameInput), boundConstants(p.finalPass)};
       recordFullscreenPass(cl, kScaleToBackbufferPass, p.scaleToBackbufferPass, scaling, p.passBindings, heap,
-                           cpuHandle(p.targetViews, 1), renderApp.width, renderApp.height);
+                           cpuHandle(p.targetViews, 1), renderApp.width, renderApp.height, !copied,
+                           copied ? &text : nullptr);
     }
   } else {
     const PassResource resources[] = {boundTexture(*t.frameInput), boundTexture(*p.extraTexture),

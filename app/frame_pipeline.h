@@ -57,3 +57,9 @@ bool titleShows(const FinalPassData& finalPass);
 // The back-buffer pixels a render of width x height covers in a window of that size, fitted
 // with black bars as the final pass fits it: those whose centres lie inside the fit.
 gfx::Rect fittedRect(float width, float height, float windowWidth, float windowHeight);
+// The bounding rectangle of an RGBA image's texels whose alpha is above 0; empty (all 0) for none.
+gfx::Rect coveredTexels(const uint8_t* rgba, uint32_t width, uint32_t height);
+// The back-buffer pixels whose filtered read of the title text (textWidth x textHeight, stretched
+// over the picture fitted as fittedRect fits it) can meet one of `texels`; empty for none.
+gfx::Rect textWindowRect(const gfx::Rect& texels, uint32_t textWidth, uint32_t textHeight, float width, float height,
+                         float windowWidth, float windowHeight);

@@ -124,6 +124,7 @@ struct Presentation {
 
   DynamicArray<uint8_t> textPixels;
   uint32_t textWidth, textHeight;
+  gfx::Rect titleTexels;  // the text's texels with any alpha (coveredTexels)
   GpuTexture* extraTexture;
 
   Camera camera;

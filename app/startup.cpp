@@ -9,6 +9,7 @@
 #include <span>
 
 #include "app/frame_passes.h"
+#include "app/frame_pipeline.h"
 #include "app/presentation.h"
 #include "app/timeline_file.h"
 #include "audio/audio_renderer.h"
@@ -92,6 +93,7 @@ void destroyMusic(Presentation& p) { AudioRenderer::shutdown(p.audio); }
 void createTitle(Presentation& p) {
   bool textDrawn = renderTextBitmap(p.textPixels, p.textWidth, p.textHeight);
   p.extraTexture = createTextTexture(textDrawn, p.textPixels, p.textWidth, p.textHeight);
+  p.titleTexels = textDrawn ? coveredTexels(p.textPixels.items, p.textWidth, p.textHeight) : gfx::Rect{};
 }
 void destroyTitle(Presentation& p) {
   releaseTexture(p.extraTexture);

@@ -140,7 +140,8 @@ void dispatchComputePass(gfx::GraphicsCommandList* commandList, const Pipeline& 
 void recordFullscreenPass(gfx::GraphicsCommandList* commandList, const PassDescription& pass,
                           FullscreenPass& fullscreen, std::span<const PassResource> resources,
                           DynamicArray<PassBinding>& scratch, DescriptorAllocator& heap, uint64_t renderTargetView,
-                          uint32_t width, uint32_t height, bool clearTarget) {
+                          uint32_t width, uint32_t height, bool clearTarget,
+                          const gfx::Rect* scissor) {
   checkResourceCount(pass, resources);
   scratch.count = 0;
   for (size_t i = 0; i < resources.size(); ++i) {
@@ -158,5 +159,6 @@ void recordFullscreenPass(gfx::GraphicsCommandList* commandList, const PassDescr
     }
     scratch.push(binding);
   }
-  executeFullscreenPass(fullscreen, width, height, commandList, renderTargetView, heap, scratch, clearTarget);
+  executeFullscreenPass(fullscreen, width, height, commandList, renderTargetView, heap, scratch, clearTarget,
+                        scissor);
 }

@@ -124,4 +124,5 @@ void recordComputePass(gfx::GraphicsCommandList* commandList, const PassDescript
 void recordFullscreenPass(gfx::GraphicsCommandList* commandList, const PassDescription& pass,
                           FullscreenPass& fullscreen, std::span<const PassResource> resources,
                           DynamicArray<PassBinding>& scratch, DescriptorAllocator& heap, uint64_t renderTargetView,
-                          uint32_t width, uint32_t height, bool clearTarget = true);
+                          uint32_t width, uint32_t height, bool clearTarget = true,
+                          const gfx::Rect* scissor = nullptr);

@@ -161,8 +161,8 @@ static void writeBindingView(DescriptorTable& table, const PassBinding& binding)
 
 void executeFullscreenPass(FullscreenPass& pass, uint32_t width, uint32_t height,
                            gfx::GraphicsCommandList* commandList, uint64_t renderTargetView,
-                           DescriptorAllocator& allocator,
-                           const DynamicArray<PassBinding>& bindings, bool clearTarget) {
+                           DescriptorAllocator& allocator, const DynamicArray<PassBinding>& bindings,
+                           bool clearTarget, const gfx::Rect* scissor) {
   ASSERT(pass.pipeline != nullptr, "Pass hasn't been built\n");
   DescriptorTable table = allocateDescriptors(allocator, uint32_t(bindings.count));
 
@@ -181,8 +181,8 @@ void executeFullscreenPass(FullscreenPass& pass, uint32_t width, uint32_t height
   const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
   if (clearTarget) commandList->ClearRenderTargetView(target, black, 0, nullptr);
 
-  gfx::Rect scissor = {0, 0, int32_t(width), int32_t(height)};
-  commandList->RSSetScissorRects(1, &scissor);
+  const gfx::Rect whole = {0, 0, int32_t(width), int32_t(height)};
+  commandList->RSSetScissorRects(1, scissor != nullptr ? scissor : &whole);
   // No depth target is bound, so the depth range only has to be a valid one.
   gfx::Viewport viewport = {0.0f, 0.0f, float(width), float(height), 0.0f, 1.0f};
   commandList->RSSetViewports(1, &viewport);

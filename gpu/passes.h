@@ -88,9 +88,10 @@ inline constexpr float kFullscreenTriangle[9] = {-1, -7, 0, -1, 7, 0, 7, 7, 0};
 // RenderToScreenVS).
 void buildFullscreenPass(FullscreenPass& pass, ShaderBytecode vertexShader);
 // The target is cleared to black first, unless the pass draws over what is there (an overlay).
+// A scissor (inside width x height) limits the pixels drawn; none draws them all.
 void executeFullscreenPass(FullscreenPass& pass, uint32_t width, uint32_t height,
                            gfx::GraphicsCommandList* commandList, uint64_t renderTargetView,
-                           DescriptorAllocator& allocator,
-                           const DynamicArray<PassBinding>& bindings, bool clearTarget = true);
+                           DescriptorAllocator& allocator, const DynamicArray<PassBinding>& bindings,
+                           bool clearTarget = true, const gfx::Rect* scissor = nullptr);
 // Releases the pass's vertex buffer and pipeline (deferred) and frees its lists.
 void destroyFullscreenPass(FullscreenPass& pass);

@@ -224,48 +224,108 @@ TEST(ScaledPicture, TheTitleIsNeverCopied) {
   EXPECT_GT(titleFrames, 400);
 }
 
+// Over the copied picture the title is drawn only where its text can show: every window pixel
+// whose filtered read of the text image (transparent beyond its border) meets a covered texel
+// lies inside textWindowRect, whether the image is stretched or shrunk into the window.
+TEST(ScaledPicture, TheTitleIsDrawnWhereverItsTextReaches) {
+  const uint32_t tw = 40, th = 10;
+  std::vector<uint8_t> text(size_t(tw) * th * 4, 0);
+  EXPECT_EQ(coveredTexels(text.data(), tw, th).right, 0) << "nothing covered: empty";
+  auto cover = [&](uint32_t x, uint32_t y) { text[4 * (size_t(y) * tw + x) + 3] = 40; };
+  for (uint32_t y = 3; y < 6; ++y)
+    for (uint32_t x = 12; x < 20; ++x) cover(x, y);
+  cover(25, 8);
+  const gfx::Rect texels = coveredTexels(text.data(), tw, th);
+  EXPECT_EQ(texels.left, 12);
+  EXPECT_EQ(texels.top, 3);
+  EXPECT_EQ(texels.right, 26);
+  EXPECT_EQ(texels.bottom, 9);
+  auto alpha = [&](int x, int y) {
+    return x < 0 || y < 0 || x >= int(tw) || y >= int(th) ? 0.0f : float(text[4 * (size_t(y) * tw + x) + 3]);
+  };
+  for (float windowWidth : {30.0f, 160.0f, 1280.0f}) {
+    const float windowHeight = windowWidth * 0.75f;
+    const gfx::Rect r = textWindowRect(texels, tw, th, 32, 18, windowWidth, windowHeight);
+    const reference::Letterbox box = reference::fitRender({32, 18}, {windowWidth, windowHeight});
+    int missed = 0, reached = 0;
+    for (int y = 0; y < int(windowHeight); ++y) {
+      for (int x = 0; x < int(windowWidth); ++x) {
+        if (!reference::insideLetterbox(box, {x + 0.5f, y + 0.5f})) continue;
+        const float s = (x + 0.5f - box.topLeft.x) / box.displayed.x * tw - 0.5f;
+        const float t = (y + 0.5f - box.topLeft.y) / box.displayed.y * th - 0.5f;
+        const int x0 = int(std::floor(s)), y0 = int(std::floor(t));
+        const float fs = s - float(x0), ft = t - float(y0);
+        const float a = (alpha(x0, y0) * (1 - fs) + alpha(x0 + 1, y0) * fs) * (1 - ft) +
+                        (alpha(x0, y0 + 1) * (1 - fs) + alpha(x0 + 1, y0 + 1) * fs) * ft;
+        if (a <= 0.0f) continue;
+        reached += 1;
+        missed += !(x >= r.left && x < r.right && y >= r.top && y < r.bottom);
+      }
+    }
+    EXPECT_GT(reached, 0) << windowWidth;
+    EXPECT_EQ(missed, 0) << windowWidth;
+    const gfx::Rect fitted = fittedRect(32, 18, windowWidth, windowHeight);
+    EXPECT_TRUE(r.left >= fitted.left && r.top >= fitted.top && r.right <= fitted.right && r.bottom <= fitted.bottom)
+        << "inside the picture, " << windowWidth;
+    // No wider than the covered texels with their margins.
+    EXPECT_LE(float(r.right - r.left), float(texels.right - texels.left + 2) * box.displayed.x / tw + 3) << windowWidth;
+    EXPECT_LE(float(r.bottom - r.top), float(texels.bottom - texels.top + 2) * box.displayed.y / th + 3) << windowWidth;
+  }
+  EXPECT_EQ(textWindowRect({}, tw, th, 32, 18, 160, 120).right, 0) << "no text: nothing drawn";
+}
+
 // A render smaller than the window, as a machine without a GPU draws it: the window shows the
-// tone-mapped picture scaled with bilinear filtering (its edges clamped) between black bars.
+// tone-mapped picture scaled with bilinear filtering (its edges clamped) between black bars; in
+// the title's frames the text is drawn over it, and nowhere else.
 TEST_F(PresentationTest, SmallerRenderIsScaledIntoTheWindow) {
   PresentationOptions options = smallOffscreenOptions(32, 18);
   options.lookHeight = 540;
-  options.outputWidth = 80;
-  options.outputHeight = 60;
+  options.outputWidth = 160;
+  options.outputHeight = 120;
   start(options);
   runUntilPassesRecorded();
-  jumpToFrame(p, 1000);
-  for (int i = 0; i < 2; ++i) runFrame(p);
-  EXPECT_FALSE(p.noScalingCopy) << "the Vulkan backend scales by a copy";
-  const std::vector<uint8_t> picture = readTexture(*p.textures.toneMapped);
-  const std::vector<uint8_t> window = readPresentedFrame(p);
-  ASSERT_EQ(picture.size(), 32u * 18 * 4);
-  const gfx::Rect rect = fittedRect(32, 18, 80, 60);
-  auto texel = [&](int x, int y, int k) {
-    return float(picture[4 * (size_t(std::clamp(y, 0, 17)) * 32 + std::clamp(x, 0, 31)) + k]);
-  };
-  int wrong = 0, lit = 0;
-  for (int y = 0; y < 60; ++y) {
-    for (int x = 0; x < 80; ++x) {
-      const uint8_t* shown = &window[4 * (size_t(y) * 80 + x)];
-      const bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
-      const float u = (x + 0.5f - rect.left) * 32.0f / float(rect.right - rect.left) - 0.5f;
-      const float v = (y + 0.5f - rect.top) * 18.0f / float(rect.bottom - rect.top) - 0.5f;
-      const int x0 = int(std::floor(u)), y0 = int(std::floor(v));
-      const float fu = u - float(x0), fv = v - float(y0);
-      for (int k = 0; k < 3; ++k) {
-        float expected = 0.0f;
-        if (inside) {
-          const float top = texel(x0, y0, k) * (1 - fu) + texel(x0 + 1, y0, k) * fu;
-          const float bottom = texel(x0, y0 + 1, k) * (1 - fu) + texel(x0 + 1, y0 + 1, k) * fu;
-          expected = top * (1 - fv) + bottom * fv;
+  const gfx::Rect rect = fittedRect(32, 18, 160, 120);
+  const gfx::Rect text = textWindowRect(p.titleTexels, p.textWidth, p.textHeight, 32, 18, 160, 120);
+  ASSERT_GT(text.right, text.left) << "the title text has covered texels";
+  for (uint32_t frame : {1000u, 1650u}) {
+    jumpToFrame(p, frame);
+    for (int i = 0; i < 2; ++i) runFrame(p);
+    EXPECT_FALSE(p.noScalingCopy) << "the Vulkan backend scales by a copy";
+    const std::vector<uint8_t> picture = readTexture(*p.textures.toneMapped);
+    const std::vector<uint8_t> window = readPresentedFrame(p);
+    ASSERT_EQ(picture.size(), 32u * 18 * 4);
+    auto texel = [&](int x, int y, int k) {
+      return float(picture[4 * (size_t(std::clamp(y, 0, 17)) * 32 + std::clamp(x, 0, 31)) + k]);
+    };
+    int wrong = 0, lit = 0, titled = 0;
+    for (int y = 0; y < 120; ++y) {
+      for (int x = 0; x < 160; ++x) {
+        const uint8_t* shown = &window[4 * (size_t(y) * 160 + x)];
+        const bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+        const bool inText = x >= text.left && x < text.right && y >= text.top && y < text.bottom;
+        const float u = (x + 0.5f - rect.left) * 32.0f / float(rect.right - rect.left) - 0.5f;
+        const float v = (y + 0.5f - rect.top) * 18.0f / float(rect.bottom - rect.top) - 0.5f;
+        const int x0 = int(std::floor(u)), y0 = int(std::floor(v));
+        const float fu = u - float(x0), fv = v - float(y0);
+        bool differs = false;
+        for (int k = 0; k < 3; ++k) {
+          float expected = 0.0f;
+          if (inside) {
+            const float top = texel(x0, y0, k) * (1 - fu) + texel(x0 + 1, y0, k) * fu;
+            const float bottom = texel(x0, y0 + 1, k) * (1 - fu) + texel(x0 + 1, y0 + 1, k) * fu;
+            expected = top * (1 - fv) + bottom * fv;
+          }
+          differs = differs || std::abs(float(shown[k]) - expected) > 2.0f;
+          lit += shown[k] > 0;
         }
-        wrong += std::abs(float(shown[k]) - expected) > 2.0f;
-        lit += shown[k] > 0;
+        if (frame == 1650 && inText) titled += differs;
+        else wrong += differs;
       }
     }
+    EXPECT_EQ(wrong, 0) << "of 160 x 120 pixels, frame " << frame;
+    EXPECT_GT(lit, 10000) << "the picture shows, frame " << frame;
+    if (frame == 1650) EXPECT_GT(titled, 0) << "the title is drawn";
   }
-  EXPECT_EQ(wrong, 0) << "of 80 x 60 pixels' channels";
-  EXPECT_GT(lit, 1000) << "the picture shows";
 }
 
 // The a-trous filter reads each pixel's depth from the normal image's fourth channel: it must be
