@@ -290,9 +290,11 @@ void recordFinalPass(Presentation& p, gfx::GraphicsCommandList* cl, DescriptorAl
     // Copied, the picture still needs the title drawn over it where the text's reads reach.
     const bool copied = scaleByCopy(p, cl);
     const FinalPassData& f = p.finalPass.data;
-    const gfx::Rect text = textWindowRect(p.titleTexels, p.textWidth, p.textHeight, f.resolution.x, f.resolution.y,
-                                          f.nativeResolution.x, f.nativeResolution.y);
-    if (!copied || (titleShows(f) && text.right > text.left)) {
+    gfx::Rect text = {};
+    if (copied && titleShows(f))
+      text = textWindowRect(p.titleTexels, p.textWidth, p.textHeight, f.resolution.x, f.resolution.y,
+                            f.nativeResolution.x, f.nativeResolution.y);
+    if (!copied || text.right > text.left) {
       const PassResource scaling[] = {boundTexture(*t.toneMapped), boundTexture(*p.extraTexture),
                                       boundTexture(*t.frameInput), boundConstants(p.finalPass)};
       recordFullscreenPass(cl, kScaleToBackbufferPass, p.scaleToBackbufferPass, scaling, p.passBindings, heap,
